@@ -1,0 +1,35 @@
+// The karaoke panel: starts the main window on Qt and hands the core its
+// serial port, clock, event loop and dialogs.
+#include <QApplication>
+#include <QDir>
+
+#include "app/program.h"
+#include "ui/main_window.h"
+#include "ui/port_dialog.h"
+#include "ui/qt_platform.h"
+#include "ui/qt_serial_port.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("karaoke-panel");
+  QApplication::setApplicationDisplayName("卡拉OK 控制面板");
+  const std::string folder =
+      QDir::toNativeSeparators(QApplication::applicationDirPath()).toStdString();
+
+  QtSerialPort serial(folder);
+  QtClock clock;
+  QtEventPump pump(clock);
+  QtDialogs dialogs;
+  QtDesktop desktop;
+  kp::Platform platform{serial, clock, pump, dialogs, desktop};
+
+  kp::Program program(platform, folder);
+  kp::ui::MainWindow window(program);
+  kp::ui::PortDialog portDialog(program.form2, QString::fromStdString(folder), &window);
+  dialogs.setParent(&window);
+
+  program.onExit = [] { QApplication::quit(); };
+  QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);
+  program.startUp();
+  return app.exec();
+}

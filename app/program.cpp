@@ -1,0 +1,111 @@
+#include "app/program.h"
+
+#include "link/frames.h"
+
+namespace kp {
+
+namespace {
+constexpr int kMainWindowOffsetTwips = 20;
+}
+
+Program::Program(Platform& platform, const std::string& programFolder)
+    : p_(platform),
+      form4(platform.pump),
+      form1(platform.pump),
+      form2(state, platform.dialogs),
+      link(state, platform.serial, platform.clock, platform.pump, *form4.Timer1),
+      presetSets(state, form4),
+      panel(state, form4, form3, link, platform.dialogs,
+            PanelEnv{
+                [this] { connection.Lock_Forms(); },
+                [this] { connection.Unlock_Forms(); },
+                [this] { presetSets.Music_Open_Inis(); },
+                [this] { presetSets.Mic_Open_Inis(); },
+                nullptr,
+                [this] { presetSets.Music_Ini_Pro(); },
+                [this] { presetSets.Mic_Ini_Pro(); },
+            }),
+      connection(state, link, platform.serial, platform.dialogs, form1, *form4.Timer1,
+                 ConnectionEnv{
+                     {&form1, &form2, &form3, &form4, nullptr, nullptr},
+                     &form4.Combo1,
+                     &form4.Combo2,
+                     nullptr,
+                     [this] { panel.Is_unlink_Command(); },
+                     [this] { presetSets.Is_connect_Value(); },
+                     [this](const std::string& path) { Open_Pro_Ini(path); },
+                 }),
+      receiver(state, link, platform.serial, platform.pump,
+               ReceiverEnv{
+                   form1.Timer1.get(),
+                   &form1,
+                   &form3,
+                   &form4.Combo1,
+                   &form4.Combo2,
+                   &form4.cpvSlider(kMusicMaster),
+                   &form4.cpvSlider(kMicMaster),
+                   [this](std::uint8_t a, std::uint8_t v) { panel.Apply_Value(a, v); },
+                   [this] { panel.Is_link_Command(); },
+                   [this] { connection.Unlock_Forms(); },
+               }) {
+  state.programFolder = programFolder;
+  state.currentPresetFile = state.defaultPresetPath();
+  panel.unloadConnectDialog = [this] { form1.unload(); };
+  p_.serial.onReadyRead = [this] { receiver.onReadable(); };
+  wireMenus();
+}
+
+void Program::wireMenus() {
+  auto& f = form4;
+  f.link1.onClick = [this] { connection.link1(); };
+  f.unlink.onClick = [this] { connection.unlink(); };
+  f.com_set1.onClick = [this] { form2.show(); };
+  f.exit1.onClick = [this] { exit(); };
+  // The toolbar's buttons are the menu items they stand for.
+  Button* same[Form4::kToolbarButtons + 1] = {
+      nullptr,      &f.open1,    &f.save1,      &f.link1,    &f.unlink, &f.com_set1,
+      &f.Pass_set1, &f.Pro_set1, &f.All_Reset1, &f.China_E1, &f.exit1};
+  for (int i = 1; i <= Form4::kToolbarButtons; ++i) {
+    Button* item = same[i];
+    f.Toolbar1(i).onClick = [item] {
+      if (item->onClick) item->onClick();
+    };
+  }
+}
+
+void Program::Open_Pro_Ini(const std::string& path) {
+  // Preset files are read from here once the preset store lands; until then
+  // the panel keeps the values it has.
+  state.Ini_Path = path;
+}
+
+void Program::startUp() {
+  form4.left = kMainWindowOffsetTwips;
+  form4.top = kMainWindowOffsetTwips;
+  form4.show();
+  state.Is_English = 0;
+  panel.Is_unlink_Command();
+  Comm_set(state, p_.serial, form2, p_.dialogs);
+  state.Is_Busy = false;
+  state.Full_Model = true;
+  state.Dump_Section = 0;
+  state.currentPresetFile = state.defaultPresetPath();
+  Open_Pro_Ini(state.currentPresetFile);
+}
+
+void Program::shutDown() {
+  if (shutDown_) return;
+  shutDown_ = true;
+  link.abandonWaits();
+  if (state.Is_Linked) link.writeRaw(disconnectFrame());
+  if (p_.serial.isOpen()) p_.serial.close();
+  for (Window* w : std::initializer_list<Window*>{&form1, &form2, &form3, &form4})
+    w->unload();
+}
+
+void Program::exit() {
+  shutDown();
+  if (onExit) onExit();
+}
+
+}  // namespace kp

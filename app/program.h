@@ -1,0 +1,60 @@
+#pragma once
+// The program: its shared state, its windows and the wiring between them,
+// the serial port and the timers. The same object runs under Qt (ui/) and on
+// virtual time in the tests.
+#include <functional>
+#include <string>
+
+#include "core/ports.h"
+#include "core/state.h"
+#include "link/connection.h"
+#include "link/form1.h"
+#include "link/form2.h"
+#include "link/receiver.h"
+#include "link/transmitter.h"
+#include "panel/form3.h"
+#include "panel/form4.h"
+#include "panel/panel.h"
+#include "presets/preset_sets.h"
+
+namespace kp {
+
+class Program {
+ public:
+  Program(Platform& platform, const std::string& programFolder);
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  // The main window opens / closes.
+  void startUp();
+  void shutDown();
+  // The exit command: shut down, then let the toolkit end the program.
+  void exit();
+  std::function<void()> onExit;
+
+  // Loads a preset file as the current one.
+  void Open_Pro_Ini(const std::string& path);
+
+ private:
+  Platform& p_;
+
+ public:
+  SharedState state;
+  Form4 form4;
+  Form1 form1;
+  Form2 form2;
+  Form3 form3;
+  Transmitter link;
+  PresetSets presetSets;
+  Panel panel;
+  Connection connection;
+  Receiver receiver;
+
+  Platform& platform() { return p_; }
+
+ private:
+  void wireMenus();
+  bool shutDown_ = false;
+};
+
+}  // namespace kp

@@ -1,0 +1,165 @@
+#include "core/models.h"
+
+#include <algorithm>
+
+namespace kp {
+
+void Control::setEnabled(bool on) {
+  if (enabled_ == on) return;
+  enabled_ = on;
+  viewChanged();
+}
+
+void Control::setCaption(const std::string& text) {
+  if (caption_ == text) return;
+  caption_ = text;
+  viewChanged();
+}
+
+Slider::Slider(int min, int max)
+    : min_(min), max_(max), limit_(max), value_(std::clamp(0, min, max)) {}
+
+bool Slider::setValue(int v) {
+  if (v < min_ || v > max_) return false;
+  if (v == value_) return true;
+  value_ = v;
+  viewChanged();
+  if (onChange) onChange();
+  return true;
+}
+
+void Slider::operatorSet(int v) {
+  if (!enabled()) return;
+  setValue(std::clamp(v, min_, std::max(min_, limit_)));
+}
+
+void Slider::setUpperLimit(int limit) {
+  limit = std::clamp(limit, min_, max_);
+  if (limit == limit_) return;
+  limit_ = limit;
+  viewChanged();
+}
+
+void ListBox::clear() {
+  items_.clear();
+  index_ = -1;
+  viewChanged();
+}
+
+void ListBox::addItem(const std::string& text) {
+  items_.push_back(text);
+  viewChanged();
+}
+
+void ListBox::setItems(const std::vector<std::string>& items) {
+  items_ = items;
+  index_ = -1;
+  viewChanged();
+}
+
+bool ListBox::setIndex(int i) {
+  if (i < -1 || i >= static_cast<int>(items_.size())) return false;
+  if (i == index_) return true;
+  index_ = i;
+  viewChanged();
+  if (onChange) onChange();
+  return true;
+}
+
+void ListBox::operatorSelect(int i) {
+  if (enabled()) setIndex(i);
+}
+
+SpinButton::SpinButton(int min, int max, int value)
+    : min_(min), max_(max), value_(std::clamp(value, min, max)) {}
+
+bool SpinButton::setValue(int v) {
+  if (v < min_ || v > max_) return false;
+  if (v == value_) return true;
+  value_ = v;
+  viewChanged();
+  if (onChange) onChange();
+  return true;
+}
+
+void SpinButton::operatorStep(int delta) {
+  if (enabled()) setValue(std::clamp(value_ + delta, min_, max_));
+}
+
+void SpinButton::setDesign(int min, int max, int value) {
+  min_ = min;
+  max_ = std::max(min, max);
+  value_ = std::clamp(value, min_, max_);
+  viewChanged();
+}
+
+void Button::setBackColor(std::uint32_t colour) {
+  if (backColor_ == colour) return;
+  backColor_ = colour;
+  viewChanged();
+}
+
+void Button::setPicture(const std::string& path) {
+  if (picture_ == path) return;
+  picture_ = path;
+  viewChanged();
+}
+
+void Button::click() {
+  if (enabled() && onClick) onClick();
+}
+
+void OptionButton::setChecked(bool on) {
+  if (checked_ == on) return;
+  checked_ = on;
+  viewChanged();
+}
+
+void TextBox::setText(const std::string& text) {
+  if (text_ == text) return;
+  text_ = text;
+  viewChanged();
+}
+
+void Window::load() {
+  if (loaded_) return;
+  loaded_ = true;
+  onLoad();
+  viewChanged();
+}
+
+void Window::show() {
+  load();
+  if (!loaded_ || visible_) return;  // a load step may have closed it again
+  visible_ = true;
+  viewChanged();
+}
+
+void Window::hide() {
+  if (!visible_) return;
+  visible_ = false;
+  viewChanged();
+}
+
+void Window::unload() {
+  if (!loaded_) return;
+  loaded_ = false;
+  visible_ = false;
+  enabled_ = true;
+  onUnload();
+  viewChanged();
+}
+
+void Window::setEnabled(bool on) {
+  if (enabled_ == on) return;
+  enabled_ = on;
+  viewChanged();
+}
+
+void Window::setCaption(const std::string& text) {
+  if (caption_ == text) return;
+  caption_ = text;
+  viewChanged();
+}
+
+}  // namespace kp

@@ -1,0 +1,139 @@
+#pragma once
+// An event loop that owns virtual time, for tests, benchmarks and the
+// in-process virtual unit: a 4 s resend or a 15 s watchdog runs in
+// microseconds and exactly.
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/ports.h"
+
+namespace kp {
+
+class VirtualLoop : public Clock, public EventPump {
+ public:
+  std::int64_t nowMs() const override { return now_; }
+
+  // Runs the earliest pending event if it is due by deadlineMs; otherwise
+  // moves the clock to the deadline. Never waits for real.
+  void runOnce(std::int64_t deadlineMs) override;
+  std::unique_ptr<Timer> createTimer() override;
+  // Moves the clock on without running anything.
+  void sleepMs(int ms) override { now_ += ms; }
+
+  // Runs fn at virtual time whenMs (at once if that has passed), after the
+  // events already due then.
+  void at(std::int64_t whenMs, std::function<void()> fn);
+  void post(std::function<void()> fn) { at(now_, std::move(fn)); }
+
+  // Runs every event due within the next ms, then leaves the clock at now+ms.
+  void advance(std::int64_t ms);
+  // Runs events in time order until pred() holds or limitMs of virtual time
+  // have passed; returns pred().
+  bool runUntil(const std::function<bool()>& pred, std::int64_t limitMs);
+  // Runs what is due now, without moving the clock.
+  void settle() { advance(0); }
+
+  std::size_t pending() const { return events_.size(); }
+  std::uint64_t pumps() const { return pumps_; }
+
+ private:
+  struct Key {
+    std::int64_t when;
+    std::uint64_t seq;
+    bool operator<(const Key& o) const {
+      return when != o.when ? when < o.when : seq < o.seq;
+    }
+  };
+  bool runNextDueBy(std::int64_t limit);
+
+  std::int64_t now_ = 1'000'000;  // far from 0, so "stamp 0" bugs show
+  std::uint64_t seq_ = 0;
+  std::uint64_t pumps_ = 0;
+  std::map<Key, std::function<void()>> events_;
+};
+
+// A serial port on virtual time. What the panel writes goes to onTransmit
+// (the virtual unit or a test); receive() hands bytes to the panel.
+class VirtualSerialPort : public SerialPort {
+ public:
+  explicit VirtualSerialPort(VirtualLoop& loop) : loop_(loop) {}
+
+  void setPortNumber(int n) override { port_ = n; }
+  int portNumber() const override { return port_; }
+  void setSettings(const LineSettings& s) override { settings = s; }
+  void setReadSize(std::size_t n) override { readSize = n; }
+  bool open(std::string* error) override;
+  void close() override;
+  bool isOpen() const override { return open_; }
+  void write(const Bytes& bytes) override;
+  void discardInput() override { inbox_.clear(); }
+  Bytes read() override;
+  std::size_t bytesAvailable() const override { return inbox_.size(); }
+
+  // Bytes from the far end arrive now; the panel is notified through the loop.
+  void receive(const Bytes& bytes);
+  // The device disappears under an open port.
+  void fail(const std::string& error);
+
+  // What the far end sees of every write, in order.
+  std::function<void(const Bytes&)> onTransmit;
+
+  // Every write made while open, and its virtual time.
+  std::vector<Bytes> writes;
+  std::vector<std::int64_t> writeTimes;
+  int writesWhileClosed = 0;
+  int opens = 0;
+  int closes = 0;
+  LineSettings settings{};
+  std::size_t readSize = 0;
+  // When set, open() fails with this description.
+  std::optional<std::string> openError;
+
+  Bytes allWritten() const;
+  void clearLog() {
+    writes.clear();
+    writeTimes.clear();
+  }
+
+ private:
+  VirtualLoop& loop_;
+  int port_ = 0;
+  bool open_ = false;
+  bool notifyPending_ = false;
+  std::deque<std::uint8_t> inbox_;
+};
+
+// Message boxes and file dialogs that record what the program showed.
+class RecordingDialogs : public Dialogs {
+ public:
+  void message(const std::string& text) override;
+  std::optional<std::string> openFile(const std::string& current,
+                                      const std::string& filter) override;
+  std::optional<std::string> saveFile(const std::string& current,
+                                      const std::string& filter) override;
+
+  std::vector<std::string> messages;
+  // Answers for the next file dialogs, in order; an empty queue cancels.
+  std::deque<std::optional<std::string>> fileAnswers;
+  std::vector<std::string> fileDialogFilters;
+  // Runs while a message box is "open", as a modal box runs events.
+  std::function<void(const std::string&)> onMessage;
+};
+
+class RecordingDesktop : public Desktop {
+ public:
+  bool openDocument(const std::string& path) override {
+    opened.push_back(path);
+    return result;
+  }
+  std::vector<std::string> opened;
+  bool result = true;
+};
+
+}  // namespace kp

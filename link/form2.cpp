@@ -1,0 +1,110 @@
+#include "link/form2.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "link/messages.h"
+#include "link/port_names.h"
+#include "shell/ini/ini.h"
+
+namespace kp {
+
+namespace {
+const char* kSection = "config";
+const char* kKey = "COM";
+const char* kLineSettings = "28800,E,8,1";
+constexpr std::size_t kReadSize = 7;
+}  // namespace
+
+std::optional<int> parsePortNumber(const std::string& text) {
+  std::size_t b = text.find_first_not_of(" \t");
+  std::size_t e = text.find_last_not_of(" \t");
+  if (b == std::string::npos) return std::nullopt;
+  const std::string t = text.substr(b, e - b + 1);
+  char* end = nullptr;
+  const double v = std::strtod(t.c_str(), &end);
+  if (end != t.c_str() + t.size() || !std::isfinite(v)) return std::nullopt;
+  if (v < -32768.5 || v > 32767.5) return std::nullopt;
+  return static_cast<int>(std::nearbyint(v));  // default rounding: halves to even
+}
+
+Form2::Form2(SharedState& state, Dialogs& dialogs) : s_(state), dialogs_(dialogs) {
+  onUnload();
+  Command1.onClick = [this] { ok(); };
+  Command2.onClick = [this] { unload(); };
+}
+
+OptionButton& Form2::Option1(int i) {
+  if (i < 0 || i >= kPorts) return none_;
+  return options_[static_cast<std::size_t>(i)];
+}
+
+bool Form2::select(int i) {
+  if (i < 0 || i >= kPorts) return false;
+  for (int k = 0; k < kPorts; ++k) options_[static_cast<std::size_t>(k)].setChecked(k == i);
+  return true;
+}
+
+int Form2::selected() const {
+  for (int k = 0; k < kPorts; ++k)
+    if (options_[static_cast<std::size_t>(k)].checked()) return k;
+  return -1;
+}
+
+void Form2::onLoad() {
+  s_.Ini_Path = s_.configPath();
+  // A stored value that is missing or outside 1..10 selects nothing.
+  if (auto n = parsePortNumber(Read_Ini(kSection, kKey, s_.Ini_Path))) select(*n - 1);
+}
+
+void Form2::onUnload() {
+  for (int k = 0; k < kPorts; ++k) {
+    auto& o = options_[static_cast<std::size_t>(k)];
+    o.setChecked(false);
+    o.setCaption("COM" + std::to_string(k + 1));
+  }
+  setCaption("串口设置");
+  Frame1.setCaption("串口号");
+  Command1.setCaption("确  定");
+  Command2.setCaption("取  消");
+}
+
+void Form2::ok() {
+  s_.Ini_Path = s_.configPath();
+  const int i = selected();
+  if (i >= 0) {
+    std::string error;
+    if (!Write_Ini(kSection, kKey, std::to_string(i + 1), s_.Ini_Path, &error)) {
+      // The original went on silently; the operator would find the old port
+      // at the next start without knowing why.
+      dialogs_.message(std::string(kErrorPrefix) + "无法保存串口号到 " +
+                       s_.Ini_Path + ": " + error);
+      return;
+    }
+  }
+  unload();
+}
+
+void Comm_set(SharedState& s, SerialPort& port, Form2& form2, Dialogs& dialogs) {
+  s.Ini_Path = s.configPath();
+  const std::string stored = Read_Ini(kSection, kKey, s.Ini_Path);
+  const auto number = parsePortNumber(stored);
+  auto fail = [&](const std::string& why) { dialogs.message(kErrorPrefix + why); };
+  if (!number) {
+    fail(stored.empty() ? "config.ini 中没有串口号 (COM)"
+                        : "config.ini 中的串口号 \"" + stored + "\" 不是数字");
+    return;
+  }
+  form2.load();
+  if (!form2.select(*number - 1)) {
+    fail("config.ini 中的串口号 " + std::to_string(*number) + " 不在 1..10 之内");
+    return;
+  }
+  port.setPortNumber(*number);
+  port.setReadSize(kReadSize);
+  port.setSettings(*LineSettings::parse(kLineSettings));
+  std::string error;
+  if (!port.open(&error)) fail(error);
+}
+
+}  // namespace kp

@@ -1,0 +1,70 @@
+#include "link/framer.h"
+
+#include "link/frames.h"
+
+namespace kp {
+
+namespace {
+constexpr std::uint8_t kAckComplement = 0xFF - kReplyAddress;  // 9F
+}
+
+void Framer::feed(const Bytes& bytes) {
+  for (std::uint8_t b : bytes) {
+    if (ackTailLeft_ > 0) {
+      --ackTailLeft_;
+      continue;
+    }
+    if (ackTailPossible_) {
+      ackTailPossible_ = false;
+      if (b == kAckComplement) {
+        ackTailLeft_ = 3;
+        continue;
+      }
+    }
+    buf_.push_back(b);
+    parse();
+  }
+}
+
+void Framer::lineSilent() {
+  if (!buf_.empty()) drop(buf_.size());
+  ackTailPossible_ = false;
+  ackTailLeft_ = 0;
+}
+
+void Framer::deliver(std::size_t n) {
+  Bytes message(buf_.begin(), buf_.begin() + static_cast<std::ptrdiff_t>(n));
+  buf_.erase(buf_.begin(), buf_.begin() + static_cast<std::ptrdiff_t>(n));
+  ++messages_;
+  onMessage_(message);
+}
+
+void Framer::drop(std::size_t n) {
+  dropped_ += n;
+  buf_.erase(buf_.begin(), buf_.begin() + static_cast<std::ptrdiff_t>(n));
+}
+
+// Runs after each byte, so the buffer holds at most one unfinished message.
+void Framer::parse() {
+  while (!buf_.empty()) {
+    const std::uint8_t first = buf_[0];
+    if (first == kResendRequest) {
+      deliver(1);
+      continue;
+    }
+    if (first != kFrameHeader) {
+      drop(1);
+      continue;
+    }
+    if (buf_.size() < 2) return;
+    if (buf_[1] == kReplyAddress) {
+      deliver(2);
+      ackTailPossible_ = true;
+      return;
+    }
+    if (buf_.size() < kFrameSize) return;
+    deliver(kFrameSize);
+  }
+}
+
+}  // namespace kp

@@ -1,0 +1,190 @@
+#include "link/receiver.h"
+
+#include "link/frames.h"
+
+namespace kp {
+
+namespace {
+constexpr std::uint8_t kMarkerFirst = 13;  // preset sections 13..18
+constexpr std::uint8_t kMarkerLast = 18;
+constexpr std::uint8_t kVolumeNotice = 10;
+constexpr int kShortDumpEnd = 83;
+constexpr int kLongDumpEnd = 93;
+
+// The entry of a microphone preset byte: bands come as 19 + row, the six
+// effect levels under their own dump addresses 11..16.
+int micEntry(int address) {
+  if (address >= 17) return address - 19;
+  switch (address) {
+    case 11: return 37;
+    case 12: return 33;
+    case 13: return 32;
+    case 14: return 34;
+    case 15: return 36;
+    case 16: return 35;
+    default: return 0;  // below the section's addresses: row 0, never read
+  }
+}
+}  // namespace
+
+Receiver::Receiver(SharedState& state, Transmitter& tx, SerialPort& port,
+                   EventPump& pump, ReceiverEnv env)
+    : s_(state),
+      tx_(tx),
+      port_(port),
+      pump_(pump),
+      env_(std::move(env)),
+      framer_([this](const Bytes& m) { Receive_Data(m); }),
+      silence_(pump.createTimer()) {
+  silence_->setInterval(kSilenceMs);
+  silence_->onTick = [this] {
+    silence_->stop();
+    framer_.lineSilent();
+  };
+}
+
+void Receiver::onReadable() {
+  // A handler that runs events (a message box, say) can bring us back here;
+  // the outer loop reads those bytes in order instead.
+  if (reading_) return;
+  reading_ = true;
+  for (Bytes chunk = port_.read(); !chunk.empty(); chunk = port_.read())
+    framer_.feed(chunk);
+  reading_ = false;
+  if (framer_.hasPartial())
+    silence_->restart();
+  else
+    silence_->stop();
+}
+
+void Receiver::ack() { tx_.writeRaw(Make_Byte_Frame(kAckByte)); }
+
+void Receiver::Receive_Data(const Bytes& m) {
+  if (m.empty()) return;
+  if (s_.Awaiting_Reply && !s_.Is_Linked)
+    phaseA(m);
+  else if (s_.Awaiting_Reply)
+    phaseB(m);
+  else
+    phaseC(m);
+}
+
+void Receiver::phaseA(const Bytes& m) {
+  if (m[0] == kResendRequest) {
+    tx_.restartWatchdog();
+    tx_.writeRaw(s_.Last_Frame);
+    return;
+  }
+  if (m.size() < kFrameSize) return;  // the acknowledgement AA 60: nothing
+  const std::uint8_t a = m[1], v = m[3];
+
+  if (a == 0 && v >= kMarkerFirst && v <= kMarkerLast) {
+    s_.Dump_Section = v - 12;
+    s_.Is_Busy = true;
+    ack();
+    if (v == kMarkerFirst && env_.connectTimer) env_.connectTimer->stop();
+    return;
+  }
+  if (s_.Dump_Section >= 1 && s_.Dump_Section <= 3) {
+    // An entry beyond the table is not stored; the byte is still taken.
+    s_.image.setMusic(s_.Dump_Section - 1, a >= 50 ? a - 50 : 0, v);
+    ack();
+    return;
+  }
+  if (s_.Dump_Section >= 4 && s_.Dump_Section <= 6) {
+    const int slot = s_.Dump_Section - 4;
+    if (s_.Dump_Section == 6 && a == 16) s_.Dump_Section = 7;
+    s_.image.setMic(slot, micEntry(a), v);
+    ack();
+    return;
+  }
+  if (s_.Dump_Mode == 1 || s_.Dump_Mode == 2) {
+    if (env_.Apply_Value) env_.Apply_Value(a, v);
+    const int end = s_.Dump_Mode == 1 ? kShortDumpEnd : kLongDumpEnd;
+    if (a == end) completeLink();
+    ack();
+    return;
+  }
+  if (v == 1 || v == 2) {
+    s_.Dump_Mode = v;
+    s_.Is_Busy = true;
+    ack();
+    pump_.sleepMs(kDumpRequestPauseMs);
+    s_.Last_Frame = dumpRequestFrame();
+    tx_.writeRaw(s_.Last_Frame);
+    if (env_.connectTimer) {
+      env_.connectTimer->stop();
+      s_.Connect_Ticks = 1;
+      env_.connectTimer->start();
+    }
+    return;
+  }
+  ack();
+}
+
+void Receiver::completeLink() {
+  if (env_.connectTimer) env_.connectTimer->stop();
+  s_.Is_Busy = false;
+  s_.Is_Linked = true;
+  s_.Dump_Mode = 0;
+  s_.Awaiting_Reply = false;
+  if (env_.Is_link_Command) env_.Is_link_Command();
+  if (env_.connectDialog) env_.connectDialog->unload();
+  if (env_.settingsDialog) env_.settingsDialog->unload();
+  s_.Dump_Section = 0;
+  tx_.restartWatchdog();
+}
+
+void Receiver::phaseB(const Bytes& m) {
+  if (m[0] == kResendRequest) {
+    tx_.restartWatchdog();
+    tx_.writeRaw(s_.Last_Frame);
+    return;
+  }
+  if (m[1] == kReplyAddress) {
+    if (!s_.Is_Busy) s_.Awaiting_Reply = false;
+    tx_.restartWatchdog();
+    return;
+  }
+  if (!s_.Is_Busy || m.size() < kFrameSize) return;
+  const std::uint8_t a = m[1], v = m[3];
+  const bool musicBlock = a >= 51 && a <= 81;
+  const bool micBlock = (a >= 11 && a <= 16) || (a >= 20 && a <= 50);
+  if (!musicBlock && !micBlock) return;  // not part of a block: no ACK
+  if (env_.Apply_Value) env_.Apply_Value(a, v);
+  if (a == 81 || a == 16) {
+    if (env_.Unlock_Forms) env_.Unlock_Forms();
+    s_.Awaiting_Reply = false;
+    s_.Is_Busy = false;
+    if (a == 81) {
+      s_.Dump_Mode = 0;
+      if (env_.musicModeList) env_.musicModeList->setEnabled(true);
+    } else if (env_.micModeList) {
+      env_.micModeList->setEnabled(true);
+    }
+  }
+  ack();
+}
+
+void Receiver::phaseC(const Bytes& m) {
+  if (m.size() < kFrameSize) {
+    // A late acknowledgement still shows the unit is there; a stray resend
+    // request with nothing awaited asks for nothing.
+    if (m[0] == kFrameHeader) tx_.restartWatchdog();
+    return;
+  }
+  if (m[1] == kReplyAddress) {
+    tx_.restartWatchdog();
+    return;
+  }
+  if (m[3] == kVolumeNotice) {
+    s_.Is_Busy = true;
+    if (env_.musicMaster) env_.musicMaster->setValue(s_.Device_Settings.MUSIC_MIN_VOLUME);
+    if (env_.micMaster) env_.micMaster->setValue(s_.Device_Settings.MIC_MIN_VOLUME);
+    s_.Is_Busy = false;
+  }
+  ack();
+  tx_.restartWatchdog();
+}
+
+}  // namespace kp

@@ -1,0 +1,66 @@
+#pragma once
+// Everything the unit sends arrives here: the connect answer, the dump of its
+// user slots and current parameters, acknowledgements, parameter blocks after
+// a mode change, resend requests and unsolicited notices. Each message is
+// handled by the phase of the link that the flags give.
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "core/models.h"
+#include "core/ports.h"
+#include "core/state.h"
+#include "link/framer.h"
+#include "link/transmitter.h"
+
+namespace kp {
+
+// What the receiver reaches outside the link: windows and controls of the
+// panel, and the panel's procedures.
+struct ReceiverEnv {
+  Timer* connectTimer = nullptr;  // the connect dialog's timer
+  Window* connectDialog = nullptr;
+  Window* settingsDialog = nullptr;
+  ListBox* musicModeList = nullptr;
+  ListBox* micModeList = nullptr;
+  Slider* musicMaster = nullptr;
+  Slider* micMaster = nullptr;
+  std::function<void(std::uint8_t address, std::uint8_t value)> Apply_Value;
+  std::function<void()> Is_link_Command;
+  std::function<void()> Unlock_Forms;
+};
+
+class Receiver {
+ public:
+  // A message still unfinished after this much silence is dropped.
+  static constexpr int kSilenceMs = 100;
+  static constexpr int kDumpRequestPauseMs = 5;
+
+  Receiver(SharedState& state, Transmitter& tx, SerialPort& port,
+           EventPump& pump, ReceiverEnv env);
+
+  // The port's notification: reads everything waiting and handles it.
+  void onReadable();
+  // Handles one whole message of the unit.
+  void Receive_Data(const Bytes& m);
+
+  const Framer& framer() const { return framer_; }
+
+ private:
+  void phaseA(const Bytes& m);
+  void phaseB(const Bytes& m);
+  void phaseC(const Bytes& m);
+  void completeLink();
+  void ack();
+
+  SharedState& s_;
+  Transmitter& tx_;
+  SerialPort& port_;
+  EventPump& pump_;
+  ReceiverEnv env_;
+  Framer framer_;
+  std::unique_ptr<Timer> silence_;
+  bool reading_ = false;
+};
+
+}  // namespace kp

@@ -1,0 +1,62 @@
+#include "link/transmitter.h"
+
+#include "link/frames.h"
+
+namespace kp {
+
+Transmitter::Transmitter(SharedState& state, SerialPort& port, Clock& clock,
+                         EventPump& pump, Timer& watchdog)
+    : s_(state), port_(port), clock_(clock), pump_(pump), watchdog_(watchdog) {
+  watchdog_.setInterval(kWatchdogMs);
+}
+
+std::uint32_t Transmitter::now32() const {
+  return static_cast<std::uint32_t>(clock_.nowMs());
+}
+
+void Transmitter::Send_Command(std::uint8_t address, std::uint8_t value) {
+  if (s_.Is_Busy) return;
+  port_.discardInput();
+  s_.Last_Frame = commandFrame(address, value);
+  port_.write(s_.Last_Frame);
+  s_.Awaiting_Reply = true;
+  startWatchdog();
+  s_.Send_Stamp = now32();
+  s_.Send_Count = 1;
+}
+
+void Transmitter::Wait_Reply() {
+  while ((s_.Is_Busy || s_.Awaiting_Reply) && !abandoned_) {
+    // The stamp is a 32-bit tick like the platform's; unsigned arithmetic
+    // keeps the difference right across its wrap.
+    const std::uint32_t elapsed = now32() - s_.Send_Stamp;
+    const std::int64_t untilResend =
+        elapsed > static_cast<std::uint32_t>(kResendAfterMs)
+            ? 0
+            : static_cast<std::int64_t>(kResendAfterMs + 1 - elapsed);
+    pump_.runOnce(clock_.nowMs() + untilResend);
+
+    if (now32() - s_.Send_Stamp > static_cast<std::uint32_t>(kResendAfterMs)) {
+      ++s_.Send_Count;
+      s_.Send_Stamp = now32();
+      port_.write(s_.Last_Frame);
+      // At or past the limit, not only exactly at it: a count that a nested
+      // exchange left above the limit must end the wait too, or it would
+      // resend forever and keep the watchdog from ever running out.
+      if (s_.Send_Count >= kMaxTransmissions) break;
+      restartWatchdog();
+    }
+  }
+}
+
+void Transmitter::writeRaw(const Bytes& bytes) { port_.write(bytes); }
+
+void Transmitter::startWatchdog() {
+  if (!watchdog_.isActive()) watchdog_.start();
+}
+
+void Transmitter::restartWatchdog() { watchdog_.restart(); }
+
+void Transmitter::stopWatchdog() { watchdog_.stop(); }
+
+}  // namespace kp

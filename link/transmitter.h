@@ -1,0 +1,54 @@
+#pragma once
+// Sending frames to the unit: Send_Command arms the wait for the answer and
+// the link watchdog; Wait_Reply waits with resend for batch senders.
+#include <cstdint>
+
+#include "core/ports.h"
+#include "core/state.h"
+
+namespace kp {
+
+class Transmitter {
+ public:
+  static constexpr int kResendAfterMs = 4000;  // resend after more than this
+  static constexpr int kMaxTransmissions = 3;
+  static constexpr int kWatchdogMs = 15000;
+
+  Transmitter(SharedState& state, SerialPort& port, Clock& clock,
+              EventPump& pump, Timer& watchdog);
+
+  // Sends one frame unless the panel is busy being filled (then nothing at
+  // all changes): drops unread input, writes the frame, keeps it for a
+  // resend, marks the answer as awaited and starts the watchdog.
+  void Send_Command(std::uint8_t address, std::uint8_t value);
+
+  // Lets events run until the answer has been taken, resending the last
+  // frame after more than 4000 ms; gives up right after the third
+  // transmission. Sleeps in the event loop between deadlines.
+  void Wait_Reply();
+
+  // Bytes that go straight to the port (acknowledge, dump request,
+  // disconnect): no reply is awaited for them.
+  void writeRaw(const Bytes& bytes);
+
+  // To start keeps a running countdown; to restart begins a new one.
+  void startWatchdog();
+  void restartWatchdog();
+  void stopWatchdog();
+
+  // Ends every wait in progress at its next turn; used when the program is
+  // closing, so a wait never outlives the window that started it.
+  void abandonWaits() { abandoned_ = true; }
+
+ private:
+  std::uint32_t now32() const;
+
+  SharedState& s_;
+  SerialPort& port_;
+  Clock& clock_;
+  EventPump& pump_;
+  Timer& watchdog_;
+  bool abandoned_ = false;
+};
+
+}  // namespace kp

@@ -1,0 +1,58 @@
+#include "panel/form4.h"
+
+#include "panel/catalogue.h"
+
+#include <utility>
+
+namespace kp {
+
+Form4::Form4(EventPump& pump) : Timer1(pump.createTimer()) {
+  for (const auto& p : sliderCatalogue()) {
+    auto& s = sliders_[static_cast<std::size_t>(p.slider)];
+    s = Slider(p.min, p.max);
+    s.Tag = std::to_string(p.unitAddress);
+    hasSlider_[static_cast<std::size_t>(p.slider)] = true;
+    labels_[static_cast<std::size_t>(p.label)].setCaption(
+        p.readout == Readout::Signed ? "0" : "0%");
+  }
+  Combo1.Tag = "84";
+  Combo2.Tag = "82";
+
+  // Design captions; the language texts replace them at run time.
+  setCaption("卡拉OK 处理器控制面板");
+  const std::pair<Button*, const char*> menus[] = {
+      {&file1, "文件(&F)"},   {&open1, "打开"},       {&save1, "保存"},
+      {&exit1, "退出"},       {&Pro1, "设备(&D)"},    {&link1, "链接"},
+      {&unlink, "断开"},      {&com_set1, "串口设置"}, {&Pro_set1, "设备设置"},
+      {&All_Reset1, "恢复出厂值"}, {&Pass_set1, "密码设置"}, {&China_E1, "中/英"},
+      {&help1, "帮助(&H)"},   {&look_help, "查看帮助"}};
+  for (const auto& [item, caption] : menus) item->setCaption(caption);
+  const char* tips[] = {"打开", "保存", "链接", "断开", "串口设置",
+                        "密码设置", "设备设置", "恢复出出厂值", "中/英", "退出"};
+  for (int i = 1; i <= kToolbarButtons; ++i) Toolbar1(i).setCaption(tips[i - 1]);
+}
+
+bool Form4::hasSlider(int n) const {
+  return n >= 0 && n <= kMaxSlider && hasSlider_[static_cast<std::size_t>(n)];
+}
+
+Slider& Form4::cpvSlider(int n) {
+  return hasSlider(n) ? sliders_[static_cast<std::size_t>(n)] : noSlider_;
+}
+
+kp::Label& Form4::Label(int n) {
+  if (n < 0 || n > kMaxLabel) return noLabel_;
+  return labels_[static_cast<std::size_t>(n)];
+}
+
+Button& Form4::Command(int n) {
+  if (n < 0 || n > kMaxCommand) return noButton_;
+  return commands_[static_cast<std::size_t>(n)];
+}
+
+Button& Form4::Toolbar1(int index) {
+  if (index < 1 || index > kToolbarButtons) return noButton_;
+  return toolbar_[static_cast<std::size_t>(index)];
+}
+
+}  // namespace kp

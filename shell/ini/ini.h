@@ -1,0 +1,45 @@
+#pragma once
+
+// Settings files in the classic private-profile format:
+//
+//   [section]
+//   key=value
+//
+// Files on disk are GBK (code page 936) whatever the locale; every argument
+// and result here is UTF-8, paths included. Section and key names match with
+// ASCII letters case-insensitive; the first matching section, and the first
+// matching key in it, win. Nothing is cached: each call reads, or rewrites,
+// the whole file, so hand edits are seen at the next read.
+
+#include <cstddef>
+#include <string>
+
+namespace kp {
+
+// Longest value stored or returned, in GBK bytes; longer values are cut
+// without splitting a double-byte character.
+inline constexpr std::size_t kIniMaxValueBytes = 2047;
+
+// The value of key in section, with one pair of enclosing quotes ("..." or
+// '...') removed and blanks around it dropped. A missing file, section or key
+// reads as "". Never throws and never fails: unreadable, huge or binary files
+// simply read as missing.
+std::string Read_Ini(const std::string& section, const std::string& key, const std::string& path);
+
+// Sets key=value in section, appending the key after the section's last entry
+// or a new section at the end of the file, and creating the file if needed.
+// All other bytes of the file are kept, line ends included (a new file gets
+// CRLF). The file is replaced atomically (temporary file in the same folder,
+// fsync, rename), so on any failure the old file stays as it was and false is
+// returned; a symbolic link is written through, and permission bits are kept.
+// Never throws.
+bool Write_Ini(const std::string& section, const std::string& key, const std::string& value,
+               const std::string& path);
+
+// As above; on failure, when error is not null, stores a short human-readable
+// reason such as "Permission denied" (without the file name) for messages like
+// "cannot save FILE: reason". error is left untouched on success.
+bool Write_Ini(const std::string& section, const std::string& key, const std::string& value,
+               const std::string& path, std::string* error);
+
+} // namespace kp

@@ -1,0 +1,180 @@
+#include "link/transmitter.h"
+
+#include <gtest/gtest.h>
+
+#include "core/virtual_loop.h"
+#include "link/frames.h"
+
+namespace kp {
+namespace {
+
+class TransmitterTest : public ::testing::Test {
+ protected:
+  TransmitterTest() {
+    std::string err;
+    port.setReadSize(7);
+    port.open(&err);
+    watchdog->onTick = [this] {
+      expiries.push_back(loop.nowMs());
+      watchdog->stop();
+    };
+  }
+
+  VirtualLoop loop;
+  VirtualSerialPort port{loop};
+  SharedState state;
+  std::unique_ptr<Timer> watchdog = loop.createTimer();
+  Transmitter tx{state, port, loop, loop, *watchdog};
+  std::vector<std::int64_t> expiries;
+};
+
+TEST(FrameLayout, CarriesAddressValueAndTheirComplements) {
+  EXPECT_EQ(commandFrame(0, 1), (Bytes{0xAA, 0x00, 0xFF, 0x01, 0xFE, 0x55}));
+  EXPECT_EQ(commandFrame(255, 0), (Bytes{0xAA, 0xFF, 0x00, 0x00, 0xFF, 0x55}));
+  EXPECT_EQ(commandFrame(0, 255), (Bytes{0xAA, 0x00, 0xFF, 0xFF, 0x00, 0x55}));
+  EXPECT_EQ(commandFrame(51, 15), (Bytes{0xAA, 0x33, 0xCC, 0x0F, 0xF0, 0x55}));
+  EXPECT_EQ(disconnectFrame(), (Bytes{0xAA, 0x00, 0xFF, 0x00, 0xFF, 0x55}));
+  EXPECT_EQ(dumpRequestFrame(), (Bytes{0xAA, 0x00, 0xFF, 0x0A, 0xF5, 0x55}));
+  EXPECT_EQ(Make_Byte_Frame(0xAA), Bytes{0xAA});
+}
+
+TEST_F(TransmitterTest, SendWritesTheFrameAndArmsTheWait) {
+  tx.Send_Command(51, 15);
+  ASSERT_EQ(port.writes.size(), 1u);
+  EXPECT_EQ(port.writes[0], commandFrame(51, 15));
+  EXPECT_EQ(state.Last_Frame, commandFrame(51, 15));
+  EXPECT_TRUE(state.Awaiting_Reply);
+  EXPECT_EQ(state.Send_Count, 1);
+  EXPECT_EQ(state.Send_Stamp, static_cast<std::uint32_t>(loop.nowMs()));
+  EXPECT_TRUE(watchdog->isActive());
+}
+
+TEST_F(TransmitterTest, WhileBusyNothingIsSentAndNoStateMoves) {
+  state.Is_Busy = true;
+  state.Last_Frame = commandFrame(9, 9);
+  state.Send_Count = 2;
+  state.Send_Stamp = 1234;
+  port.receive({0xAA, 0x60});
+  loop.settle();
+  tx.Send_Command(51, 15);
+  EXPECT_TRUE(port.writes.empty());
+  EXPECT_EQ(state.Last_Frame, commandFrame(9, 9));
+  EXPECT_FALSE(state.Awaiting_Reply);
+  EXPECT_EQ(state.Send_Count, 2);
+  EXPECT_EQ(state.Send_Stamp, 1234u);
+  EXPECT_FALSE(watchdog->isActive());
+  EXPECT_EQ(port.bytesAvailable(), 2u) << "unread input must not be discarded";
+}
+
+TEST_F(TransmitterTest, SendDiscardsALateAnswerStillWaitingUnread) {
+  port.receive({0xAA, 0x60});
+  tx.Send_Command(45, 12);
+  EXPECT_EQ(port.bytesAvailable(), 0u);
+}
+
+class WaitReplyTest : public TransmitterTest {};
+
+TEST_F(WaitReplyTest, ReturnsAtOnceWithoutRunningEventsWhenNothingIsAwaited) {
+  bool ran = false;
+  loop.post([&] { ran = true; });
+  const auto pumps = loop.pumps();
+  tx.Wait_Reply();
+  EXPECT_EQ(loop.pumps(), pumps);
+  EXPECT_FALSE(ran);
+}
+
+TEST_F(WaitReplyTest, AnAnswerWithin4000msMeansOneTransmission) {
+  const auto t0 = loop.nowMs();
+  tx.Send_Command(45, 12);
+  loop.at(t0 + 3999, [&] { state.Awaiting_Reply = false; });
+  tx.Wait_Reply();
+  EXPECT_EQ(port.writes.size(), 1u);
+  EXPECT_EQ(loop.nowMs(), t0 + 3999);
+}
+
+TEST_F(WaitReplyTest, ASilentUnitGetsThreeTransmissionsThenTheWaitGivesUp) {
+  const auto t0 = loop.nowMs();
+  tx.Send_Command(45, 12);
+  tx.Wait_Reply();
+  ASSERT_EQ(port.writes.size(), 3u);
+  for (const auto& w : port.writes) EXPECT_EQ(w, commandFrame(45, 12));
+  // Resent after more than 4000 ms each time; back right after the third.
+  EXPECT_EQ(port.writeTimes[1] - t0, 4001);
+  EXPECT_EQ(port.writeTimes[2] - t0, 8002);
+  EXPECT_EQ(loop.nowMs(), t0 + 8002);
+  EXPECT_TRUE(state.Awaiting_Reply);
+  EXPECT_EQ(state.Send_Count, 3);
+}
+
+TEST_F(WaitReplyTest, AnAnswerAfterOneResendEndsTheWait) {
+  const auto t0 = loop.nowMs();
+  tx.Send_Command(45, 12);
+  loop.at(t0 + 5000, [&] { state.Awaiting_Reply = false; });
+  tx.Wait_Reply();
+  EXPECT_EQ(port.writes.size(), 2u);
+  EXPECT_EQ(loop.nowMs(), t0 + 5000);
+}
+
+TEST_F(WaitReplyTest, ACountLeftPastTheLimitStillEndsTheWait) {
+  // A nested exchange can leave the count above the limit while the panel is
+  // busy and sends nothing; the wait must still come to an end.
+  state.Is_Busy = true;
+  state.Awaiting_Reply = true;
+  state.Last_Frame = commandFrame(84, 1);
+  state.Send_Count = 3;
+  state.Send_Stamp = static_cast<std::uint32_t>(loop.nowMs());
+  tx.Wait_Reply();
+  EXPECT_EQ(port.writes.size(), 1u);
+  EXPECT_EQ(state.Send_Count, 4);
+}
+
+TEST_F(WaitReplyTest, ANestedSendReplacesTheFrameThatIsResent) {
+  const auto t0 = loop.nowMs();
+  tx.Send_Command(45, 12);
+  loop.at(t0 + 1000, [&] { tx.Send_Command(46, 13); });
+  tx.Wait_Reply();
+  ASSERT_EQ(port.writes.size(), 4u);
+  EXPECT_EQ(port.writes[2], commandFrame(46, 13));
+  EXPECT_EQ(port.writeTimes[2] - t0, 5001);
+}
+
+TEST_F(WaitReplyTest, AnAbandonedWaitReturnsAtItsNextTurn) {
+  tx.Send_Command(45, 12);
+  loop.at(loop.nowMs() + 100, [&] { tx.abandonWaits(); });
+  tx.Wait_Reply();
+  EXPECT_EQ(port.writes.size(), 1u);
+}
+
+class WatchdogTest : public TransmitterTest {};
+
+TEST_F(WatchdogTest, StartingAgainKeepsTheRunningCountdown) {
+  const auto t0 = loop.nowMs();
+  tx.Send_Command(45, 12);
+  loop.advance(10000);
+  tx.Send_Command(45, 13);
+  loop.advance(20000);
+  ASSERT_EQ(expiries.size(), 1u);
+  EXPECT_EQ(expiries[0] - t0, 15000);
+}
+
+TEST_F(WatchdogTest, RestartingBeginsANewCountdown) {
+  const auto t0 = loop.nowMs();
+  tx.Send_Command(45, 12);
+  loop.advance(10000);
+  tx.restartWatchdog();
+  loop.advance(20000);
+  ASSERT_EQ(expiries.size(), 1u);
+  EXPECT_EQ(expiries[0] - t0, 25000);
+}
+
+TEST_F(WatchdogTest, AResendOtherThanTheLastRestartsIt) {
+  const auto t0 = loop.nowMs();
+  tx.Send_Command(45, 12);
+  tx.Wait_Reply();  // resends at +4001 (restart) and +8002 (last: no restart)
+  loop.advance(30000);
+  ASSERT_EQ(expiries.size(), 1u);
+  EXPECT_EQ(expiries[0] - t0, 4001 + 15000);
+}
+
+}  // namespace
+}  // namespace kp

@@ -1,0 +1,48 @@
+#pragma once
+// A program on virtual time with a temporary program folder: the common
+// ground of the in-process tests.
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "app/program.h"
+#include "core/virtual_loop.h"
+
+namespace kp::test {
+
+// A fresh temporary folder, removed with the object.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::string str() const { return path_.string(); }
+  std::string file(const std::string& name) const { return (path_ / name).string(); }
+  // Writes bytes as they are (no encoding applied).
+  void write(const std::string& name, const std::string& bytes) const;
+  std::string read(const std::string& name) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+struct Rig {
+  Rig();
+  // Replaces config.ini with the given UTF-8 lines (written as ASCII/GBK-free text).
+  void config(const std::string& bytes) { folder.write("config.ini", bytes); }
+
+  TempDir folder;
+  VirtualLoop loop;
+  VirtualSerialPort port{loop};
+  RecordingDialogs dialogs;
+  RecordingDesktop desktop;
+  Platform platform{port, loop, loop, dialogs, desktop};
+  std::unique_ptr<Program> program;
+
+  // Builds the program (after the folder has been prepared).
+  Program& make();
+};
+
+}  // namespace kp::test

@@ -1,0 +1,46 @@
+#pragma once
+// Binding control models to Qt widgets. A view sets the widget from its
+// model with the widget's signals blocked, and turns operator input into a
+// model call, so every change is handled by the model's one change path.
+#include <QString>
+#include <string>
+
+class QAbstractButton;
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QRadioButton;
+class QSlider;
+class QSpinBox;
+class QWidget;
+
+namespace kp {
+class Button;
+class Control;
+class Label;
+class ListBox;
+class OptionButton;
+class Slider;
+class SpinButton;
+class Window;
+
+inline QString qs(const std::string& utf8) { return QString::fromUtf8(utf8.c_str()); }
+inline std::string us(const QString& s) { return s.toUtf8().toStdString(); }
+
+namespace ui {
+
+void bind(Slider& model, QSlider* view);
+void bind(kp::Label& model, QLabel* view);
+// A frame: its caption is the group box title.
+void bind(kp::Label& model, QGroupBox* view);
+void bind(Button& model, QAbstractButton* view);
+// A menu item or toolbar action: caption (or tooltip), enabled, trigger.
+void bind(Button& model, QAction* view, bool captionIsTooltip = false);
+void bind(ListBox& model, QComboBox* view);
+void bind(OptionButton& model, QRadioButton* view);
+// Shows, hides, enables and titles the widget as its window model says.
+void bind(Window& model, QWidget* view);
+
+}  // namespace ui
+}  // namespace kp

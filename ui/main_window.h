@@ -1,0 +1,28 @@
+#pragma once
+#include <QMainWindow>
+
+namespace kp {
+class Program;
+namespace ui {
+
+// The main window's view: menus, toolbar and the panel area, bound to the
+// main window's model.
+class MainWindow : public QMainWindow {
+ public:
+  MainWindow(Program& program, QWidget* parent = nullptr);
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;
+
+ private:
+  void buildMenus();
+  void buildToolbar();
+  Program& p_;
+  bool closing_ = false;
+};
+
+// Twips (1/1440 inch) to device-independent pixels of this screen.
+int twipsToPixels(int twips, const QWidget* w);
+
+}  // namespace ui
+}  // namespace kp

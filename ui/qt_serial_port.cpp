@@ -1,0 +1,197 @@
+#include "ui/qt_serial_port.h"
+
+#include <QFileInfo>
+#include <QMetaObject>
+#include <algorithm>
+#include <utility>
+
+#include "link/port_names.h"
+
+QtSerialPort::QtSerialPort(std::string programFolder, QObject* parent)
+    : QObject(parent), folder_(std::move(programFolder)) {
+  connect(&port_, &QSerialPort::readyRead, this, &QtSerialPort::notifyReadyRead);
+  connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialPort::handleError);
+}
+
+QtSerialPort::~QtSerialPort() {
+  // No handler of the core may run for a port that is going away.
+  onReadyRead = nullptr;
+  onError = nullptr;
+  port_.close();
+}
+
+std::string QtSerialPort::deviceName() const {
+  const std::string device = kp::portDevice(number_, folder_);
+  if (device.empty()) return device;
+  // QSerialPort takes a bare name for a device under /dev, so a path must be
+  // absolute to reach a link in the program folder.
+  const QString path = QString::fromStdString(device);
+  return (QFileInfo(path).isRelative() ? QFileInfo(path).absoluteFilePath() : path)
+      .toStdString();
+}
+
+bool QtSerialPort::applySettings(std::string* why) {
+  QSerialPort::Parity parity = QSerialPort::NoParity;
+  switch (settings_.parity) {
+    case kp::Parity::None: parity = QSerialPort::NoParity; break;
+    case kp::Parity::Even: parity = QSerialPort::EvenParity; break;
+    case kp::Parity::Odd: parity = QSerialPort::OddParity; break;
+  }
+  if (settings_.dataBits < 5 || settings_.dataBits > 8) {
+    *why = "unsupported data bits " + std::to_string(settings_.dataBits);
+    return false;
+  }
+  if (settings_.stopBits != 1 && settings_.stopBits != 2) {
+    *why = "unsupported stop bits " + std::to_string(settings_.stopBits);
+    return false;
+  }
+  const bool ok =
+      port_.setBaudRate(settings_.baud) &&
+      port_.setDataBits(static_cast<QSerialPort::DataBits>(settings_.dataBits)) &&
+      port_.setParity(parity) &&
+      port_.setStopBits(settings_.stopBits == 2 ? QSerialPort::TwoStop
+                                                : QSerialPort::OneStop) &&
+      port_.setFlowControl(QSerialPort::NoFlowControl);
+  if (!ok) *why = port_.errorString().toStdString();
+  return ok;
+}
+
+bool QtSerialPort::open(std::string* error) {
+  std::string scratch;
+  std::string& why = error ? *error : scratch;
+  const std::string name = "COM" + std::to_string(number_);
+  if (port_.isOpen()) {
+    why = name + " is already open";
+    return false;
+  }
+  const std::string device = deviceName();
+  if (device.empty()) {
+    why = name + " is not a valid port number";
+    return false;
+  }
+  port_.setPortName(QString::fromStdString(device));
+  std::string settingsError;
+  if (!applySettings(&settingsError)) {
+    why = "Cannot set up " + name + " (" + device + "): " + settingsError;
+    return false;
+  }
+  if (!port_.open(QIODevice::ReadWrite)) {
+    why = "Cannot open " + name + " (" + device + "): " +
+          port_.errorString().toStdString();
+    if (port_.error() == QSerialPort::PermissionError) {
+#ifdef _WIN32
+      why += ". Another program may be using the port.";
+#else
+      why += ". If no other program is using the port, add your user to the "
+             "dialout group (sudo usermod -aG dialout $USER) and log in again.";
+#endif
+    }
+    port_.clearError();
+    return false;
+  }
+  ++session_;
+  device_ = device;
+  notifyPending_ = false;
+  failurePending_ = false;
+  readErrors_ = 0;
+  return true;
+}
+
+void QtSerialPort::close() {
+  if (!port_.isOpen()) return;
+  ++session_;
+  port_.close();
+}
+
+void QtSerialPort::write(const kp::Bytes& bytes) {
+  if (!port_.isOpen() || bytes.empty()) return;
+  port_.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<qint64>(bytes.size()));
+  // Non-blocking: the frame leaves now even if the core does not return to
+  // the event loop soon; what the driver cannot take waits in Qt's buffer.
+  port_.flush();
+}
+
+void QtSerialPort::discardInput() {
+  if (!port_.isOpen()) return;
+  port_.clear(QSerialPort::Input);
+  port_.readAll();
+}
+
+kp::Bytes QtSerialPort::read() {
+  if (!port_.isOpen()) return {};
+  qint64 n = port_.bytesAvailable();
+  if (readSize_ > 0) n = std::min<qint64>(n, static_cast<qint64>(readSize_));
+  if (n <= 0) return {};
+  kp::Bytes out(static_cast<std::size_t>(n));
+  const qint64 got = port_.read(reinterpret_cast<char*>(out.data()), n);
+  out.resize(static_cast<std::size_t>(std::max<qint64>(got, 0)));
+  return out;
+}
+
+std::size_t QtSerialPort::bytesAvailable() const {
+  if (!port_.isOpen()) return 0;
+  return static_cast<std::size_t>(std::max<qint64>(port_.bytesAvailable(), 0));
+}
+
+void QtSerialPort::notifyReadyRead() {
+  readErrors_ = 0;
+  if (notifyPending_) return;
+  notifyPending_ = true;
+  const std::uint64_t session = session_;
+  QMetaObject::invokeMethod(
+      this,
+      [this, session] {
+        notifyPending_ = false;
+        if (session != session_ || !port_.isOpen()) return;
+        if (port_.bytesAvailable() > 0 && onReadyRead) onReadyRead();
+      },
+      Qt::QueuedConnection);
+}
+
+namespace {
+// A hung-up line reads as end-of-file at every turn of the loop and Qt
+// reports each one; a single failed read on a live line is survivable.
+constexpr int kReadErrorsToFail = 16;
+}  // namespace
+
+std::string QtSerialPort::failureText(QSerialPort::SerialPortError error) const {
+  const std::string head =
+      "COM" + std::to_string(number_) + " (" + device_ + ")";
+  if (!QFileInfo::exists(QString::fromStdString(device_)))
+    return head + " was disconnected";
+  if (error == QSerialPort::ReadError) return head + " stopped delivering data";
+  return head + " failed: " + port_.errorString().toStdString();
+}
+
+void QtSerialPort::handleError(QSerialPort::SerialPortError error) {
+  // Errors of a failing open() are reported by open() itself.
+  if (!port_.isOpen() || failurePending_) return;
+  switch (error) {
+    case QSerialPort::ResourceError:
+    case QSerialPort::DeviceNotFoundError:
+    case QSerialPort::PermissionError:
+      break;
+    case QSerialPort::ReadError:
+      if (++readErrors_ >= kReadErrorsToFail ||
+          !QFileInfo::exists(QString::fromStdString(device_)))
+        break;
+      return;
+    default:
+      return;
+  }
+  failurePending_ = true;
+  const std::string text = failureText(error);
+  // Closed from the queue, not here: this runs inside QSerialPort's own
+  // notifier, which closing tears down.
+  const std::uint64_t session = session_;
+  QMetaObject::invokeMethod(
+      this,
+      [this, session, text] {
+        failurePending_ = false;
+        if (session != session_) return;  // closed by the program meanwhile
+        close();
+        if (onError) onError(text);
+      },
+      Qt::QueuedConnection);
+}

@@ -1,0 +1,66 @@
+#pragma once
+// The core's serial port on QSerialPort.
+//
+// Receiving: QSerialPort does not emit readyRead again while a slot connected
+// to it is still running. The port therefore hands readyRead on through the
+// event queue, so a handler that waits in a nested event loop still hears
+// later bytes; and, as with any kp::SerialPort, onReadyRead must read until
+// bytesAvailable() is 0, since bytes that arrive while it runs raise no
+// second call.
+#include <QObject>
+#include <QSerialPort>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "core/ports.h"
+
+class QtSerialPort : public QObject, public kp::SerialPort {
+  Q_OBJECT
+ public:
+  // programFolder is where ports/com<n> links are looked up (port_names.h).
+  explicit QtSerialPort(std::string programFolder, QObject* parent = nullptr);
+  ~QtSerialPort() override;
+
+  void setPortNumber(int n) override { number_ = n; }
+  int portNumber() const override { return number_; }
+  void setSettings(const kp::LineSettings& settings) override {
+    settings_ = settings;
+  }
+  void setReadSize(std::size_t n) override { readSize_ = n; }
+
+  // Every line setting is applied before the device is opened: a Linux
+  // pseudo-terminal cannot hold parity, and setting it on the open device
+  // fails there, while real ports take it either way.
+  bool open(std::string* error) override;
+  void close() override;
+  bool isOpen() const override { return port_.isOpen(); }
+
+  // Queues the bytes and hands what the driver takes at once to it.
+  void write(const kp::Bytes& bytes) override;
+  void discardInput() override;
+  kp::Bytes read() override;
+  std::size_t bytesAvailable() const override;
+
+  // The device path the next open() uses.
+  std::string deviceName() const;
+
+ private:
+  void handleError(QSerialPort::SerialPortError error);
+  void notifyReadyRead();
+  bool applySettings(std::string* why);
+  std::string failureText(QSerialPort::SerialPortError error) const;
+
+  QSerialPort port_;
+  std::string folder_;
+  int number_ = 1;
+  kp::LineSettings settings_{};
+  std::size_t readSize_ = 0;  // 0: no limit
+  std::string device_;  // what the open port was opened as
+  bool notifyPending_ = false;
+  bool failurePending_ = false;
+  int readErrors_ = 0;  // failed reads since the last good one
+  // Counts opens and closes, so a failure reported for a connection that has
+  // since been closed (and maybe reopened) is dropped.
+  std::uint64_t session_ = 0;
+};

@@ -4,6 +4,7 @@
 #include <QDir>
 
 #include "app/program.h"
+#include "ui/connect_dialog.h"
 #include "ui/main_window.h"
 #include "ui/port_dialog.h"
 #include "ui/qt_platform.h"
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
   kp::Program program(platform, folder);
   kp::ui::MainWindow window(program);
   kp::ui::PortDialog portDialog(program.form2, QString::fromStdString(folder), &window);
+  kp::ui::ConnectDialog connectDialog(program.form1, &window);
   dialogs.setParent(&window);
 
   program.onExit = [] { QApplication::quit(); };

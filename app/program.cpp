@@ -27,7 +27,7 @@ Program::Program(Platform& platform, const std::string& programFolder)
             }),
       connection(state, link, platform.serial, platform.dialogs, form1, *form4.Timer1,
                  ConnectionEnv{
-                     {&form1, &form2, &form3, &form4, nullptr, nullptr},
+                     {&form1, &form2, &form3, &form4, &form5, &form6},
                      &form4.Combo1,
                      &form4.Combo2,
                      nullptr,
@@ -99,7 +99,7 @@ void Program::shutDown() {
   link.abandonWaits();
   if (state.Is_Linked) link.writeRaw(disconnectFrame());
   if (p_.serial.isOpen()) p_.serial.close();
-  for (Window* w : std::initializer_list<Window*>{&form1, &form2, &form3, &form4})
+  for (Window* w : std::initializer_list<Window*>{&form1, &form2, &form3, &form4, &form5, &form6})
     w->unload();
 }
 

@@ -15,7 +15,9 @@
 #include "panel/form3.h"
 #include "panel/form4.h"
 #include "panel/panel.h"
+#include "presets/form6.h"
 #include "presets/preset_sets.h"
+#include "shell/form5.h"
 
 namespace kp {
 
@@ -44,6 +46,8 @@ class Program {
   Form1 form1;
   Form2 form2;
   Form3 form3;
+  Form5 form5;
+  Form6 form6;
   Transmitter link;
   PresetSets presetSets;
   Panel panel;

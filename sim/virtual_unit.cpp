@@ -9,12 +9,12 @@ namespace kp::sim {
 
 namespace {
 
-constexpr std::int64_t kLineTicksPerSecond = 28800;  // one tick = one bit
-constexpr std::int64_t kBitsPerByte = 11;            // start, 8 data, parity, stop
+// Line time in 1/18 us: both a microsecond (18) and a bit at 28800 baud
+// (625) are whole numbers of it, so pacing neither rounds nor drifts.
+constexpr std::int64_t kTicksPerUs = 18;
+constexpr std::int64_t kTicksPerByte = 11 * 625;  // start, 8 data, parity, stop
 
-std::int64_t ceilDiv(std::int64_t a, std::int64_t b) { return (a + b - 1) / b; }
-std::int64_t usToTick(std::int64_t us) { return ceilDiv(us * kLineTicksPerSecond, 1'000'000); }
-std::int64_t tickToUs(std::int64_t tick) { return ceilDiv(tick * 1'000'000, kLineTicksPerSecond); }
+std::int64_t tickToUs(std::int64_t tick) { return (tick + kTicksPerUs - 1) / kTicksPerUs; }
 
 std::uint8_t inv(std::uint8_t b) { return static_cast<std::uint8_t>(0xFF - b); }
 
@@ -468,8 +468,8 @@ void VirtualUnit::emit(const Outgoing& out, bool paced) {
   const std::int64_t start = clock_.nowUs() + options_.latencyMs * 1000LL;
   std::int64_t startTick = 0;
   if (options_.paced) {
-    startTick = std::max(lineFreeTick_, usToTick(start));
-    lineFreeTick_ = startTick + kBitsPerByte * static_cast<std::int64_t>(n);
+    startTick = std::max(lineFreeTick_, start * kTicksPerUs);
+    lineFreeTick_ = startTick + kTicksPerByte * static_cast<std::int64_t>(n);
   }
 
   std::uint64_t gen = 0;
@@ -482,9 +482,9 @@ void VirtualUnit::emit(const Outgoing& out, bool paced) {
   std::size_t from = 0;
   for (std::size_t p = 0; p < ends.size(); ++p) {
     std::int64_t when =
-        options_.paced ? tickToUs(startTick + kBitsPerByte * static_cast<std::int64_t>(ends[p]))
-                       : start + static_cast<std::int64_t>(p) * options_.chunkGapUs;
-    when = std::max(when, lastDeliveryUs_);  // the line keeps its order
+        options_.paced ? tickToUs(startTick + kTicksPerByte * static_cast<std::int64_t>(ends[p]))
+                       : start - static_cast<std::int64_t>(p) * options_.chunkGapUs;
+
     lastDeliveryUs_ = when;
     Bytes piece(out.bytes.begin() + static_cast<std::ptrdiff_t>(from),
                 out.bytes.begin() + static_cast<std::ptrdiff_t>(ends[p]));

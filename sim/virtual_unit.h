@@ -161,7 +161,7 @@ class VirtualUnit {
   bool awaitedDelivered_ = false;  // an AA counts only after the message arrived
   std::uint64_t sendGeneration_ = 0;
 
-  std::int64_t lineFreeTick_ = 0;  // in 1/28800 s, when paced
+  std::int64_t lineFreeTick_ = 0;  // in 1/18 us, when paced
   std::int64_t lastDeliveryUs_ = 0;
 };
 

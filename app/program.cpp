@@ -14,14 +14,18 @@ Program::Program(Platform& platform, const std::string& programFolder)
       form1(platform.pump),
       form2(state, platform.dialogs),
       link(state, platform.serial, platform.clock, platform.pump, *form4.Timer1),
-      presetSets(state, form4),
+      presetSets(state, form4, link),
+      settings(state, form3, form4, link),
+      presetFile(state, form4, form3, link, platform.pump, platform.dialogs, presetSets,
+                 settings),
+      saveToSlot(state, form4, form6, link),
       panel(state, form4, form3, link, platform.dialogs,
             PanelEnv{
                 [this] { connection.Lock_Forms(); },
                 [this] { connection.Unlock_Forms(); },
                 [this] { presetSets.Music_Open_Inis(); },
                 [this] { presetSets.Mic_Open_Inis(); },
-                nullptr,
+                [this](std::uint8_t code) { saveToSlot.open(code); },
                 [this] { presetSets.Music_Ini_Pro(); },
                 [this] { presetSets.Mic_Ini_Pro(); },
             }),
@@ -60,6 +64,9 @@ void Program::wireMenus() {
   f.link1.onClick = [this] { connection.link1(); };
   f.unlink.onClick = [this] { connection.unlink(); };
   f.com_set1.onClick = [this] { form2.show(); };
+  f.open1.onClick = [this] { presetFile.open1(); };
+  f.save1.onClick = [this] { presetFile.save1(); };
+  f.Pro_set1.onClick = [this] { settings.open(); };
   f.exit1.onClick = [this] { exit(); };
   // The toolbar's buttons are the menu items they stand for.
   Button* same[Form4::kToolbarButtons + 1] = {
@@ -73,11 +80,7 @@ void Program::wireMenus() {
   }
 }
 
-void Program::Open_Pro_Ini(const std::string& path) {
-  // Preset files are read from here once the preset store lands; until then
-  // the panel keeps the values it has.
-  state.Ini_Path = path;
-}
+void Program::Open_Pro_Ini(const std::string& path) { presetFile.Open_Pro_Ini(path); }
 
 void Program::startUp() {
   form4.left = kMainWindowOffsetTwips;

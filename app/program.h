@@ -15,7 +15,10 @@
 #include "panel/form3.h"
 #include "panel/form4.h"
 #include "panel/panel.h"
+#include "panel/device_settings.h"
 #include "presets/form6.h"
+#include "presets/preset_file.h"
+#include "presets/save_to_slot.h"
 #include "presets/preset_sets.h"
 #include "shell/form5.h"
 
@@ -50,6 +53,9 @@ class Program {
   Form6 form6;
   Transmitter link;
   PresetSets presetSets;
+  DeviceSettingsDialog settings;
+  PresetFile presetFile;
+  SaveToSlot saveToSlot;
   Panel panel;
   Connection connection;
   Receiver receiver;

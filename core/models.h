@@ -28,6 +28,9 @@ class Control {
   // The unit address a control sends under, as decimal text.
   std::string Tag;
 
+  // Where the view has placed it inside its window, in twips.
+  int left = 0, top = 0, width = 0, height = 0;
+
   // Fired after any property a view shows has changed (value, caption,
   // enabled state, limits, colours, entries).
   std::function<void()> onViewChanged;

@@ -1,6 +1,9 @@
 #include "presets/preset_sets.h"
 
+#include "link/frames.h"
 #include "panel/catalogue.h"
+#include "presets/preset_values.h"
+#include "shell/ini/ini.h"
 
 namespace kp {
 
@@ -10,7 +13,23 @@ const std::vector<std::string> kMusicModes = {"1.RAM1", "2.RAM2", "3.RAM3", "4.F
                                               "5.ROCK", "6.POPS", "7.SOFT", "8.DANCE"};
 const std::vector<std::string> kMicModes = {"1.RAM1", "2.RAM2", "3.RAM3", "4.HALL",
                                             "5.CHORUS", "6.SOLO", "7.ROOM", "8.DELAY"};
+constexpr int kUserSlotCount = 3;
+constexpr int kBands = 31;
+constexpr int kFirstEffectRow = 32;
+constexpr int kLastEffectRow = 37;
 }  // namespace
+
+std::string musicSection(int slot) { return "Music_" + std::to_string(slot); }
+std::string micSection(int slot) { return "Mic_" + std::to_string(slot); }
+
+const std::string& PresetSets::file() {
+  s_.Ini_Path = s_.currentPresetFile;
+  return s_.Ini_Path;
+}
+
+std::optional<int> PresetSets::slotValue(const std::string& section, int key) const {
+  return readByteFloor(Read_Ini(section, std::to_string(key), s_.Ini_Path));
+}
 
 void PresetSets::Is_connect_Value() {
   f4_.Combo1.setItems(kMusicModes);
@@ -22,10 +41,86 @@ void PresetSets::Is_Unconnect_Value() {
   f4_.Combo2.setItems(kUserSlots);
 }
 
+void PresetSets::Music_Open_Ini() {
+  file();
+  for (int n = 0; n < kUserSlotCount; ++n) {
+    for (int k = 1; k <= kBands; ++k) {
+      const auto v = slotValue(musicSection(n), k);
+      if (!v) return;
+      tx_.Send_Command(static_cast<std::uint8_t>(44 + k), static_cast<std::uint8_t>(*v));
+      tx_.Wait_Reply();
+    }
+    tx_.Send_Command(addr::StoreMusic, static_cast<std::uint8_t>(n));
+    tx_.Wait_Reply();
+  }
+}
+
+void PresetSets::Mic_Open_Ini() {
+  file();
+  for (int n = 0; n < kUserSlotCount; ++n) {
+    for (int k = 1; k <= kBands; ++k) {
+      const auto v = slotValue(micSection(n), k);
+      if (!v) return;
+      tx_.Send_Command(static_cast<std::uint8_t>(13 + k), static_cast<std::uint8_t>(*v));
+      tx_.Wait_Reply();
+    }
+    for (int row = kFirstEffectRow; row <= kLastEffectRow; ++row) {
+      const SliderParam* p = sliderByImageRow(ImageTable::Mic, row);
+      const auto v = slotValue(micSection(n), row);
+      if (!p || !v) return;
+      tx_.Send_Command(static_cast<std::uint8_t>(std::stoi(f4_.cpvSlider(p->slider).Tag)),
+                       static_cast<std::uint8_t>(*v));
+      tx_.Wait_Reply();
+    }
+    tx_.Send_Command(addr::StoreMic, static_cast<std::uint8_t>(n));
+    tx_.Wait_Reply();
+  }
+}
+
+void PresetSets::Music_Open_Inies() {
+  file();
+  for (int n = 0; n < kUserSlotCount; ++n)
+    for (int k = 1; k <= kBands; ++k) {
+      const auto v = slotValue(musicSection(n), k);
+      if (!v) return;
+      s_.image.setMusic(n, k, *v);
+    }
+}
+
+void PresetSets::MIC_Open_Inies() {
+  file();
+  for (int n = 0; n < kUserSlotCount; ++n)
+    for (int k = 1; k <= kLastEffectRow; ++k) {
+      const auto v = slotValue(micSection(n), k);
+      if (!v) return;
+      s_.image.setMic(n, k, *v);
+    }
+}
+
+bool PresetSets::Music_Save_Ini(std::string* error) {
+  file();
+  for (int n = 0; n < kUserSlotCount; ++n)
+    for (int k = 1; k <= kBands; ++k)
+      if (!Write_Ini(musicSection(n), std::to_string(k),
+                     std::to_string(s_.image.music(n, k).value_or(0)), s_.Ini_Path, error))
+        return false;
+  return true;
+}
+
+bool PresetSets::Mic_Save_Ini(std::string* error) {
+  file();
+  for (int n = 0; n < kUserSlotCount; ++n)
+    for (int k = 1; k <= kLastEffectRow; ++k)
+      if (!Write_Ini(micSection(n), std::to_string(k),
+                     std::to_string(s_.image.mic(n, k).value_or(0)), s_.Ini_Path, error))
+        return false;
+  return true;
+}
+
 void PresetSets::Music_Open_Inis() {
   s_.Is_Busy = true;
   const int slot = f4_.Combo1.index();
-  for (int k = 1; k <= 31; ++k)
+  for (int k = 1; k <= kBands; ++k)
     if (auto byte = s_.image.music(slot, k))
       f4_.cpvSlider(musicBandSlider(k)).setValue(*byte - kBandOffset);
   s_.Is_Busy = false;
@@ -34,20 +129,22 @@ void PresetSets::Music_Open_Inis() {
 void PresetSets::Mic_Open_Inis() {
   s_.Is_Busy = true;
   const int slot = f4_.Combo2.index();
-  for (int k = 1; k <= 31; ++k)
+  for (int k = 1; k <= kBands; ++k)
     if (auto byte = s_.image.mic(slot, k))
       f4_.cpvSlider(micBandSlider(k)).setValue(*byte - kBandOffset);
-  for (int k = 0; k < 6; ++k)
-    if (auto byte = s_.image.mic(slot, 32 + k)) f4_.cpvSlider(kFirstEffect + k).setValue(*byte);
+  for (int row = kFirstEffectRow; row <= kLastEffectRow; ++row)
+    if (auto byte = s_.image.mic(slot, row))
+      if (const SliderParam* p = sliderByImageRow(ImageTable::Mic, row))
+        f4_.cpvSlider(p->slider).setValue(*byte);
   s_.Is_Busy = false;
 }
 
 void PresetSets::Music_Ini_Pro() {
-  for (int k = 1; k <= 31; ++k) f4_.cpvSlider(musicBandSlider(k)).setValue(0);
+  for (int k = 1; k <= kBands; ++k) f4_.cpvSlider(musicBandSlider(k)).setValue(0);
 }
 
 void PresetSets::Mic_Ini_Pro() {
-  for (int k = 1; k <= 31; ++k) f4_.cpvSlider(micBandSlider(k)).setValue(0);
+  for (int k = 1; k <= kBands; ++k) f4_.cpvSlider(micBandSlider(k)).setValue(0);
 }
 
 }  // namespace kp

@@ -1,18 +1,31 @@
 #pragma once
-// Moving the user slots of the music and microphone channels between the
-// device image, the sliders and the mode lists.
+// Moving the user slots RAM1..RAM3 of the music and microphone channels
+// between the preset file, the device image, the sliders and the unit.
 #include "core/state.h"
+#include "link/transmitter.h"
 #include "panel/form4.h"
 
 namespace kp {
 
 class PresetSets {
  public:
-  PresetSets(SharedState& state, Form4& form4) : s_(state), f4_(form4) {}
+  PresetSets(SharedState& state, Form4& form4, Transmitter& tx)
+      : s_(state), f4_(form4), tx_(tx) {}
 
   // Both mode lists: all eight modes (linked) or the three user slots.
   void Is_connect_Value();
   void Is_Unconnect_Value();
+
+  // The file's slots sent to the unit and stored in its RAM1..RAM3. Each
+  // stops at the first value it cannot use; what was sent stays sent.
+  void Music_Open_Ini();
+  void Mic_Open_Ini();
+  // The file's slots into the device image; nothing is sent.
+  void Music_Open_Inies();
+  void MIC_Open_Inies();
+  // The device image's slots into the file.
+  bool Music_Save_Ini(std::string* error = nullptr);
+  bool Mic_Save_Ini(std::string* error = nullptr);
 
   // The selected slot of the device image shown on the sliders; nothing is
   // sent while they move.
@@ -24,8 +37,16 @@ class PresetSets {
   void Mic_Ini_Pro();
 
  private:
+  std::optional<int> slotValue(const std::string& section, int key) const;
+  const std::string& file();
+
   SharedState& s_;
   Form4& f4_;
+  Transmitter& tx_;
 };
+
+// "Music_0".."Music_2", "Mic_0".."Mic_2".
+std::string musicSection(int slot);
+std::string micSection(int slot);
 
 }  // namespace kp

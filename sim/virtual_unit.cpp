@@ -181,8 +181,7 @@ void VirtualUnit::handleSystem(std::uint8_t code) {
   if (code == Disconnect) {
     // The panel writes it without waiting for an answer.
     link_ = Link::Idle;
-    queue_.clear();
-    awaitingAck_ = false;
+    abandonPaced();
     return;
   }
   if (code == DumpRequest) {
@@ -276,16 +275,14 @@ bool VirtualUnit::apply(std::uint8_t a, std::uint8_t v) {
 void VirtualUnit::connect(bool longDump) {
   fullModel_ = options_.forceFullModel.value_or(longDump);
   link_ = Link::Answered;
-  queue_.clear();
-  awaitingAck_ = false;
+  abandonPaced();
   const std::uint8_t kind = fullModel_ ? 2 : 1;
   sendNow({commandFrame(0, kind), fullModel_ ? "connect answer: long dump" : "connect answer: short dump"});
 }
 
 void VirtualUnit::startDump(bool confirm) {
   link_ = Link::Dumping;
-  queue_.clear();
-  awaitingAck_ = false;
+  abandonPaced();
   std::vector<Message> messages;
   if (confirm) {
     messages.push_back({0, static_cast<std::uint8_t>(fullModel_ ? 2 : 1),
@@ -306,6 +303,7 @@ void VirtualUnit::changeMusicMode(std::uint8_t mode) {
   }
   state_.musicMode = mode;
   state_.music = state_.musicSlots[mode];
+  abandonPaced();
   // The block itself is the answer: the panel takes an AA 60 here only as a
   // sign of life and would not acknowledge it, so nothing would pace on.
   queuePaced(musicBlock(), false);
@@ -319,14 +317,17 @@ void VirtualUnit::changeMicMode(std::uint8_t mode) {
   }
   state_.micMode = mode;
   state_.mic = state_.micSlots[mode];
+  abandonPaced();
   queuePaced(micBlock(), false);
 }
 
 bool VirtualUnit::sendVolumeNotice() {
-  if (link_ != Link::Linked) return false;
+  if (link_ != Link::Linked || awaitingAck_ || !queue_.empty()) return false;
   state_.musicMaster = state_.setup.musicMinVolume;
   state_.micMaster = state_.setup.micMinVolume;
-  queuePaced({{0, kVolumeNoticeValue, "volume notice: masters at initial volume"}}, false);
+  // Not paced: a panel that is waiting for an answer ignores the notice and
+  // sends no AA, and nothing must hang on that.
+  sendNow({commandFrame(0, kVolumeNoticeValue), "volume notice: masters at initial volume"});
   return true;
 }
 
@@ -437,6 +438,12 @@ void VirtualUnit::queuePaced(const std::vector<Message>& messages, bool endsDump
   if (!awaitingAck_) sendNextPaced();
 }
 
+void VirtualUnit::abandonPaced() {
+  // The panel asks for something new only once it has given up on the old.
+  queue_.clear();
+  awaitingAck_ = false;
+}
+
 void VirtualUnit::sendNextPaced() {
   if (queue_.empty()) return;
   Outgoing out = std::move(queue_.front());
@@ -483,8 +490,8 @@ void VirtualUnit::emit(const Outgoing& out, bool paced) {
   for (std::size_t p = 0; p < ends.size(); ++p) {
     std::int64_t when =
         options_.paced ? tickToUs(startTick + kTicksPerByte * static_cast<std::int64_t>(ends[p]))
-                       : start - static_cast<std::int64_t>(p) * options_.chunkGapUs;
-
+                       : start + static_cast<std::int64_t>(p) * options_.chunkGapUs;
+    when = std::max(when, lastDeliveryUs_);  // the line keeps its order
     lastDeliveryUs_ = when;
     Bytes piece(out.bytes.begin() + static_cast<std::ptrdiff_t>(from),
                 out.bytes.begin() + static_cast<std::ptrdiff_t>(ends[p]));

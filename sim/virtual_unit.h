@@ -87,7 +87,8 @@ class VirtualUnit {
   std::function<void(const TraceEvent&)> onTrace;
 
   // Unsolicited notice that the masters went back to their initial volumes
-  // (the frame AA 00 FF 0A F5 55). Only while linked; false otherwise.
+  // (the frame AA 00 FF 0A F5 55). Only while linked and no dump or block is
+  // under way; false otherwise.
   bool sendVolumeNotice();
 
   const UnitState& state() const { return state_; }
@@ -138,6 +139,7 @@ class VirtualUnit {
   void requestResend(const std::string& why);
   void sendNow(Outgoing out);
   void queuePaced(const std::vector<Message>& messages, bool endsDump);
+  void abandonPaced();
   void sendNextPaced();
   void emit(const Outgoing& out, bool paced);
   bool chance(double p);

@@ -194,7 +194,10 @@ TEST_F(LinkTest, UnlinkWhileLinkedSaysGoodbyeAndReopensThePort) {
   EXPECT_EQ(rig.port.opens, opens + 1);
   EXPECT_TRUE(rig.port.isOpen());
   EXPECT_FALSE(p().state.Is_Linked);
-  EXPECT_FALSE(p().form4.Combo1.enabled());
+  // The default preset is loaded again, with the three user slots to pick.
+  EXPECT_TRUE(p().form4.Combo1.enabled());
+  EXPECT_EQ(p().form4.Combo1.items().size(), 3u);
+  EXPECT_FALSE(p().form4.Command(69).enabled());
   rig.loop.advance(1000);
   EXPECT_EQ(unit->link(), sim::VirtualUnit::Link::Idle);
 }

@@ -1,0 +1,253 @@
+#include "presets/preset_file.h"
+
+#include <filesystem>
+#include <random>
+
+#include "link/frames.h"
+#include "panel/catalogue.h"
+#include "presets/preset_values.h"
+#include "shell/ini/ini.h"
+
+namespace kp {
+
+namespace fs = std::filesystem;
+
+namespace {
+const char* kConfig = "config";
+const char* kSurroundKeys[] = {"L", "R", "SL", "SR", "C", "SUB"};
+
+fs::path u8(const std::string& s) { return fs::path(s); }
+}  // namespace
+
+bool File_Exists(const std::string& path) {
+  std::error_code ec;
+  return fs::is_regular_file(u8(path), ec);
+}
+
+PresetFile::PresetFile(SharedState& state, Form4& form4, Form3& form3, Transmitter& tx,
+                       EventPump& pump, Dialogs& dialogs, PresetSets& sets,
+                       DeviceSettingsDialog& settings)
+    : s_(state),
+      f4_(form4),
+      f3_(form3),
+      tx_(tx),
+      pump_(pump),
+      dialogs_(dialogs),
+      sets_(sets),
+      settings_(settings) {}
+
+std::string PresetFile::read(const char* key) const {
+  return Read_Ini(kConfig, key, s_.Ini_Path);
+}
+
+void PresetFile::Open_Pro_Ini(const std::string& path) {
+  s_.Ini_Path = path;
+  if (s_.Is_Linked)
+    loadLinked();
+  else
+    loadUnlinked();
+}
+
+void PresetFile::loadDeviceSettings() {
+  auto& ds = s_.Device_Settings;
+  const std::pair<const char*, std::uint8_t*> fields[] = {
+      {"MIC_MAX_VOLUME", &ds.MIC_MAX_VOLUME},     {"MIC_MIN_VOLUME", &ds.MIC_MIN_VOLUME},
+      {"MUSIC_MAX_VOLUME", &ds.MUSIC_MAX_VOLUME}, {"MUSIC_MIN_VOLUME", &ds.MUSIC_MIN_VOLUME},
+      {"MIC_MODE", &ds.MIC_MODE},                 {"MUSIC_MODE", &ds.MUSIC_MODE},
+      {"KTV_MIN_VOLUME", &ds.KTV_MIN_VOLUME},     {"KTV_RESET_TIME", &ds.KTV_RESET_TIME},
+      {"KTV_MIN_DU", &ds.KTV_MIN_DU}};
+  for (const auto& [key, field] : fields)
+    if (auto v = readByteRounded(read(key))) *field = static_cast<std::uint8_t>(*v);
+}
+
+void PresetFile::clampMasters(bool wait) {
+  const auto& ds = s_.Device_Settings;
+  Slider& mic = f4_.cpvSlider(kMicMaster);
+  Slider& music = f4_.cpvSlider(kMusicMaster);
+  if (mic.value() > ds.MIC_MAX_VOLUME) {
+    mic.setValue(ds.MIC_MAX_VOLUME);
+    if (wait) tx_.Wait_Reply();
+  }
+  if (music.value() > ds.MUSIC_MAX_VOLUME) {
+    music.setValue(ds.MUSIC_MAX_VOLUME);
+    if (wait) tx_.Wait_Reply();
+  }
+  mic.setUpperLimit(ds.MIC_MAX_VOLUME);
+  music.setUpperLimit(ds.MUSIC_MAX_VOLUME);
+}
+
+// Every step on its own: one that cannot use its value is skipped.
+void PresetFile::loadUnlinked() {
+  sets_.Is_Unconnect_Value();
+  sets_.Music_Open_Inies();
+  sets_.MIC_Open_Inies();
+  s_.Ini_Path = s_.currentPresetFile;
+  if (auto v = readFloor(read("MUSIC_CHANGE_MODE"))) f4_.Combo1.setIndex(*v);
+  if (auto v = readFloor(read("MIC_CHANGE_MODE"))) f4_.Combo2.setIndex(*v);
+  f3_.load();
+  if (auto v = readRounded(read("KTV_MIN_VOLUME"))) f3_.SpinButton5.setValue(*v);
+  if (auto v = readFloor(read("KTV_MIN_DU"))) f3_.Combo3.setIndex(*v);
+  if (auto v = readFloor(read("KTV_RESET_TIME"))) f3_.Combo4.setIndex(*v);
+  for (int i = 0; i < 6; ++i)
+    if (auto v = readFloor(read(kSurroundKeys[i]))) f4_.cpvSlider(kFirstSurround + i).setValue(*v);
+  if (auto v = readFloor(read("Music_Master"))) f4_.cpvSlider(kMusicMaster).setValue(*v);
+  if (auto v = readFloor(read("Mic_Master"))) f4_.cpvSlider(kMicMaster).setValue(*v);
+  f4_.Combo1.setEnabled(true);
+  f4_.Combo2.setEnabled(true);
+  loadDeviceSettings();
+  clampMasters(false);
+}
+
+void PresetFile::loadLinked() {
+  auto wait = [this] { tx_.Wait_Reply(); };
+  f4_.Combo1.setEnabled(false);
+  f4_.Combo2.setEnabled(false);
+  tx_.Send_Command(addr::System, cmd::StartBatch);
+  wait();
+
+  f3_.load();
+  auto spin = [&](SpinButton& s, const char* key) {
+    if (auto v = readRounded(read(key))) s.setValue(*v);
+    wait();
+  };
+  auto list = [&](ListBox& l, const char* key) {
+    if (auto v = readFloor(read(key))) l.setIndex(*v);
+    wait();
+  };
+  spin(f3_.SpinButton1, "MIC_MAX_VOLUME");
+  spin(f3_.SpinButton2, "MIC_MIN_VOLUME");
+  list(f3_.Combo1, "MIC_MODE");
+  spin(f3_.SpinButton3, "MUSIC_MAX_VOLUME");
+  spin(f3_.SpinButton4, "MUSIC_MIN_VOLUME");
+  list(f3_.Combo2, "MUSIC_MODE");
+  if (auto v = readFloor(read("Music_Master"))) f4_.cpvSlider(kMusicMaster).setValue(*v);
+  wait();
+  if (auto v = readFloor(read("Mic_Master"))) f4_.cpvSlider(kMicMaster).setValue(*v);
+  wait();
+
+  if (s_.Full_Model) {
+    // A value equal to the current one (or unreadable) is sent all the same.
+    const auto ktv = readRounded(read("KTV_MIN_VOLUME"));
+    if (!ktv || *ktv == f3_.SpinButton5.value())
+      settings_.Command_info_1(f3_.SpinButton5, f3_.Text5);
+    else
+      f3_.SpinButton5.setValue(*ktv);
+    wait();
+    const auto du = readFloor(read("KTV_MIN_DU"));
+    if (!du || *du == f3_.Combo3.index())
+      settings_.Com3_Click();
+    else
+      f3_.Combo3.setIndex(*du);
+    wait();
+    const auto reset = readFloor(read("KTV_RESET_TIME"));
+    if (!reset || *reset == f3_.Combo4.index())
+      settings_.Com4_Click();
+    else
+      f3_.Combo4.setIndex(*reset);
+    wait();
+    tx_.Send_Command(addr::System, cmd::EndBatch);
+    wait();
+    for (int i = 0; i < 6; ++i) {
+      if (auto v = readFloor(read(kSurroundKeys[i])))
+        f4_.cpvSlider(kFirstSurround + i).setValue(*v);
+      wait();
+    }
+  } else {
+    tx_.Send_Command(addr::System, cmd::EndBatch);
+    wait();
+  }
+
+  sets_.Is_connect_Value();
+  sets_.Music_Open_Ini();
+  sets_.Mic_Open_Ini();
+  s_.Ini_Path = s_.currentPresetFile;
+  if (auto v = readFloor(read("MUSIC_CHANGE_MODE"))) f4_.Combo1.setIndex(*v);
+  wait();
+  pump_.sleepMs(kModePauseMs);
+  if (auto v = readFloor(read("MIC_CHANGE_MODE"))) f4_.Combo2.setIndex(*v);
+  wait();
+  f3_.unload();
+  loadDeviceSettings();
+  clampMasters(true);
+}
+
+bool PresetFile::writeAll(std::string* error) {
+  const auto& ds = s_.Device_Settings;
+  auto put = [&](const char* key, int value) {
+    return Write_Ini(kConfig, key, std::to_string(value), s_.Ini_Path, error);
+  };
+  bool ok = put("MIC_MAX_VOLUME", ds.MIC_MAX_VOLUME) && put("MIC_MIN_VOLUME", ds.MIC_MIN_VOLUME) &&
+            put("MIC_MODE", ds.MIC_MODE) && put("MUSIC_MAX_VOLUME", ds.MUSIC_MAX_VOLUME) &&
+            put("MUSIC_MIN_VOLUME", ds.MUSIC_MIN_VOLUME) && put("MUSIC_MODE", ds.MUSIC_MODE) &&
+            put("Music_Master", f4_.cpvSlider(kMusicMaster).value()) &&
+            put("Mic_Master", f4_.cpvSlider(kMicMaster).value());
+  if (ok && (!s_.Is_Linked || s_.Full_Model)) {
+    for (int i = 0; ok && i < 6; ++i)
+      ok = put(kSurroundKeys[i], f4_.cpvSlider(kFirstSurround + i).value());
+    ok = ok && put("KTV_MIN_VOLUME", ds.KTV_MIN_VOLUME) && put("KTV_MIN_DU", ds.KTV_MIN_DU) &&
+         put("KTV_RESET_TIME", ds.KTV_RESET_TIME);
+  }
+  ok = ok && sets_.Music_Save_Ini(error) && sets_.Mic_Save_Ini(error);
+  return ok && put("MUSIC_CHANGE_MODE", 0) && put("MIC_CHANGE_MODE", 0);
+}
+
+bool PresetFile::Save_Pro_Ini(const std::string& path) {
+  std::error_code ec;
+  fs::path target = u8(path);
+  if (fs::is_symlink(target, ec)) target = fs::weakly_canonical(target, ec);
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  std::string error;
+
+  // All keys go into a copy beside the file, which then replaces it at once.
+  std::random_device rd;
+  const fs::path work = folder / ("." + target.filename().string() + ".saving-" +
+                                  std::to_string(rd() % 1000000));
+  bool ok = true;
+  if (fs::is_directory(target, ec)) {
+    ok = false;
+    error = "是一个文件夹";
+  } else if (fs::exists(target, ec)) {
+    fs::copy_file(target, work, fs::copy_options::overwrite_existing, ec);
+    if (ec) {
+      ok = false;
+      error = ec.message();
+    }
+  }
+  if (ok) {
+    // The working copy carries the preset file's name for the set procedures.
+    const std::string keep = s_.currentPresetFile;
+    s_.currentPresetFile = work.string();
+    s_.Ini_Path = s_.currentPresetFile;
+    ok = writeAll(&error);
+    s_.currentPresetFile = keep;
+  }
+  if (ok) {
+    fs::rename(work, target, ec);
+    if (ec) {
+      ok = false;
+      error = ec.message();
+    }
+  }
+  s_.Ini_Path = path;
+  if (!ok) {
+    fs::remove(work, ec);
+    dialogs_.message("无法保存预设文件 " + path + ": " + error);
+  }
+  return ok;
+}
+
+void PresetFile::open1() {
+  const auto chosen = dialogs_.openFile(s_.currentPresetFile, kFilter);
+  if (!chosen) return;
+  s_.currentPresetFile = *chosen;
+  if (File_Exists(*chosen)) Open_Pro_Ini(*chosen);
+}
+
+void PresetFile::save1() {
+  const auto chosen = dialogs_.saveFile(s_.currentPresetFile, kFilter);
+  if (!chosen) return;
+  s_.currentPresetFile = *chosen;
+  Save_Pro_Ini(*chosen);
+}
+
+}  // namespace kp

@@ -1,0 +1,57 @@
+#pragma once
+// Preset files: one complete parameter set in INI text. Loading unlinked
+// shows the values on the panel and keeps them in the device image; loading
+// linked pushes them to the unit one frame at a time, each with its wait.
+#include <string>
+
+#include "core/ports.h"
+#include "core/state.h"
+#include "link/transmitter.h"
+#include "panel/device_settings.h"
+#include "panel/form3.h"
+#include "panel/form4.h"
+#include "presets/preset_sets.h"
+
+namespace kp {
+
+class PresetFile {
+ public:
+  static constexpr const char* kFilter = "*.dat";
+  static constexpr int kModePauseMs = 100;
+
+  PresetFile(SharedState& state, Form4& form4, Form3& form3, Transmitter& tx,
+             EventPump& pump, Dialogs& dialogs, PresetSets& sets,
+             DeviceSettingsDialog& settings);
+
+  void Open_Pro_Ini(const std::string& path);
+  // Writes the current parameter set. The file is replaced as a whole only
+  // once every key has been written, so a failed or interrupted save leaves
+  // the old file as it was; a failure is shown with the file and the reason.
+  bool Save_Pro_Ini(const std::string& path);
+
+  // The file menu's Open and Save commands.
+  void open1();
+  void save1();
+
+ private:
+  void loadUnlinked();
+  void loadLinked();
+  bool writeAll(std::string* error);
+  void clampMasters(bool wait);
+  void loadDeviceSettings();
+  std::string read(const char* key) const;
+
+  SharedState& s_;
+  Form4& f4_;
+  Form3& f3_;
+  Transmitter& tx_;
+  EventPump& pump_;
+  Dialogs& dialogs_;
+  PresetSets& sets_;
+  DeviceSettingsDialog& settings_;
+};
+
+// Whether a regular file of that name exists (a folder does not count).
+bool File_Exists(const std::string& path);
+
+}  // namespace kp

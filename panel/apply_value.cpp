@@ -27,8 +27,12 @@ void Panel::Apply_Value(std::uint8_t address, std::uint8_t value) {
     if (!s.setValue(value)) return reportError(address, value);
     field = value;
   };
-  auto slider = [&](int number, int v) {
-    if (!f4_.cpvSlider(number).setValue(v)) reportError(address, value);
+  auto slider = [&](const SliderParam& p, int v) {
+    Slider& s = f4_.cpvSlider(p.slider);
+    // A value the slider already shows raises no change, but the report must
+    // still reach the readout and the image slot of the current mode.
+    if (s.value() == v) return onSliderChanged(p);
+    if (!s.setValue(v)) reportError(address, value);
   };
 
   switch (address) {
@@ -80,7 +84,7 @@ void Panel::Apply_Value(std::uint8_t address, std::uint8_t value) {
   }
   // The sliders, by their dump address (masters, effects, bands, 5.1).
   if (const SliderParam* p = sliderByDumpAddress(address))
-    slider(p->slider, decodeValue(*p, value));
+    slider(*p, decodeValue(*p, value));
 }
 
 }  // namespace kp

@@ -13,8 +13,9 @@ Button* Panel::stepButton(int step) {
 }
 
 void Panel::Control(Button& button, std::uint8_t step) {
-  for (int s = 1; s <= 15; ++s)
-    if (s != kCentreStep) stepButton(s)->setBackColor(Button::kButtonFace);
+  // The centre button too: left green, it would still look in force after
+  // another step has been taken.
+  for (int s = 1; s <= 15; ++s) stepButton(s)->setBackColor(Button::kButtonFace);
   Button& centre = f4_.Command(kCentreStepButton);
   centre.setPicture(picture("1.JPG"));
   if (step == kCentreStep) {
@@ -47,6 +48,11 @@ void Panel::resetSection(bool music) {
   s_.Is_Busy = true;
   if (music && env_.Music_Ini_Pro) env_.Music_Ini_Pro();
   if (!music && env_.Mic_Ini_Pro) env_.Mic_Ini_Pro();
+  // A band already at 0 raises no change, yet its row of the current slot
+  // must read flat as well; nothing is sent while busy.
+  for (int k = 1; k <= 31; ++k)
+    if (const SliderParam* p = sliderParam(music ? musicBandSlider(k) : micBandSlider(k)))
+      onSliderChanged(*p);
   s_.Is_Busy = false;
   if (s_.Is_Linked) {
     tx_.Send_Command(addr::System, music ? cmd::ResetMusic : cmd::ResetMic);

@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "core/models.h"
+#include "ui/graphic_button.h"
 
 namespace kp::ui {
 
@@ -57,6 +58,18 @@ void bind(Button& m, QAbstractButton* v) {
   auto sync = [&m, v] {
     v->setText(qs(m.caption()));
     v->setEnabled(m.enabled());
+  };
+  m.onViewChanged = sync;
+  sync();
+  QObject::connect(v, &QAbstractButton::clicked, v, [&m] { m.click(); });
+}
+
+void bind(Button& m, GraphicButton* v) {
+  auto sync = [&m, v] {
+    v->setText(qs(m.caption()));
+    v->setEnabled(m.enabled());
+    v->setFace(m.backColor());
+    v->setPicturePath(qs(m.picture()));
   };
   m.onViewChanged = sync;
   sync();

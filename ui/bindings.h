@@ -29,12 +29,15 @@ inline QString qs(const std::string& utf8) { return QString::fromUtf8(utf8.c_str
 inline std::string us(const QString& s) { return s.toUtf8().toStdString(); }
 
 namespace ui {
+class GraphicButton;
 
 void bind(Slider& model, QSlider* view);
 void bind(kp::Label& model, QLabel* view);
 // A frame: its caption is the group box title.
 void bind(kp::Label& model, QGroupBox* view);
 void bind(Button& model, QAbstractButton* view);
+// A graphical button: caption, enabled state, face colour and picture file.
+void bind(Button& model, GraphicButton* view);
 // A menu item or toolbar action: caption (or tooltip), enabled, trigger.
 void bind(Button& model, QAction* view, bool captionIsTooltip = false);
 void bind(ListBox& model, QComboBox* view);

@@ -1,14 +1,16 @@
 #include "ui/main_window.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QMenuBar>
 #include <QScreen>
-#include <QStyle>
 #include <QToolBar>
-#include <QVBoxLayout>
 
 #include "app/program.h"
 #include "ui/bindings.h"
+#include "ui/panel_style.h"
+#include "ui/panel_view.h"
+#include "ui/toolbar_icons.h"
 
 namespace kp::ui {
 
@@ -21,12 +23,14 @@ int twipsToPixels(int twips, const QWidget* w) {
 MainWindow::MainWindow(Program& program, QWidget* parent)
     : QMainWindow(parent), p_(program) {
   setObjectName("Form4");
+  setWindowIcon(paintedIcon(IconKind::Panel));
   buildMenus();
   buildToolbar();
-  auto* area = new QWidget(this);
+  applyPanelLook(this);
+  auto* area = new PanelView(p_.form4, this);
   area->setObjectName("panelArea");
-  area->setMinimumSize(1200, 640);
   setCentralWidget(area);
+  fitToScreen();
   bind(static_cast<Window&>(p_.form4), this);
   // Placed from the model's twips once the window knows its screen.
   move(twipsToPixels(p_.form4.left, this), twipsToPixels(p_.form4.top, this));
@@ -70,17 +74,27 @@ void MainWindow::buildToolbar() {
   auto* bar = addToolBar(QString());
   bar->setObjectName("Toolbar1");
   bar->setMovable(false);
-  const QStyle::StandardPixmap icons[] = {
-      QStyle::SP_DialogOpenButton, QStyle::SP_DialogSaveButton,
-      QStyle::SP_MediaPlay,        QStyle::SP_MediaStop,
-      QStyle::SP_ComputerIcon,     QStyle::SP_DialogYesButton,
-      QStyle::SP_FileDialogDetailedView, QStyle::SP_BrowserReload,
-      QStyle::SP_FileDialogInfoView, QStyle::SP_DialogCloseButton};
+  bar->setFloatable(false);
+  bar->setIconSize(QSize(24, 24));
+  bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  bar->toggleViewAction()->setVisible(false);
   for (int i = 1; i <= Form4::kToolbarButtons; ++i) {
-    QAction* a = bar->addAction(style()->standardIcon(icons[i - 1]), QString());
+    // Grouped as the operator thinks of them: files, link, unit, language, exit.
+    if (i == 3 || i == 5 || i == 9 || i == 10) bar->addSeparator();
+    QAction* a = bar->addAction(toolbarIcon(i), QString());
     a->setObjectName(QString("Toolbar1_%1").arg(i));
     bind(p_.form4.Toolbar1(i), a, /*captionIsTooltip=*/true);
   }
+}
+
+void MainWindow::fitToScreen() {
+  QSize size = sizeHint();
+  if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+    // Leave room for the window frame and a desktop panel.
+    const QSize room = screen->availableGeometry().size() - QSize(16, 40);
+    size = size.boundedTo(room).expandedTo(minimumSizeHint());
+  }
+  resize(size);
 }
 
 void MainWindow::closeEvent(QCloseEvent* e) {

@@ -17,6 +17,8 @@ class MainWindow : public QMainWindow {
  private:
   void buildMenus();
   void buildToolbar();
+  // The designed size, within the screen's working area.
+  void fitToScreen();
   Program& p_;
   bool closing_ = false;
 };

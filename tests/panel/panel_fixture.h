@@ -25,6 +25,9 @@ class PanelTest : public ::testing::Test {
  protected:
   PanelTest() {
     rig.config(kPanelConfig);
+    // The default preset file beside the program: full master ranges and
+    // nothing else, so each test sets up the values it looks at.
+    rig.folder.write("Pro.dat", "[config]\r\nMIC_MAX_VOLUME=100\r\nMUSIC_MAX_VOLUME=100\r\n");
     p = &rig.make();
     p->startUp();
     rig.port.clearLog();

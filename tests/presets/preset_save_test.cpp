@@ -1,0 +1,341 @@
+// Saving preset files: what a save writes, in which order and with which line
+// ends, what it leaves out while linked to a unit without 5.1 outputs, and
+// what a save that cannot complete leaves behind.
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+#include "presets/preset_fixture.h"
+#include "shell/ini/ini.h"
+
+namespace kp {
+namespace {
+
+using test::PresetData;
+namespace fs = std::filesystem;
+
+// The entries of a folder, by name.
+std::set<std::string> listing(const fs::path& folder) {
+  std::set<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename().string());
+  return names;
+}
+
+// The key names of one section, in file order.
+std::vector<std::string> keysOf(const std::string& text, const std::string& section) {
+  std::vector<std::string> keys;
+  bool in = false;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t nl = text.find('\n', pos);
+    if (nl == std::string::npos) nl = text.size();
+    std::string line = text.substr(pos, nl - pos);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    pos = nl + 1;
+    if (!line.empty() && line.front() == '[') {
+      in = line == "[" + section + "]";
+      continue;
+    }
+    if (in && line.find('=') != std::string::npos) keys.push_back(line.substr(0, line.find('=')));
+  }
+  return keys;
+}
+
+class SavePreset : public test::PresetTest {
+ protected:
+  // Puts a parameter set on the panel by hand, as the operator and the unit
+  // would have left it, without going through a load.
+  void setPanel(const PresetData& d) {
+    auto& ds = state().Device_Settings;
+    ds.MIC_MAX_VOLUME = static_cast<std::uint8_t>(d.num("MIC_MAX_VOLUME"));
+    ds.MIC_MIN_VOLUME = static_cast<std::uint8_t>(d.num("MIC_MIN_VOLUME"));
+    ds.MIC_MODE = static_cast<std::uint8_t>(d.num("MIC_MODE"));
+    ds.MUSIC_MAX_VOLUME = static_cast<std::uint8_t>(d.num("MUSIC_MAX_VOLUME"));
+    ds.MUSIC_MIN_VOLUME = static_cast<std::uint8_t>(d.num("MUSIC_MIN_VOLUME"));
+    ds.MUSIC_MODE = static_cast<std::uint8_t>(d.num("MUSIC_MODE"));
+    ds.KTV_MIN_VOLUME = static_cast<std::uint8_t>(d.num("KTV_MIN_VOLUME"));
+    ds.KTV_MIN_DU = static_cast<std::uint8_t>(d.num("KTV_MIN_DU"));
+    ds.KTV_RESET_TIME = static_cast<std::uint8_t>(d.num("KTV_RESET_TIME"));
+    f4().cpvSlider(kMusicMaster).setValue(d.num("Music_Master"));
+    f4().cpvSlider(kMicMaster).setValue(d.num("Mic_Master"));
+    const char* surround[] = {"L", "R", "SL", "SR", "C", "SUB"};
+    for (int i = 0; i < 6; ++i) f4().cpvSlider(kFirstSurround + i).setValue(d.num(surround[i]));
+    for (int n = 0; n < 3; ++n) {
+      for (int k = 1; k <= 31; ++k) state().image.setMusic(n, k, d.music[n][k]);
+      for (int k = 1; k <= 37; ++k) state().image.setMic(n, k, d.mic[n][k]);
+    }
+  }
+
+  // A set unlike PresetData::sample() in every value.
+  static PresetData other() {
+    PresetData d = PresetData::sample();
+    d.set("MIC_MAX_VOLUME", 70).set("MIC_MIN_VOLUME", 25).set("MIC_MODE", 7);
+    d.set("MUSIC_MAX_VOLUME", 95).set("MUSIC_MIN_VOLUME", 50).set("MUSIC_MODE", 1);
+    d.set("Music_Master", 66).set("Mic_Master", 44);
+    d.set("L", 1).set("R", 2).set("SL", 3).set("SR", 4).set("C", 5).set("SUB", 50);
+    d.set("KTV_MIN_VOLUME", 49).set("KTV_MIN_DU", 0).set("KTV_RESET_TIME", 2);
+    for (int n = 0; n < 3; ++n) {
+      for (int k = 1; k <= 31; ++k) {
+        d.music[n][k] = 30 - d.music[n][k];
+        d.mic[n][k] = (d.mic[n][k] + 9) % 31;
+      }
+      for (int k = 32; k <= 37; ++k) d.mic[n][k] = 100 - d.mic[n][k];
+    }
+    return d;
+  }
+
+  void expectPanelHolds(const PresetData& d) {
+    const auto& ds = state().Device_Settings;
+    EXPECT_EQ(ds.MIC_MAX_VOLUME, d.num("MIC_MAX_VOLUME"));
+    EXPECT_EQ(ds.MIC_MIN_VOLUME, d.num("MIC_MIN_VOLUME"));
+    EXPECT_EQ(ds.MIC_MODE, d.num("MIC_MODE"));
+    EXPECT_EQ(ds.MUSIC_MAX_VOLUME, d.num("MUSIC_MAX_VOLUME"));
+    EXPECT_EQ(ds.MUSIC_MIN_VOLUME, d.num("MUSIC_MIN_VOLUME"));
+    EXPECT_EQ(ds.MUSIC_MODE, d.num("MUSIC_MODE"));
+    EXPECT_EQ(ds.KTV_MIN_VOLUME, d.num("KTV_MIN_VOLUME"));
+    EXPECT_EQ(ds.KTV_MIN_DU, d.num("KTV_MIN_DU"));
+    EXPECT_EQ(ds.KTV_RESET_TIME, d.num("KTV_RESET_TIME"));
+    EXPECT_EQ(slider(kMusicMaster), d.num("Music_Master"));
+    EXPECT_EQ(slider(kMicMaster), d.num("Mic_Master"));
+    const char* surround[] = {"L", "R", "SL", "SR", "C", "SUB"};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(slider(kFirstSurround + i), d.num(surround[i])) << surround[i];
+    for (int n = 0; n < 3; ++n) {
+      for (int k = 1; k <= 31; ++k) EXPECT_EQ(state().image.music(n, k), d.music[n][k]) << n << "/" << k;
+      for (int k = 1; k <= 37; ++k) EXPECT_EQ(state().image.mic(n, k), d.mic[n][k]) << n << "/" << k;
+    }
+  }
+};
+
+TEST_F(SavePreset, ANewFileHoldsEveryKeyInTheOrderOfANewFileWithCrlfLineEnds) {
+  const PresetData d = PresetData::sample();
+  setPanel(d);
+  saveCommand(file("new.dat"));
+  const std::string text = rig.folder.read("new.dat");
+  // sample() lists the config keys in the order a new file has them, the
+  // two mode keys last; then Music_0..2 with 1..31 and Mic_0..2 with 1..37.
+  EXPECT_EQ(text, d.text("\r\n"));
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), std::count(text.begin(), text.end(), '\r'));
+  EXPECT_TRUE(rig.port.writes.empty()) << "a save sends nothing";
+  EXPECT_TRUE(rig.dialogs.messages.empty());
+  EXPECT_EQ(listing(rig.folder.path()), (std::set<std::string>{"config.ini", "new.dat"}))
+      << "no working copy left beside the file";
+  EXPECT_EQ(state().currentPresetFile, file("new.dat"));
+}
+
+TEST_F(SavePreset, SavingThenLoadingRestoresEverySlotAndLevel) {
+  const PresetData d = PresetData::sample();
+  setPanel(d);
+  saveCommand(file("mine.dat"));
+  setPanel(other());
+
+  openCommand(file("mine.dat"));
+  expectPanelHolds(d);
+  // The lists show the file's mode (RAM1), and the sliders that slot.
+  EXPECT_EQ(f4().Combo1.index(), 0);
+  EXPECT_EQ(f4().Combo2.index(), 0);
+  for (int k = 1; k <= 31; ++k) {
+    EXPECT_EQ(slider(musicBandSlider(k)), d.music[0][k] - 15) << k;
+    EXPECT_EQ(slider(micBandSlider(k)), d.mic[0][k] - 15) << k;
+  }
+  for (int e = 0; e < 6; ++e) EXPECT_EQ(slider(kFirstEffect + e), d.mic[0][32 + e]);
+  EXPECT_EQ(f4().cpvSlider(kMicMaster).upperLimit(), d.num("MIC_MAX_VOLUME"));
+  EXPECT_EQ(f4().cpvSlider(kMusicMaster).upperLimit(), d.num("MUSIC_MAX_VOLUME"));
+  EXPECT_EQ(f4().Label(sliderParam(kMusicMaster)->label).caption(), d.get("Music_Master") + "%");
+  EXPECT_TRUE(rig.port.writes.empty());
+}
+
+TEST_F(SavePreset, SavingOverAFileReplacesItsValuesAndKeepsItsOtherLines) {
+  rig.folder.write("old.dat",
+                   "; kept\r\n[config]\r\nMusic_Master=1\r\nOWNER=me\r\n[Extra]\r\nx=1\r\n");
+  const PresetData d = PresetData::sample();
+  setPanel(d);
+  saveCommand(file("old.dat"));
+  const std::string text = rig.folder.read("old.dat");
+  EXPECT_EQ(text.rfind("; kept\r\n[config]\r\nMusic_Master=55\r\nOWNER=me\r\n", 0), 0u) << text;
+  EXPECT_NE(text.find("[Extra]\r\nx=1\r\n"), std::string::npos);
+  EXPECT_EQ(Read_Ini("Mic_2", "37", file("old.dat")), std::to_string(d.mic[2][37]));
+  EXPECT_EQ(Read_Ini("config", "MIC_CHANGE_MODE", file("old.dat")), "0");
+  EXPECT_EQ(listing(rig.folder.path()), (std::set<std::string>{"config.ini", "old.dat"}));
+}
+
+TEST_F(SavePreset, TheModeKeysAreAlwaysZeroAndLoadSelectTheFirstEntry) {
+  writePreset("a.dat", PresetData::sample().set("MUSIC_CHANGE_MODE", 2).set("MIC_CHANGE_MODE", 1));
+  openCommand(file("a.dat"));
+  ASSERT_EQ(f4().Combo1.index(), 2);
+  ASSERT_EQ(f4().Combo2.index(), 1);
+  f4().Combo1.operatorSelect(1);
+  saveCommand(file("a.dat"));
+  EXPECT_EQ(Read_Ini("config", "MUSIC_CHANGE_MODE", file("a.dat")), "0");
+  EXPECT_EQ(Read_Ini("config", "MIC_CHANGE_MODE", file("a.dat")), "0");
+
+  f4().Combo1.operatorSelect(2);
+  openCommand(file("a.dat"));
+  EXPECT_EQ(f4().Combo1.index(), 0);
+  EXPECT_EQ(f4().Combo2.index(), 0);
+}
+
+TEST_F(SavePreset, CancellingTheSaveDialogWritesNothing) {
+  setPanel(PresetData::sample());
+  const std::string before = state().currentPresetFile;
+  f4().save1.click();  // no answer queued: the operator cancels
+  EXPECT_EQ(listing(rig.folder.path()), (std::set<std::string>{"config.ini"}));
+  EXPECT_EQ(state().currentPresetFile, before);
+  EXPECT_EQ(rig.dialogs.fileDialogFilters, (std::vector<std::string>{"*.dat"}));
+}
+
+// Linked to units of both model groups.
+class SaveLinked : public SavePreset {
+ protected:
+  SaveLinked() {
+    sim::UnitState s = sim::UnitState::factory();
+    s.surround = {3, 6, 9, 12, 15, 18};
+    s.setup.ktvMinVolume = 27;
+    s.setup.ktvSensitivity = 32;
+    s.setup.ktvResetTime = 2;
+    s.musicMode = 5;
+    s.micMode = 6;
+    unit->setState(s);
+  }
+};
+
+TEST_F(SaveLinked, WithoutFiveOneOutputsTheOutputAndUltraLowKeysAreLeftOut) {
+  link(0);
+  ASSERT_FALSE(state().Full_Model);
+  saveCommand(file("short.dat"));
+  const std::string text = rig.folder.read("short.dat");
+  EXPECT_EQ(keysOf(text, "config"),
+            (std::vector<std::string>{"MIC_MAX_VOLUME", "MIC_MIN_VOLUME", "MIC_MODE",
+                                      "MUSIC_MAX_VOLUME", "MUSIC_MIN_VOLUME", "MUSIC_MODE",
+                                      "Music_Master", "Mic_Master", "MUSIC_CHANGE_MODE",
+                                      "MIC_CHANGE_MODE"}));
+  EXPECT_EQ(keysOf(text, "Music_2").size(), 31u);
+  EXPECT_EQ(keysOf(text, "Mic_2").size(), 37u);
+  EXPECT_EQ(Read_Ini("config", "MUSIC_CHANGE_MODE", file("short.dat")), "0")
+      << "the unit is in mode 6, the file still names RAM1";
+  EXPECT_TRUE(frames().empty()) << test::describe(frames());
+
+  // Over an existing file, what the save leaves out keeps the file's values.
+  rig.folder.write("full.dat", PresetData::sample().text());
+  saveCommand(file("full.dat"));
+  EXPECT_EQ(Read_Ini("config", "L", file("full.dat")), "11");
+  EXPECT_EQ(Read_Ini("config", "SUB", file("full.dat")), "16");
+  EXPECT_EQ(Read_Ini("config", "KTV_MIN_VOLUME", file("full.dat")), "20");
+  EXPECT_EQ(Read_Ini("config", "KTV_RESET_TIME", file("full.dat")), "0");
+  EXPECT_EQ(Read_Ini("config", "Music_Master", file("full.dat")),
+            std::to_string(unit->state().musicMaster));
+}
+
+TEST_F(SaveLinked, WithFiveOneOutputsTheUnitsOutputsAndUltraLowSettingsAreSaved) {
+  link(4);
+  saveCommand(file("long.dat"));
+  const auto& st = unit->state();
+  const char* surround[] = {"L", "R", "SL", "SR", "C", "SUB"};
+  for (int i = 0; i < 6; ++i)
+    EXPECT_EQ(Read_Ini("config", surround[i], file("long.dat")), std::to_string(st.surround[i]));
+  EXPECT_EQ(Read_Ini("config", "KTV_MIN_VOLUME", file("long.dat")), "27");
+  EXPECT_EQ(Read_Ini("config", "KTV_MIN_DU", file("long.dat")), "2") << "32 is the third entry";
+  EXPECT_EQ(Read_Ini("config", "KTV_RESET_TIME", file("long.dat")), "1") << "2 is the second";
+  for (int n = 0; n < 3; ++n)
+    for (int k = 1; k <= 31; ++k)
+      EXPECT_EQ(Read_Ini("Music_" + std::to_string(n), std::to_string(k), file("long.dat")),
+                std::to_string(st.musicSlots[n].bands[k - 1]));
+  EXPECT_EQ(Read_Ini("config", "MIC_CHANGE_MODE", file("long.dat")), "0");
+  EXPECT_TRUE(frames().empty());
+}
+
+// A save that cannot complete: the old file (if any) stays as it was, the
+// operator is told which file and why, and no working copy is left behind.
+class SaveFailure : public SavePreset {
+ protected:
+  void SetUp() override { setPanel(PresetData::sample()); }
+
+  void expectReported(const std::string& path, const std::string& reason) {
+    ASSERT_EQ(rig.dialogs.messages.size(), 1u);
+    const std::string& m = rig.dialogs.messages[0];
+    EXPECT_NE(m.find(path), std::string::npos) << m;
+    EXPECT_NE(m.find(reason), std::string::npos) << m;
+  }
+};
+
+TEST_F(SaveFailure, AFolderThatIsARegularFileIsReportedAndNothingIsCreated) {
+  rig.folder.write("plain", "not a folder");
+  const std::string path = file("plain") + "/x.dat";
+  saveCommand(path);
+  expectReported(path, "Not a directory");
+  EXPECT_EQ(rig.folder.read("plain"), "not a folder");
+  EXPECT_EQ(listing(rig.folder.path()), (std::set<std::string>{"config.ini", "plain"}));
+}
+
+TEST_F(SaveFailure, AFolderThatDoesNotExistIsReported) {
+  const std::string path = file("gone") + "/x.dat";
+  saveCommand(path);
+  expectReported(path, "No such file or directory");
+  EXPECT_EQ(listing(rig.folder.path()), (std::set<std::string>{"config.ini"}));
+}
+
+TEST_F(SaveFailure, ATargetThatIsAFolderIsReportedAndLeftAlone) {
+  fs::create_directory(rig.folder.path() / "dir.dat");
+  rig.folder.write("dir.dat/inside", "x");
+  saveCommand(file("dir.dat"));
+  ASSERT_EQ(rig.dialogs.messages.size(), 1u);
+  EXPECT_NE(rig.dialogs.messages[0].find(file("dir.dat")), std::string::npos);
+  EXPECT_TRUE(fs::is_directory(rig.folder.path() / "dir.dat"));
+  EXPECT_EQ(rig.folder.read("dir.dat/inside"), "x");
+  EXPECT_EQ(listing(rig.folder.path()), (std::set<std::string>{"config.ini", "dir.dat"}));
+}
+
+TEST_F(SaveFailure, AReadOnlyFileIsReportedAndKept) {
+  if (geteuid() == 0) GTEST_SKIP() << "root writes read-only files";
+  const std::string old = "[config]\r\nMusic_Master=1\r\n";
+  rig.folder.write("ro.dat", old);
+  fs::permissions(rig.folder.path() / "ro.dat", fs::perms::owner_read | fs::perms::group_read);
+  saveCommand(file("ro.dat"));
+  expectReported(file("ro.dat"), "Permission denied");
+  EXPECT_EQ(rig.folder.read("ro.dat"), old);
+  EXPECT_EQ(listing(rig.folder.path()), (std::set<std::string>{"config.ini", "ro.dat"}));
+}
+
+TEST_F(SaveFailure, AWriteThatFailsHalfwayLeavesTheOldFileWhole) {
+  // The process may write files of at most 900 bytes: the working copy of
+  // the small old file fits, the complete preset (about 1.5 kB) does not.
+  // This holds for root too.
+  const std::string old = "[config]\r\nMusic_Master=1\r\nMic_Master=2\r\n";
+  rig.folder.write("half.dat", old);
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  auto* previous = signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 900;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  saveCommand(file("half.dat"));
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, previous);
+
+  expectReported(file("half.dat"), "too large");
+  EXPECT_EQ(rig.folder.read("half.dat"), old);
+  EXPECT_EQ(listing(rig.folder.path()), (std::set<std::string>{"config.ini", "half.dat"}));
+
+  // With room again the same save goes through.
+  saveCommand(file("half.dat"));
+  EXPECT_EQ(rig.dialogs.messages.size(), 1u);
+  EXPECT_EQ(Read_Ini("config", "Music_Master", file("half.dat")), "55");
+  EXPECT_EQ(Read_Ini("Mic_2", "37", file("half.dat")),
+            std::to_string(PresetData::sample().mic[2][37]));
+}
+
+TEST_F(SaveFailure, AFileWithALongNameCanBeSavedAgain) {
+  // The longest name the folder takes; the working copy needs a shorter one.
+  const std::string name = std::string(251, 'p') + ".dat";
+  rig.folder.write(name, "[config]\r\nMusic_Master=1\r\n");
+  saveCommand(file(name));
+  EXPECT_TRUE(rig.dialogs.messages.empty()) << rig.dialogs.messages.front();
+  EXPECT_EQ(Read_Ini("config", "Music_Master", file(name)), "55");
+  EXPECT_EQ(listing(rig.folder.path()), (std::set<std::string>{"config.ini", name}));
+}
+
+}  // namespace
+}  // namespace kp

@@ -1,0 +1,37 @@
+#pragma once
+// A vertical fader for the panel's sliders: a QSlider (so keyboard, mouse and
+// wheel behave as operators expect) painted as a console fader, with a scale
+// and a filled track so a row of them reads like a curve at a glance.
+#include <QColor>
+#include <QSlider>
+
+namespace kp::ui {
+
+class SliderView : public QSlider {
+ public:
+  enum class Scale {
+    Centre,  // equaliser band: cut below the 0 mark, boost above it
+    Level,   // level from the bottom up
+  };
+
+  SliderView(Scale scale, QColor accent, int tickStep, QWidget* parent = nullptr);
+
+  Scale scale() const { return scale_; }
+  QColor accent() const { return accent_; }
+
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
+
+  // Where the middle of the cap sits for a value, in widget coordinates.
+  double positionOf(int value) const;
+
+ protected:
+  void paintEvent(QPaintEvent* e) override;
+
+ private:
+  Scale scale_;
+  QColor accent_;
+  int tickStep_;
+};
+
+}  // namespace kp::ui

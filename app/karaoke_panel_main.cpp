@@ -2,10 +2,12 @@
 // serial port, clock, event loop and dialogs.
 #include <QApplication>
 #include <QDir>
+#include <QStyleFactory>
 
 #include "app/program.h"
 #include "ui/connect_dialog.h"
 #include "ui/main_window.h"
+#include "ui/panel_style.h"
 #include "ui/port_dialog.h"
 #include "ui/qt_platform.h"
 #include "ui/qt_serial_port.h"
@@ -14,6 +16,9 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("karaoke-panel");
   QApplication::setApplicationDisplayName("卡拉OK 控制面板");
+  // Dialogs are top-level windows: they take the panel's look from here.
+  QApplication::setStyle(QStyleFactory::create("Fusion"));
+  QApplication::setPalette(kp::ui::panelPalette());
   const std::string folder =
       QDir::toNativeSeparators(QApplication::applicationDirPath()).toStdString();
 

@@ -54,6 +54,8 @@ Program::Program(Platform& platform, const std::string& programFolder)
                }) {
   state.programFolder = programFolder;
   state.currentPresetFile = state.defaultPresetPath();
+  form4.left = form4.top = kMainWindowOffsetTwips;
+  form4.Command(Panel::kCentreStepButton).setPicture(panel.picture("1.JPG"));
   panel.unloadConnectDialog = [this] { form1.unload(); };
   p_.serial.onReadyRead = [this] { receiver.onReadable(); };
   wireMenus();

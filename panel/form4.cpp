@@ -30,6 +30,20 @@ Form4::Form4(EventPump& pump) : Timer1(pump.createTimer()) {
   const char* tips[] = {"打开", "保存", "链接", "断开", "串口设置",
                         "密码设置", "设备设置", "恢复出出厂值", "中/英", "退出"};
   for (int i = 1; i <= kToolbarButtons; ++i) Toolbar1(i).setCaption(tips[i - 1]);
+  const std::pair<int, const char*> captions[] = {{1, "音乐均衡调节"}, {2, "话筒均衡调节"},
+                                                  {4, "交调控制"},     {5, "效果调节"},
+                                                  {6, "5.1 声道音量调节"}};
+  for (const auto& [n, text] : captions) Label(n).setCaption(text);
+  for (int n : {67, 143}) Command(n).setCaption("保  存");
+  for (int n : {68, 144}) Command(n).setCaption("复  位");
+  // Step captions b7..b1 and #1..#7 around the centre picture, and the names
+  // under the output and effect sliders; none of them follows the language.
+  const char* steps[] = {"b7", "b6", "b5", "b4", "b3", "b2", "b1", "",
+                         "#1", "#2", "#3", "#4", "#5", "#6", "#7"};
+  for (int i = 0; i < 15; ++i) Command(69 + i).setCaption(steps[i]);
+  const char* names[] = {"L",   "R",   "SL",   "SR",      "C",       "SUB",
+                         "REP", "DEL", "ECHO", "REV VOL", "REV DEL", "MASTER"};
+  for (int i = 0; i < 12; ++i) Command(84 + i).setCaption(names[i]);
 }
 
 bool Form4::hasSlider(int n) const {

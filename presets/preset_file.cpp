@@ -15,6 +15,7 @@ namespace fs = std::filesystem;
 namespace {
 const char* kConfig = "config";
 const char* kSurroundKeys[] = {"L", "R", "SL", "SR", "C", "SUB"};
+constexpr std::size_t kMaxNameBytes = 255;  // longest file name most file systems take
 
 fs::path u8(const std::string& s) { return fs::path(s); }
 }  // namespace
@@ -200,8 +201,11 @@ bool PresetFile::Save_Pro_Ini(const std::string& path) {
 
   // All keys go into a copy beside the file, which then replaces it at once.
   std::random_device rd;
-  const fs::path work = folder / ("." + target.filename().string() + ".saving-" +
-                                  std::to_string(rd() % 1000000));
+  const std::string suffix = ".saving-" + std::to_string(rd() % 1000000);
+  std::string workName = "." + target.filename().string() + suffix;
+  // A file whose name is near the folder's limit leaves no room for ours.
+  if (workName.size() > kMaxNameBytes) workName = suffix;
+  const fs::path work = folder / workName;
   bool ok = true;
   if (fs::is_directory(target, ec)) {
     ok = false;

@@ -139,11 +139,12 @@ class PollClock : public kp::sim::UnitClock {
   void at(std::int64_t whenUs, std::function<void()> fn) override {
     events_.emplace(std::make_pair(whenUs, seq_++), std::move(fn));
   }
-  // Milliseconds until the next event (rounded up), or -1 when none waits.
-  int msUntilNext() const {
+  // Microseconds until the next event, or -1 when none waits. Paced bytes
+  // are 382 us apart, so a millisecond poll would stretch the line.
+  std::int64_t usUntilNext() const {
     if (events_.empty()) return -1;
     const std::int64_t d = events_.begin()->first.first - nowUs();
-    return d <= 0 ? 0 : static_cast<int>((d + 999) / 1000);
+    return d <= 0 ? 0 : d;
   }
   void runDue() {
     // Only what is due now: an event scheduled for now by an event runs at
@@ -300,12 +301,14 @@ int main(int argc, char** argv) {
     pollfd fds[2] = {{signalPipe[0], POLLIN, 0}, {master, 0, 0}};
     const bool probe = panelPresent || clock.nowUs() >= probeAtUs;
     if (probe) fds[1].events = static_cast<short>(POLLIN | (pendingOut.empty() ? 0 : POLLOUT));
-    int timeout = clock.msUntilNext();
+    std::int64_t timeoutUs = clock.usUntilNext();
     if (!probe) {
-      const int untilProbe = static_cast<int>((probeAtUs - clock.nowUs() + 999) / 1000);
-      timeout = timeout < 0 ? untilProbe : std::min(timeout, untilProbe);
+      const std::int64_t untilProbe = std::max<std::int64_t>(0, probeAtUs - clock.nowUs());
+      timeoutUs = timeoutUs < 0 ? untilProbe : std::min(timeoutUs, untilProbe);
     }
-    const int r = poll(fds, probe ? 2 : 1, timeout);
+    timespec ts{static_cast<time_t>(timeoutUs / 1000000),
+                static_cast<long>((timeoutUs % 1000000) * 1000)};
+    const int r = ppoll(fds, probe ? 2 : 1, timeoutUs < 0 ? nullptr : &ts, nullptr);
     if (r < 0 && errno != EINTR) {
       std::cerr << "karaoke-unit-sim: poll: " << std::strerror(errno) << "\n";
       break;

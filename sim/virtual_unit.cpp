@@ -87,8 +87,8 @@ void VirtualUnit::parse() {
       }
       case Piece::Bad: {
         // Up to the next header, which may start a good frame.
-        auto next = std::find(inbox_.begin() + 1, inbox_.end(), kFrameHeader);
-        next = std::min(next, inbox_.begin() + kFrameSize);
+        const auto limit = inbox_.begin() + static_cast<std::ptrdiff_t>(std::min(inbox_.size(), kFrameSize));
+        const auto next = std::find(inbox_.begin() + 1, limit, kFrameHeader);
         const Bytes bad(inbox_.begin(), next);
         inbox_.erase(inbox_.begin(), next);
         ++counters_.framesBad;

@@ -4,6 +4,9 @@
 #include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QLineEdit>
 #include <QLabel>
 #include <QRadioButton>
 #include <QSignalBlocker>
@@ -133,6 +136,69 @@ void bind(Window& m, QWidget* v) {
   };
   m.onViewChanged = sync;
   sync();
+}
+
+namespace {
+
+// What a key press types, as a classic key filter sees it: Backspace is 8,
+// Ctrl+letter its control code (Ctrl+V is 22), a printable key its
+// character. 0 for a key that types nothing or that the dialog handles.
+char32_t typedCharacter(const QKeyEvent& e) {
+  if (e.key() == Qt::Key_Backspace) return 8;
+  if (e.matches(QKeySequence::Paste)) return 22;
+  if ((e.modifiers() & Qt::ControlModifier) && e.key() >= Qt::Key_A && e.key() <= Qt::Key_Z)
+    return static_cast<char32_t>(e.key() - Qt::Key_A + 1);
+  const QString text = e.text();
+  if (text.isEmpty()) return 0;
+  const char32_t c = text.toUcs4().value(0);
+  return c < 0x20 || c == 0x7F ? 0 : c;
+}
+
+class KeyFilter : public QObject {
+ public:
+  KeyFilter(TextBox& model, QLineEdit* view) : QObject(view), m_(model), v_(view) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (watched != v_ || e->type() != QEvent::KeyPress || !m_.keyFilter) return false;
+    const char32_t c = typedCharacter(*static_cast<QKeyEvent*>(e));
+    if (c == 0) return false;
+    m_.selectionLength = static_cast<int>(us(v_->selectedText()).size());
+    return !m_.keyFilter(c);  // true swallows the key
+  }
+
+ private:
+  TextBox& m_;
+  QLineEdit* v_;
+};
+
+}  // namespace
+
+void bind(TextBox& m, QLineEdit* v) {
+  auto sync = [&m, v] {
+    QSignalBlocker block(v);
+    if (us(v->text()) != m.text()) v->setText(qs(m.text()));
+    v->setEchoMode(m.password ? QLineEdit::Password : QLineEdit::Normal);
+    v->setEnabled(m.enabled());
+  };
+  m.onViewChanged = sync;
+  sync();
+  v->installEventFilter(new KeyFilter(m, v));
+  QObject::connect(v, &QLineEdit::textChanged, v, [&m](const QString& t) { m.setText(us(t)); });
+  QObject::connect(v, &QLineEdit::selectionChanged, v, [&m, v] {
+    m.selectionLength = static_cast<int>(us(v->selectedText()).size());
+  });
+}
+
+void bind(SpinButton& m, QAbstractButton* up, QAbstractButton* down) {
+  auto sync = [&m, up, down] {
+    up->setEnabled(m.enabled());
+    down->setEnabled(m.enabled());
+  };
+  m.onViewChanged = sync;
+  sync();
+  QObject::connect(up, &QAbstractButton::clicked, up, [&m] { m.operatorStep(+1); });
+  QObject::connect(down, &QAbstractButton::clicked, down, [&m] { m.operatorStep(-1); });
 }
 
 }  // namespace kp::ui

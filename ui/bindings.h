@@ -9,6 +9,7 @@ class QAbstractButton;
 class QAction;
 class QComboBox;
 class QGroupBox;
+class QLineEdit;
 class QLabel;
 class QRadioButton;
 class QSlider;
@@ -23,6 +24,7 @@ class ListBox;
 class OptionButton;
 class Slider;
 class SpinButton;
+class TextBox;
 class Window;
 
 inline QString qs(const std::string& utf8) { return QString::fromUtf8(utf8.c_str()); }
@@ -44,6 +46,14 @@ void bind(ListBox& model, QComboBox* view);
 void bind(OptionButton& model, QRadioButton* view);
 // Shows, hides, enables and titles the widget as its window model says.
 void bind(Window& model, QWidget* view);
+// A text box. The model holds what the box holds, however it got there
+// (typed, pasted, dropped); a typed character reaches the box only when the
+// model's keyFilter accepts it. Keys that type nothing (arrows, Delete) and
+// Enter, Escape and Tab, which belong to the dialog, are not filtered.
+void bind(TextBox& model, QLineEdit* view);
+// A spin button drawn as two arrow buttons: each click, or each repeat while
+// held, is one operator step up or down.
+void bind(SpinButton& model, QAbstractButton* up, QAbstractButton* down);
 
 }  // namespace ui
 }  // namespace kp

@@ -151,7 +151,7 @@ PanelView::PanelView(Form4& form, QWidget* parent) : QWidget(parent), f_(form) {
   bottom->setSpacing(6);
   bottom->addWidget(levelSection(true), 6);
   bottom->addWidget(levelSection(false), 7);
-  bottom->addWidget(statusSection(), 4);
+  bottom->addWidget(statusSection(), 3);
   layout->addLayout(bottom, 1);
 }
 
@@ -176,24 +176,28 @@ QWidget* PanelView::equaliserSection(bool music) {
   auto* grid = new QGridLayout;
   grid->setHorizontalSpacing(2);
   grid->setVerticalSpacing(2);
+  SliderView* firstBand = nullptr;
   for (int k = 1; k <= 31; ++k) {
     const int n = music ? musicBandSlider(k) : micBandSlider(k);
     const SliderParam* p = sliderParam(n);
-    grid->addWidget(readout(f_.Label(p->label), p->label, accent, frame), 0, k - 1);
-    grid->addWidget(slider(f_, n, accent, frame), 1, k - 1);
-    grid->addWidget(scaleText(bandFrequency(k), frame), 2, k - 1);
-    grid->setColumnStretch(k - 1, 1);
+    auto* band = slider(f_, n, accent, frame);
+    if (k == 1) firstBand = band;
+    grid->addWidget(readout(f_.Label(p->label), p->label, accent, frame), 0, k);
+    grid->addWidget(band, 1, k);
+    grid->addWidget(scaleText(bandFrequency(k), frame), 2, k);
+    grid->setColumnStretch(k, 1);
   }
+  grid->addWidget(new ScaleView(firstBand, frame), 1, 0);
   auto* line = new QFrame(frame);
   line->setFrameShape(QFrame::VLine);
   line->setFrameShadow(QFrame::Sunken);
-  grid->addWidget(line, 0, 31, 3, 1);
+  grid->addWidget(line, 0, 32, 3, 1);
   const int master = music ? kMusicMaster : kMicMaster;
   const SliderParam* mp = sliderParam(master);
-  grid->addWidget(readout(f_.Label(mp->label), mp->label, accent, frame), 0, 32);
-  grid->addWidget(slider(f_, master, accent, frame), 1, 32);
-  grid->addWidget(scaleText("MASTER", frame), 2, 32);
-  grid->setColumnStretch(32, 2);
+  grid->addWidget(readout(f_.Label(mp->label), mp->label, accent, frame), 0, 33);
+  grid->addWidget(slider(f_, master, accent, frame), 1, 33);
+  grid->addWidget(scaleText("MASTER", frame), 2, 33);
+  grid->setColumnStretch(33, 2);
   grid->setRowStretch(1, 1);
   v->addLayout(grid, 1);
 
@@ -274,7 +278,7 @@ QWidget* PanelView::statusSection() {
   status->setTextFormat(Qt::PlainText);
   status->setWordWrap(true);
   status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  status->setFont(scaledFont(font(), 1.15));
+  status->setFont(scaledFont(font(), 1.2));
   status->setMinimumWidth(160);
   bind(f_.Label(3), status);
   v->addWidget(status, 1);

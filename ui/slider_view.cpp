@@ -51,7 +51,7 @@ SliderView::SliderView(Scale scale, QColor accent, int tickStep, QWidget* parent
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
 
-QSize SliderView::sizeHint() const { return {28, 150}; }
+QSize SliderView::sizeHint() const { return {36, 124}; }
 QSize SliderView::minimumSizeHint() const { return {20, 64}; }
 
 double SliderView::positionOf(int value) const {
@@ -128,6 +128,31 @@ void SliderView::paintEvent(QPaintEvent*) {
     p.setPen(QPen(kHighlight, 1.5));
     p.setBrush(Qt::NoBrush);
     p.drawRoundedRect(QRectF(rect()).adjusted(0.75, 0.75, -0.75, -0.75), 4, 4);
+  }
+}
+
+ScaleView::ScaleView(const SliderView* reference, QWidget* parent)
+    : QWidget(parent), ref_(reference) {
+  QFont f = font();
+  f.setPointSizeF(f.pointSizeF() * 0.75);
+  setFont(f);
+  setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+}
+
+QSize ScaleView::sizeHint() const {
+  return {fontMetrics().horizontalAdvance("+15") + 4, 0};
+}
+
+void ScaleView::paintEvent(QPaintEvent*) {
+  if (!ref_) return;
+  QPainter p(this);
+  p.setPen(isEnabled() ? colours::kDimText : colours::kDimText.darker(150));
+  const int shift = ref_->mapTo(window(), QPoint()).y() - mapTo(window(), QPoint()).y();
+  const int h = fontMetrics().height();
+  for (int v = ref_->maximum(); v >= ref_->minimum(); v -= 5) {
+    const int y = static_cast<int>(ref_->positionOf(v)) + shift;
+    const QString text = v > 0 ? QString("+%1").arg(v) : QString::number(v);
+    p.drawText(QRect(0, y - h / 2, width() - 2, h), Qt::AlignRight | Qt::AlignVCenter, text);
   }
 }
 

@@ -34,4 +34,19 @@ class SliderView : public QSlider {
   int tickStep_;
 };
 
+// The dB figures beside a row of band faders, lined up with the ticks of
+// the fader it stands next to.
+class ScaleView : public QWidget {
+ public:
+  ScaleView(const SliderView* reference, QWidget* parent = nullptr);
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override { return sizeHint(); }
+
+ protected:
+  void paintEvent(QPaintEvent* e) override;
+
+ private:
+  const SliderView* ref_;
+};
+
 }  // namespace kp::ui

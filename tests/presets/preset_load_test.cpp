@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <random>
 
-#include "presets/preset_fixture.h"
+#include "tests/presets/preset_fixture.h"
 
 namespace kp {
 namespace {

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <set>
 
-#include "presets/preset_fixture.h"
+#include "tests/presets/preset_fixture.h"
 #include "shell/ini/ini.h"
 
 namespace kp {

@@ -1,0 +1,105 @@
+#include "shell/language.h"
+
+#include <string>
+
+#include "shell/ini/ini.h"
+
+namespace kp {
+
+Language::Language(SharedState& state, Form4& form4, Form1& form1, Form2& form2,
+                   Form3& form3, Form5& form5, Form6& form6, Panel& panel)
+    : s_(state),
+      f4_(form4),
+      f1_(form1),
+      f2_(form2),
+      f3_(form3),
+      f5_(form5),
+      f6_(form6),
+      panel_(panel) {}
+
+void Language::toggle() {
+  // The flag is a 16-bit true/false: complementing it alternates 0 and -1.
+  s_.Is_English = static_cast<std::int16_t>(~s_.Is_English);
+  Set_Language();
+}
+
+void Language::Set_Language() {
+  const std::string path = s_.configPath();
+  s_.Ini_Path = path;
+  const std::string suffix = s_.Is_English ? "_e" : "_c";
+  // A window's load step may point Ini_Path elsewhere (a nested call, a
+  // preset), so every read names config.ini itself.
+  auto text = [&](int n) { return Read_Ini("config", std::to_string(n) + suffix, path); };
+  auto set = [&](Control& c, int n) { c.setCaption(text(n)); };
+  auto title = [&](Window& w, int n) { w.setCaption(text(n)); };
+
+  f4_.load();
+  // Menus, each toolbar button reading the text of the item it stands for.
+  set(f4_.file1, 1);
+  set(f4_.open1, 2); set(f4_.Toolbar1(1), 2);
+  set(f4_.save1, 3); set(f4_.Toolbar1(2), 3);
+  set(f4_.exit1, 4); set(f4_.Toolbar1(10), 4);
+  set(f4_.Pro1, 5);
+  set(f4_.link1, 6); set(f4_.Toolbar1(3), 6);
+  set(f4_.unlink, 7); set(f4_.Toolbar1(4), 7);
+  set(f4_.com_set1, 8); set(f4_.Toolbar1(5), 8);
+  set(f4_.Pro_set1, 9); set(f4_.Toolbar1(7), 9);
+  set(f4_.All_Reset1, 10); set(f4_.Toolbar1(8), 10);
+  set(f4_.Pass_set1, 11); set(f4_.Toolbar1(6), 11);
+  set(f4_.China_E1, 12); set(f4_.Toolbar1(9), 12);
+  set(f4_.help1, 13);
+  set(f4_.look_help, 14);
+
+  set(f4_.Label(1), 15);
+  set(f4_.Label(4), 16);
+  set(f4_.Label(2), 17);
+  set(f4_.Label(6), 18);
+  set(f4_.Label(5), 19);
+  f4_.Label(3).setCaption(panel_.statusText(s_.Is_Linked));  // reads via Ini_Path
+
+  set(f4_.Command(67), 20);
+  set(f4_.Command(68), 21);
+  set(f4_.Command(143), 20);
+  set(f4_.Command(144), 21);
+
+  f1_.load();
+  title(f1_, 22);
+  set(f1_.Command1, 23);
+  set(f1_.Command2, 24);
+
+  f2_.load();
+  title(f2_, 8);
+  set(f2_.Frame1, 43);
+  set(f2_.Command1, 25);
+  set(f2_.Command2, 24);
+
+  f3_.load();
+  title(f3_, 26);
+  set(f3_.Frame1, 27);
+  set(f3_.Label1, 28);
+  set(f3_.Label2, 29);
+  set(f3_.Label3, 30);
+  set(f3_.Frame2, 31);
+  set(f3_.Label4, 32);
+  set(f3_.Label5, 33);
+  set(f3_.Label6, 34);
+  set(f3_.Frame3, 35);
+  set(f3_.Label7, 36);
+  set(f3_.Label9, 37);
+  set(f3_.Label8, 38);
+  set(f3_.Command1, 25);
+  set(f3_.Command2, 24);
+
+  f5_.load();
+  title(f5_, 39);
+  set(f5_.Label1, 40);
+  set(f5_.Label2, 41);
+  set(f5_.Label3, 42);
+  set(f5_.Command1, 25);
+  set(f5_.Command2, 24);
+
+  f6_.load();
+  set(f6_.Command1, 20);
+}
+
+}  // namespace kp

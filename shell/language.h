@@ -1,0 +1,42 @@
+#pragma once
+// The interface language: every replaceable caption, menu text and toolbar
+// tooltip of the six windows comes from config.ini, in Chinese ("N_c") or
+// English ("N_e"). Nothing is cached; each call reads every text again, so a
+// hand edit of config.ini shows at the next switch.
+#include "core/state.h"
+#include "link/form1.h"
+#include "link/form2.h"
+#include "panel/form3.h"
+#include "panel/form4.h"
+#include "panel/panel.h"
+#include "presets/form6.h"
+#include "shell/form5.h"
+
+namespace kp {
+
+class Language {
+ public:
+  Language(SharedState& state, Form4& form4, Form1& form1, Form2& form2, Form3& form3,
+           Form5& form5, Form6& form6, Panel& panel);
+
+  // Applies the current language's texts to all six windows and the status
+  // label. A window that does not exist yet is created hidden first; the
+  // load steps of the settings and save-to-slot dialogs call this again,
+  // which only sets the same texts once more.
+  void Set_Language();
+
+  // The language menu item and toolbar button: Chinese <-> English.
+  void toggle();
+
+ private:
+  SharedState& s_;
+  Form4& f4_;
+  Form1& f1_;
+  Form2& f2_;
+  Form3& f3_;
+  Form5& f5_;
+  Form6& f6_;
+  Panel& panel_;
+};
+
+}  // namespace kp

@@ -1,0 +1,45 @@
+#pragma once
+// The program on the real Qt serial port and event loop, with message boxes
+// and file dialogs recorded instead of shown.
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/program.h"
+#include "core/virtual_loop.h"
+#include "tests/support/rig.h"
+#include "tests/support/sim_process.h"
+#include "ui/qt_platform.h"
+#include "ui/qt_serial_port.h"
+
+namespace kp::test {
+
+// One application object for the whole test program, on the offscreen platform.
+void ensureQtApp();
+
+// Runs Qt's events until pred() holds or timeoutMs pass; returns pred().
+bool pumpUntil(const std::function<bool()>& pred, int timeoutMs);
+
+struct QtRig {
+  explicit QtRig(int port = 5) {
+    ensureQtApp();
+    folder.write("config.ini", "[config]\r\nCOM=" + std::to_string(port) + "\r\n");
+  }
+  Program& make() {
+    program = std::make_unique<Program>(platform, folder.str());
+    return *program;
+  }
+
+  TempDir folder;
+  QtSerialPort serial{folder.str()};
+  QtClock clock;
+  QtEventPump pump{clock};
+  RecordingDialogs dialogs;
+  RecordingDesktop desktop;
+  Platform platform{serial, clock, pump, dialogs, desktop};
+  std::unique_ptr<Program> program;
+};
+
+}  // namespace kp::test

@@ -19,7 +19,7 @@ Form4::Form4(EventPump& pump) : Timer1(pump.createTimer()) {
   Combo2.Tag = "82";
 
   // Design captions; the language texts replace them at run time.
-  setCaption("卡拉OK 处理器控制面板");
+  setCaption("卡拉OK 控制面板");
   const std::pair<Button*, const char*> menus[] = {
       {&file1, "文件(&F)"},   {&open1, "打开"},       {&save1, "保存"},
       {&exit1, "退出"},       {&Pro1, "设备(&D)"},    {&link1, "链接"},

@@ -2,28 +2,20 @@
 // loop and serial port, a pseudo-terminal, and the karaoke-unit-sim program.
 // What the unit ended up with is read back the way the panel learns it: a
 // new link, whose dump fills the device image.
-#include <QApplication>
+#include <fstream>
 #include <map>
 
 #include <gtest/gtest.h>
 
 #include "panel/catalogue.h"
-#include "tests/e2e/unit_sim_process.h"
+#include "tests/e2e/qt_rig.h"
 
 namespace kp {
 namespace {
 
-using e2e::Folder;
-using e2e::QtProgram;
-using e2e::UnitSimProcess;
-
-void ensureApp() {
-  if (QCoreApplication::instance()) return;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char* argv[] = {const_cast<char*>("kp_tests_e2e"), nullptr};
-  static QApplication app(argc, argv);
-}
+using test::pumpUntil;
+using test::QtRig;
+using test::SimProcess;
 
 // The shipped default preset with a value of its own in every key, so a
 // value that does not arrive, or arrives in the wrong place, shows.
@@ -71,36 +63,41 @@ struct ShippedPreset {
 
 class PresetOverPty : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { ensureApp(); }
+  PresetOverPty() : rig(6), sim(rig.folder.str(), 6) {}
+
+  // Connects as the operator does and waits for the dump to complete.
+  bool link(Program& p, int model) {
+    p.form4.link1.click();
+    p.form1.Combo1.setIndex(model);
+    p.form1.Command1.click();
+    const bool ok = pumpUntil([&] { return p.state.Is_Linked; }, 30000);
+    pumpUntil([&] { return !p.state.Awaiting_Reply && !p.state.Is_Busy; }, 1000);
+    return ok;
+  }
+
+  QtRig rig;
+  SimProcess sim;
 };
 
 TEST_F(PresetOverPty, ALinkedLoadOfTheShippedPresetEndsInTheUnit) {
-  Folder folder;
-  ASSERT_FALSE(folder.path().empty());
-  const std::string sim = std::string(KP_BIN_DIR) + "/karaoke-unit-sim";
-  ASSERT_TRUE(std::filesystem::exists(sim)) << sim;
-  UnitSimProcess unit(sim, folder.path(), 7);
-  ASSERT_TRUE(unit.waitReady(5000)) << folder.read("unit-sim.out");
-  folder.write("config.ini", "[config]\r\nCOM=7\r\n");
-
+  ASSERT_TRUE(sim.ready());
   ShippedPreset preset;
   std::ifstream in(std::string(KP_SOURCE_DIR) + "/resources/Pro.dat", std::ios::binary);
   const std::string shipped((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   ASSERT_NE(shipped.find("[Mic_2]"), std::string::npos);
   // Not named Pro.dat: unlinking reloads Pro.dat, which must not be this.
-  folder.write("Shipped.dat", preset.rewrite(shipped));
+  rig.folder.write("Shipped.dat", preset.rewrite(shipped));
 
-  QtProgram qt(folder.path());
-  Program& p = qt.program;
+  Program& p = rig.make();
   p.startUp();
-  ASSERT_TRUE(qt.serial.isOpen()) << (qt.dialogs.messages.empty() ? "" : qt.dialogs.messages[0]);
-  ASSERT_TRUE(qt.link(4));
+  ASSERT_TRUE(rig.serial.isOpen()) << (rig.dialogs.messages.empty() ? "" : rig.dialogs.messages[0]);
+  ASSERT_TRUE(link(p, 4));
   ASSERT_TRUE(p.state.Full_Model);
 
-  qt.dialogs.fileAnswers.push_back(folder.file("Shipped.dat"));
+  rig.dialogs.fileAnswers.push_back(rig.folder.file("Shipped.dat"));
   p.form4.open1.click();  // returns when the load is done
   EXPECT_TRUE(p.state.Is_Linked);
-  EXPECT_TRUE(qt.dialogs.messages.empty()) << qt.dialogs.messages.front();
+  EXPECT_TRUE(rig.dialogs.messages.empty()) << rig.dialogs.messages.front();
   EXPECT_EQ(p.form4.Combo1.index(), 0);
   EXPECT_EQ(p.form4.Combo2.index(), 0);
 
@@ -112,8 +109,7 @@ TEST_F(PresetOverPty, ALinkedLoadOfTheShippedPresetEndsInTheUnit) {
     for (int k = 1; k <= 37; ++k) p.state.image.setMic(n, k, 99);
   }
   p.state.Device_Settings = {};
-  ASSERT_TRUE(qt.link(4));
-
+  ASSERT_TRUE(link(p, 4));
   for (int n = 0; n < 3; ++n) {
     for (int k = 1; k <= 31; ++k) {
       EXPECT_EQ(p.state.image.music(n, k), preset.music[n][k]) << "Music_" << n << "/" << k;
@@ -141,7 +137,6 @@ TEST_F(PresetOverPty, ALinkedLoadOfTheShippedPresetEndsInTheUnit) {
     EXPECT_EQ(p.form4.cpvSlider(musicBandSlider(k)).value(), preset.music[0][k] - 15) << k;
 
   p.shutDown();
-  unit.stop();
 }
 
 }  // namespace

@@ -358,10 +358,7 @@ TEST_F(SaveSlotView, EnterStoresTheChosenSlot) {
   p->saveToSlot.open(SaveToSlot::kMusic);
   settle();
   emit child<QComboBox>(saveView.get(), "Combo1")->activated(1);
-  std::fprintf(stderr, "DBG index=%d enabled=%d\n", p->form6.Combo1.index(), p->form6.Combo1.enabled());
   rig.port.clearLog();
-  p->form6.Combo1.onChange = [this] { std::fprintf(stderr, "DBG change %d\n", p->form6.Combo1.index()); };
-  std::fprintf(stderr, "DBG before %d loaded=%d\n", p->form6.Combo1.index(), p->form6.loaded());
   key(saveView.get(), Qt::Key_Return);
   settle();
   EXPECT_EQ(frames(), std::vector<Bytes>{commandFrame(86, 1)});

@@ -1,0 +1,170 @@
+#include "fuzz/fuzz_support.h"
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include <unistd.h>
+
+#include "link/frames.h"
+#include "panel/catalogue.h"
+#include "sim/in_process.h"
+
+namespace kp::fuzz {
+
+namespace fs = std::filesystem;
+
+void BoundedLoop::check() const {
+  FUZZ_CHECK(elapsedMs() <= kMaxVirtualMs, "virtual time ran past %lld ms: the panel waits forever",
+             static_cast<long long>(elapsedMs()));
+  FUZZ_CHECK(pumps() <= kMaxPumps, "the event pump ran %llu times: the panel spins",
+             static_cast<unsigned long long>(pumps()));
+}
+
+void BoundedLoop::runOnce(std::int64_t deadlineMs) {
+  VirtualLoop::runOnce(deadlineMs);
+  check();
+}
+
+void BoundedLoop::sleepMs(int ms) {
+  VirtualLoop::sleepMs(ms);
+  check();
+}
+
+namespace {
+std::string slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+}  // namespace
+
+Scratch& Scratch::get() {
+  static Scratch s;
+  return s;
+}
+
+Scratch::Scratch() {
+  config_ = slurp(fs::path(KP_SOURCE_DIR) / "resources" / "config.ini");
+  preset_ = slurp(fs::path(KP_SOURCE_DIR) / "resources" / "Pro.dat");
+  FUZZ_CHECK(!config_.empty() && !preset_.empty(), "the shipped resources are missing under %s",
+             KP_SOURCE_DIR);
+  fs::path base = fs::temp_directory_path();
+  if (const char* dir = std::getenv("KP_FUZZ_TMP"))
+    base = dir;
+  else if (::access("/dev/shm", W_OK) == 0)
+    base = "/dev/shm";
+  fs::path p = base / ("kp-fuzz-" + std::to_string(::getpid()));
+  fs::create_directories(p);
+  folder_ = p.string();
+  std::atexit([] {
+    std::error_code ec;
+    fs::remove_all(Scratch::get().folder_, ec);
+  });
+}
+
+void Scratch::write(const std::string& name, const std::string& bytes) const {
+  std::ofstream out(file(name), std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+std::string Scratch::read(const std::string& name) const { return slurp(file(name)); }
+
+void Scratch::reset() const {
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(folder_, ec)) fs::remove_all(e.path(), ec);
+  write("config.ini", config_);
+  write("Pro.dat", preset_);
+}
+
+std::string Scratch::strayFiles(std::initializer_list<const char*> expected) const {
+  std::set<std::string> allowed{"config.ini", "Pro.dat"};
+  for (const char* e : expected) allowed.insert(e);
+  std::string stray;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(folder_, ec)) {
+    const std::string name = e.path().filename().string();
+    if (!allowed.count(name)) stray += name + " ";
+  }
+  return stray;
+}
+
+FuzzRig::FuzzRig() {
+  Scratch::get().reset();
+  program = std::make_unique<Program>(platform, Scratch::get().folder());
+}
+
+FuzzRig::~FuzzRig() {
+  dialogs.onMessage = nullptr;
+  program.reset();
+}
+
+void FuzzRig::modalBoxesRunEvents(int ms, int depth) {
+  dialogs.onMessage = [this, ms, depth](const std::string&) {
+    if (nesting_ >= depth) return;
+    ++nesting_;
+    loop.advance(ms);
+    --nesting_;
+  };
+}
+
+void FuzzRig::clickConnect(int model) {
+  p().form4.link1.click();
+  p().form1.Combo1.setIndex(model);
+  p().form1.Command1.click();
+}
+
+bool wellFormedWrite(const Bytes& w) {
+  if (w.size() == 1) return w[0] == kAckByte;
+  if (w.size() != kFrameSize) return false;
+  return w[0] == kFrameHeader && w[2] == 0xFF - w[1] && w[4] == 0xFF - w[3] && w[5] == kFrameTrailer;
+}
+
+void FuzzRig::checkWrites() {
+  for (; checkedWrites_ < port.writes.size(); ++checkedWrites_) {
+    const Bytes& w = port.writes[checkedWrites_];
+    FUZZ_CHECK(wellFormedWrite(w), "the panel wrote a malformed message: %s", toHex(w).c_str());
+  }
+}
+
+void FuzzRig::checkSliders() {
+  for (const SliderParam& sp : sliderCatalogue()) {
+    const Slider& s = p().form4.cpvSlider(sp.slider);
+    FUZZ_CHECK(s.value() >= s.min() && s.value() <= s.max(), "slider %d holds %d outside %d..%d",
+               sp.slider, s.value(), s.min(), s.max());
+  }
+}
+
+namespace {
+struct Streams {
+  Bytes shortDump, longDump;
+  Streams() {
+    for (bool longDump : {false, true}) {
+      VirtualLoop loop;
+      sim::LoopClock clock(loop);
+      sim::VirtualUnit unit(clock);
+      unit.onBytesFromPanel(commandFrame(addr::System, longDump ? cmd::ConnectLong : cmd::ConnectShort));
+      Bytes& out = longDump ? this->longDump : shortDump;
+      out = commandFrame(addr::System, unit.fullModel() ? 2 : 1);
+      for (const auto& m : unit.dumpMessages()) {
+        const Bytes f = commandFrame(m.address, m.value);
+        out.insert(out.end(), f.begin(), f.end());
+      }
+    }
+  }
+};
+const Streams& streams() {
+  static const Streams s;
+  return s;
+}
+}  // namespace
+
+const Bytes& dumpStream(bool longDump) {
+  return longDump ? streams().longDump : streams().shortDump;
+}
+
+std::size_t dumpFrames(bool longDump) { return dumpStream(longDump).size() / kFrameSize; }
+
+}  // namespace kp::fuzz

@@ -1,0 +1,103 @@
+#pragma once
+// Common ground of the fuzz targets: a program on bounded virtual time in a
+// scratch program folder, and checks that stop the run with a message.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "app/program.h"
+#include "core/virtual_loop.h"
+
+// A broken property is a crash for libFuzzer: it saves the input.
+#define FUZZ_CHECK(cond, ...)                                                \
+  do {                                                                       \
+    if (!(cond)) {                                                           \
+      std::fprintf(stderr, "FUZZ_CHECK failed at %s:%d: %s\n  ", __FILE__,  \
+                   __LINE__, #cond);                                         \
+      std::fprintf(stderr, __VA_ARGS__);                                     \
+      std::fprintf(stderr, "\n");                                            \
+      std::abort();                                                          \
+    }                                                                        \
+  } while (0)
+
+namespace kp::fuzz {
+
+// Virtual time with a ceiling: a wait that never ends would otherwise look
+// like a slow input to libFuzzer, not like the hang it is.
+class BoundedLoop : public VirtualLoop {
+ public:
+  static constexpr std::int64_t kMaxVirtualMs = 6LL * 3600 * 1000;
+  static constexpr std::uint64_t kMaxPumps = 2'000'000;
+
+  BoundedLoop() : start_(nowMs()) {}
+  void runOnce(std::int64_t deadlineMs) override;
+  void sleepMs(int ms) override;
+  std::int64_t elapsedMs() const { return nowMs() - start_; }
+  void check() const;
+
+ private:
+  std::int64_t start_;
+};
+
+// A scratch folder made once per process, on tmpfs when there is one so that
+// the atomic writes' fsync costs nothing; the program's files are put back
+// before each input.
+class Scratch {
+ public:
+  static Scratch& get();
+  const std::string& folder() const { return folder_; }
+  std::string file(const std::string& name) const { return folder_ + "/" + name; }
+  // config.ini and Pro.dat as shipped, and nothing else in the folder.
+  void reset() const;
+  void write(const std::string& name, const std::string& bytes) const;
+  std::string read(const std::string& name) const;
+  // Names in the folder other than config.ini, Pro.dat and those given.
+  std::string strayFiles(std::initializer_list<const char*> expected = {}) const;
+  const std::string& shippedConfig() const { return config_; }
+  const std::string& shippedPreset() const { return preset_; }
+
+ private:
+  Scratch();
+  std::string folder_, config_, preset_;
+};
+
+// The program on virtual time, as tests/support/rig.h builds it.
+struct FuzzRig {
+  FuzzRig();
+  ~FuzzRig();
+  BoundedLoop loop;
+  VirtualSerialPort port{loop};
+  RecordingDialogs dialogs;
+  RecordingDesktop desktop;
+  Platform platform{port, loop, loop, dialogs, desktop};
+  std::unique_ptr<Program> program;
+  Program& p() { return *program; }
+
+  // Lets a message box run events for a while, as a modal box does,
+  // nesting at most depth boxes.
+  void modalBoxesRunEvents(int ms, int depth);
+
+  // The operator connects with the given entry of the model list.
+  void clickConnect(int model);
+  // Every write of the panel since the last call is a lone AA or a whole
+  // six-byte frame with its complements.
+  void checkWrites();
+  // Sliders hold values of their design range.
+  void checkSliders();
+
+ private:
+  std::size_t checkedWrites_ = 0;
+  int nesting_ = 0;
+};
+
+bool wellFormedWrite(const Bytes& w);
+
+// A unit's answer to a connect and its whole dump, as the virtual unit sends
+// them (short or long dump), each message a six-byte frame.
+const Bytes& dumpStream(bool longDump);
+// Number of frames in dumpStream(longDump), the answer included.
+std::size_t dumpFrames(bool longDump);
+
+}  // namespace kp::fuzz

@@ -2,10 +2,13 @@
 // serial port, clock, event loop and dialogs.
 #include <QApplication>
 #include <QDir>
+#include <QStandardPaths>
 #include <QStyleFactory>
 
 #include "app/program.h"
+#include "app/program_folder.h"
 #include "ui/connect_dialog.h"
+#include "ui/frame_log.h"
 #include "ui/main_window.h"
 #include "ui/panel_style.h"
 #include "ui/port_dialog.h"
@@ -19,10 +22,14 @@ int main(int argc, char** argv) {
   // Dialogs are top-level windows: they take the panel's look from here.
   QApplication::setStyle(QStyleFactory::create("Fusion"));
   QApplication::setPalette(kp::ui::panelPalette());
-  const std::string folder =
+  const std::string exeDir =
       QDir::toNativeSeparators(QApplication::applicationDirPath()).toStdString();
+  const std::string userDir =
+      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
+  const std::string folder = kp::chooseProgramFolder(exeDir, userDir);
 
-  QtSerialPort serial(folder);
+  QtSerialPort qtSerial(folder);
+  LoggingSerialPort serial(qtSerial);
   QtClock clock;
   QtEventPump pump(clock);
   QtDialogs dialogs;

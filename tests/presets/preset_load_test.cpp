@@ -197,6 +197,7 @@ TEST_F(LoadUnlinked, AValueThatCannotBeUsedSkipsOnlyItsOwnStep) {
 struct Junk {
   const char* name;
   std::string (*make)(const fs::path& folder);
+  friend void PrintTo(const Junk& j, std::ostream* os) { *os << j.name; }
 };
 
 std::string binaryBytes(const fs::path&) {

@@ -1,0 +1,17 @@
+#pragma once
+// Where the program keeps config.ini, Pro.dat, the pictures and the help.
+#include <string>
+
+namespace kp {
+
+// A portable build (config.ini beside the executable) keeps the executable's
+// folder. An installed program, whose executable's folder is not its own,
+// finds its resources under <prefix>/share/karaoke-panel and uses a folder of
+// the user's instead, seeded from those resources at the first start (files
+// the user already has are never overwritten).
+std::string chooseProgramFolder(const std::string& exeDir, const std::string& userDir);
+
+// The installed resources for an executable in <prefix>/bin, or "" if none.
+std::string installedResources(const std::string& exeDir);
+
+}  // namespace kp

@@ -58,6 +58,7 @@ Program::Program(Platform& platform, const std::string& programFolder)
   form4.Command(Panel::kCentreStepButton).setPicture(panel.picture("1.JPG"));
   panel.unloadConnectDialog = [this] { form1.unload(); };
   p_.serial.onReadyRead = [this] { receiver.onReadable(); };
+  p_.serial.onError = [this](const std::string& error) { connection.portLost(error); };
   wireMenus();
 }
 

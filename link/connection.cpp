@@ -123,6 +123,23 @@ void Connection::unlink() {
   loadDefaultPreset();
 }
 
+void Connection::portLost(const std::string& error) {
+  const bool wasActive = s_.Is_Linked || form1_.Timer1->isActive() || s_.Dump_Mode != 0;
+  watchdog_.stop();
+  form1_.Timer1->stop();
+  port_.close();
+  dialogs_.message(std::string(kErrorPrefix) + error);
+  if (!wasActive) return;
+  s_.Dump_Mode = 0;
+  s_.Dump_Section = 0;
+  s_.Full_Model = true;
+  if (env_.musicModeList) env_.musicModeList->setEnabled(true);
+  if (env_.micModeList) env_.micModeList->setEnabled(true);
+  if (env_.Is_unlink_Command) env_.Is_unlink_Command();
+  loadDefaultPreset();
+  Unlock_Forms();
+}
+
 void Connection::watchdogExpired() {
   watchdog_.stop();
   if (!s_.Is_Linked) return;

@@ -40,6 +40,10 @@ class Connection {
   void link1();    // the link menu item: shows the connect dialog
   void unlink();   // the unlink menu item
   void watchdogExpired();
+  // The port failed under the program (a USB adapter pulled out): the panel
+  // falls back to unlinked and says why; the connect button opens the port
+  // again once it is back.
+  void portLost(const std::string& error);
   // Puts the default preset file back as the current one and loads it.
   void loadDefaultPreset();
 

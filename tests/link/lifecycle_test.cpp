@@ -294,3 +294,30 @@ TEST(LinkChunking, RandomPiecesGiveTheSameTablesAndTheSameAnswers) {
 
 }  // namespace
 }  // namespace kp
+
+namespace kp {
+namespace {
+
+TEST_F(LinkTest, APortThatVanishesWhileLinkedFallsBackUnlinkedAndLinksAgainOnceBack) {
+  connect(0);
+  ASSERT_TRUE(linked());
+  rig.port.fail("COM1 (/dev/ttyUSB0) was disconnected");
+  ASSERT_EQ(rig.dialogs.messages.size(), 1u);
+  EXPECT_EQ(rig.dialogs.messages[0], std::string(kErrorPrefix) + "COM1 (/dev/ttyUSB0) was disconnected");
+  EXPECT_FALSE(p().state.Is_Linked);
+  EXPECT_FALSE(rig.port.isOpen());
+  EXPECT_FALSE(p().form4.Timer1->isActive());
+  EXPECT_TRUE(p().form4.enabled());
+  // Nothing keeps running against the closed port.
+  const auto pending = rig.loop.pending();
+  rig.loop.advance(60000);
+  EXPECT_LE(rig.loop.pending(), pending);
+  EXPECT_EQ(rig.port.writesWhileClosed, 0);
+  // The adapter is back: connecting opens the port and links.
+  connect(0);
+  EXPECT_TRUE(rig.port.isOpen());
+  EXPECT_TRUE(linked());
+}
+
+}  // namespace
+}  // namespace kp

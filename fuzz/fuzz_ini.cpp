@@ -93,6 +93,7 @@ std::vector<std::string_view> lines(std::string_view text) {
 // and at most three new ones (the old last line given its line end, a
 // section header, the entry).
 void checkOnlyTheEntryChanged(std::string_view before, std::string_view after) {
+  if (before == after) return;  // the entry already read so
   const auto a = lines(before), b = lines(after);
   std::size_t head = 0;
   while (head < a.size() && head < b.size() && a[head] == b[head]) ++head;

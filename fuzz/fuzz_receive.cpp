@@ -137,6 +137,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkFlags(r);
   }
 
+  static const bool trace = std::getenv("KP_FUZZ_TRACE") != nullptr;
+  if (trace)
+    std::fprintf(stderr, "phase %d: linked %d busy %d awaiting %d dump %d/%d, %llu messages, %llu dropped, %zu writes\n",
+                 phase, p.state.Is_Linked, p.state.Is_Busy, p.state.Awaiting_Reply, p.state.Dump_Mode,
+                 p.state.Dump_Section, static_cast<unsigned long long>(p.receiver.framer().messages()),
+                 static_cast<unsigned long long>(p.receiver.framer().droppedBytes()), r.port.writes.size());
+
   // The unit falls silent for a minute: whatever it left behind, the panel
   // drops the unfinished message and neither keeps connecting nor stays
   // linked waiting for an answer.

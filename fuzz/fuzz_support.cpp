@@ -51,6 +51,7 @@ Scratch::Scratch() {
   preset_ = slurp(fs::path(KP_SOURCE_DIR) / "resources" / "Pro.dat");
   FUZZ_CHECK(!config_.empty() && !preset_.empty(), "the shipped resources are missing under %s",
              KP_SOURCE_DIR);
+  presetConfig_ = preset_.substr(0, preset_.find("\n[") + 1);
   fs::path base = fs::temp_directory_path();
   if (const char* dir = std::getenv("KP_FUZZ_TMP"))
     base = dir;
@@ -59,10 +60,11 @@ Scratch::Scratch() {
   fs::path p = base / ("kp-fuzz-" + std::to_string(::getpid()));
   fs::create_directories(p);
   folder_ = p.string();
-  std::atexit([] {
-    std::error_code ec;
-    fs::remove_all(Scratch::get().folder_, ec);
-  });
+}
+
+Scratch::~Scratch() {
+  std::error_code ec;
+  fs::remove_all(folder_, ec);
 }
 
 void Scratch::write(const std::string& name, const std::string& bytes) const {
@@ -72,11 +74,11 @@ void Scratch::write(const std::string& name, const std::string& bytes) const {
 
 std::string Scratch::read(const std::string& name) const { return slurp(file(name)); }
 
-void Scratch::reset() const {
+void Scratch::reset(bool wholePreset) const {
   std::error_code ec;
   for (const auto& e : fs::directory_iterator(folder_, ec)) fs::remove_all(e.path(), ec);
   write("config.ini", config_);
-  write("Pro.dat", preset_);
+  write("Pro.dat", wholePreset ? preset_ : presetConfig_);
 }
 
 std::string Scratch::strayFiles(std::initializer_list<const char*> expected) const {
@@ -91,8 +93,8 @@ std::string Scratch::strayFiles(std::initializer_list<const char*> expected) con
   return stray;
 }
 
-FuzzRig::FuzzRig() {
-  Scratch::get().reset();
+FuzzRig::FuzzRig(bool wholePreset) {
+  Scratch::get().reset(wholePreset);
   program = std::make_unique<Program>(platform, Scratch::get().folder());
 }
 

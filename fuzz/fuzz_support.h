@@ -49,8 +49,10 @@ class Scratch {
   static Scratch& get();
   const std::string& folder() const { return folder_; }
   std::string file(const std::string& name) const { return folder_ + "/" + name; }
-  // config.ini and Pro.dat as shipped, and nothing else in the folder.
-  void reset() const;
+  // config.ini as shipped and nothing else in the folder but Pro.dat: as
+  // shipped, or only its [config] section, which loads far faster and is
+  // all the link needs.
+  void reset(bool wholePreset = false) const;
   void write(const std::string& name, const std::string& bytes) const;
   std::string read(const std::string& name) const;
   // Names in the folder other than config.ini, Pro.dat and those given.
@@ -60,12 +62,13 @@ class Scratch {
 
  private:
   Scratch();
-  std::string folder_, config_, preset_;
+  ~Scratch();
+  std::string folder_, config_, preset_, presetConfig_;
 };
 
 // The program on virtual time, as tests/support/rig.h builds it.
 struct FuzzRig {
-  FuzzRig();
+  explicit FuzzRig(bool wholePreset = false);
   ~FuzzRig();
   BoundedLoop loop;
   VirtualSerialPort port{loop};

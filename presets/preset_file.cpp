@@ -175,7 +175,8 @@ void PresetFile::loadLinked() {
 bool PresetFile::writeAll(std::string* error) {
   const auto& ds = s_.Device_Settings;
   auto put = [&](const char* key, int value) {
-    return Write_Ini(kConfig, key, std::to_string(value), s_.Ini_Path, error);
+    return Write_Ini(kConfig, key, std::to_string(value), s_.Ini_Path, error,
+                     IniDurability::WorkingCopy);
   };
   bool ok = put("MIC_MAX_VOLUME", ds.MIC_MAX_VOLUME) && put("MIC_MIN_VOLUME", ds.MIC_MIN_VOLUME) &&
             put("MIC_MODE", ds.MIC_MODE) && put("MUSIC_MAX_VOLUME", ds.MUSIC_MAX_VOLUME) &&
@@ -188,7 +189,8 @@ bool PresetFile::writeAll(std::string* error) {
     ok = ok && put("KTV_MIN_VOLUME", ds.KTV_MIN_VOLUME) && put("KTV_MIN_DU", ds.KTV_MIN_DU) &&
          put("KTV_RESET_TIME", ds.KTV_RESET_TIME);
   }
-  ok = ok && sets_.Music_Save_Ini(error) && sets_.Mic_Save_Ini(error);
+  ok = ok && sets_.Music_Save_Ini(error, IniDurability::WorkingCopy) &&
+       sets_.Mic_Save_Ini(error, IniDurability::WorkingCopy);
   return ok && put("MUSIC_CHANGE_MODE", 0) && put("MIC_CHANGE_MODE", 0);
 }
 
@@ -225,6 +227,8 @@ bool PresetFile::Save_Pro_Ini(const std::string& path) {
     ok = writeAll(&error);
     s_.currentPresetFile = keep;
   }
+  // The working copy reaches the disk once, before it takes the file's place.
+  if (ok) ok = Sync_Ini(work.string(), &error);
   if (ok) {
     fs::rename(work, target, ec);
     if (ec) {

@@ -97,22 +97,24 @@ void PresetSets::MIC_Open_Inies() {
     }
 }
 
-bool PresetSets::Music_Save_Ini(std::string* error) {
+bool PresetSets::Music_Save_Ini(std::string* error, IniDurability durability) {
   file();
   for (int n = 0; n < kUserSlotCount; ++n)
     for (int k = 1; k <= kBands; ++k)
       if (!Write_Ini(musicSection(n), std::to_string(k),
-                     std::to_string(s_.image.music(n, k).value_or(0)), s_.Ini_Path, error))
+                     std::to_string(s_.image.music(n, k).value_or(0)), s_.Ini_Path, error,
+                     durability))
         return false;
   return true;
 }
 
-bool PresetSets::Mic_Save_Ini(std::string* error) {
+bool PresetSets::Mic_Save_Ini(std::string* error, IniDurability durability) {
   file();
   for (int n = 0; n < kUserSlotCount; ++n)
     for (int k = 1; k <= kLastEffectRow; ++k)
       if (!Write_Ini(micSection(n), std::to_string(k),
-                     std::to_string(s_.image.mic(n, k).value_or(0)), s_.Ini_Path, error))
+                     std::to_string(s_.image.mic(n, k).value_or(0)), s_.Ini_Path, error,
+                     durability))
         return false;
   return true;
 }

@@ -4,6 +4,7 @@
 #include "core/state.h"
 #include "link/transmitter.h"
 #include "panel/form4.h"
+#include "shell/ini/ini.h"
 
 namespace kp {
 
@@ -24,8 +25,10 @@ class PresetSets {
   void Music_Open_Inies();
   void MIC_Open_Inies();
   // The device image's slots into the file.
-  bool Music_Save_Ini(std::string* error = nullptr);
-  bool Mic_Save_Ini(std::string* error = nullptr);
+  bool Music_Save_Ini(std::string* error = nullptr,
+                      IniDurability durability = IniDurability::Synced);
+  bool Mic_Save_Ini(std::string* error = nullptr,
+                    IniDurability durability = IniDurability::Synced);
 
   // The selected slot of the device image shown on the sliders; nothing is
   // sent while they move.

@@ -24,11 +24,14 @@ void Language::toggle() {
 }
 
 void Language::Set_Language() {
+  // The caller may be a preset load (through the settings dialog's load
+  // step) that reads on from Ini_Path afterwards: it gets its path back.
+  const std::string callerPath = s_.Ini_Path;
   const std::string path = s_.configPath();
   s_.Ini_Path = path;
   const std::string suffix = s_.Is_English ? "_e" : "_c";
-  // A window's load step may point Ini_Path elsewhere (a nested call, a
-  // preset), so every read names config.ini itself.
+  // The windows' load steps move Ini_Path too, so every read names
+  // config.ini itself.
   auto text = [&](int n) { return Read_Ini("config", std::to_string(n) + suffix, path); };
   auto set = [&](Control& c, int n) { c.setCaption(text(n)); };
   auto title = [&](Window& w, int n) { w.setCaption(text(n)); };
@@ -55,7 +58,8 @@ void Language::Set_Language() {
   set(f4_.Label(2), 17);
   set(f4_.Label(6), 18);
   set(f4_.Label(5), 19);
-  f4_.Label(3).setCaption(panel_.statusText(s_.Is_Linked));  // reads via Ini_Path
+  s_.Ini_Path = path;  // the status text reads through it
+  f4_.Label(3).setCaption(panel_.statusText(s_.Is_Linked));
 
   set(f4_.Command(67), 20);
   set(f4_.Command(68), 21);
@@ -100,6 +104,8 @@ void Language::Set_Language() {
 
   f6_.load();
   set(f6_.Command1, 20);
+
+  s_.Ini_Path = callerPath;
 }
 
 }  // namespace kp

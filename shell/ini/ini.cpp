@@ -44,6 +44,9 @@ fs::path pathFromUtf8(const std::string& utf8)
 using StatBuf = struct _stat64;
 constexpr int kReadFlags = _O_RDONLY | _O_BINARY;
 constexpr int kCreateFlags = _O_WRONLY | _O_BINARY | _O_CREAT | _O_EXCL;
+constexpr int kSyncFlags = _O_RDWR | _O_BINARY;  // _commit needs write access
+constexpr int kRewriteFlags = _O_WRONLY | _O_BINARY | _O_CREAT;
+int sysTruncate(int fd, std::size_t n) { return _chsize_s(fd, static_cast<long long>(n)); }
 int sysOpen(const fs::path& p, int flags) { return _wopen(p.c_str(), flags, _S_IREAD | _S_IWRITE); }
 int sysStat(int fd, StatBuf* st) { return _fstat64(fd, st); }
 long long sysRead(int fd, char* buf, std::size_t n) { return _read(fd, buf, static_cast<unsigned>(n)); }
@@ -61,6 +64,9 @@ using StatBuf = struct stat;
 // O_NONBLOCK only matters for FIFOs and devices, which are then refused.
 constexpr int kReadFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
 constexpr int kCreateFlags = O_WRONLY | O_CLOEXEC | O_CREAT | O_EXCL;
+constexpr int kSyncFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY;
+constexpr int kRewriteFlags = O_WRONLY | O_CLOEXEC | O_CREAT | O_NOCTTY;
+int sysTruncate(int fd, std::size_t n) { return ::ftruncate(fd, static_cast<off_t>(n)); }
 int sysOpen(const fs::path& p, int flags) { return ::open(p.c_str(), flags, 0666); }
 int sysStat(int fd, StatBuf* st) { return ::fstat(fd, st); }
 long long sysRead(int fd, char* buf, std::size_t n) { return ::read(fd, buf, n); }
@@ -239,7 +245,8 @@ int createTemporary(const fs::path& target, fs::path& temp)
 
 // Writes data to a temporary file, syncs it and renames it over target, so a
 // crash leaves either the old file or the new one, never a mix.
-bool replaceFile(const fs::path& target, std::string_view data, const StatBuf* previous, std::string& error)
+bool replaceFile(const fs::path& target, std::string_view data, const StatBuf* previous, std::string& error,
+                 bool sync)
 {
     fs::path temp;
     Descriptor fd(createTemporary(target, temp));
@@ -256,7 +263,7 @@ bool replaceFile(const fs::path& target, std::string_view data, const StatBuf* p
     };
     if (previous)
         keepOwnerAndMode(fd.get(), *previous);
-    if (!writeAll(fd.get(), data) || sysSync(fd.get()) != 0)
+    if (!writeAll(fd.get(), data) || (sync && sysSync(fd.get()) != 0))
         return discard(errno);
     if (sysClose(fd.release()) != 0)
         return discard(errno);
@@ -267,7 +274,25 @@ bool replaceFile(const fs::path& target, std::string_view data, const StatBuf* p
         fs::remove(temp, ec);
         return false;
     }
-    syncFolder(target.parent_path());
+    if (sync)
+        syncFolder(target.parent_path());
+    return true;
+}
+
+// A working copy that only its writer reads: overwritten from the start and
+// cut to length, never truncated to nothing first (which would make some file
+// systems flush it at every write).
+bool rewriteInPlace(const fs::path& target, std::string_view data, std::string& error)
+{
+    Descriptor fd(sysOpen(target, kRewriteFlags));
+    if (fd.get() < 0 || !writeAll(fd.get(), data) || sysTruncate(fd.get(), data.size()) != 0) {
+        error = reason(errno);
+        return false;
+    }
+    if (sysClose(fd.release()) != 0) {
+        error = reason(errno);
+        return false;
+    }
     return true;
 }
 
@@ -418,7 +443,7 @@ std::string_view closingLineEnd(std::string_view text, std::string_view eol)
 }
 
 bool writeIni(const std::string& section, const std::string& key, const std::string& value,
-              const std::string& path, std::string& error)
+              const std::string& path, std::string& error, bool sync)
 {
     std::string sec, name;
     if (!toFileName(section, sec) || sec.empty() || hasLineBreak(sec)) {
@@ -446,6 +471,13 @@ bool writeIni(const std::string& section, const std::string& key, const std::str
         return false;
     }
     val.resize(cutValue(val).size());
+    // With its value too: a key opening with '[' and a value holding ']'
+    // would read back as a section header and take the following keys.
+    const std::string entry = entryStart + val;
+    if (const Parsed p = classify(entry); p.kind != Parsed::Key || p.name != name) {
+        error = "invalid key name";
+        return false;
+    }
 
     fs::path target = pathFromUtf8(path);
     if (target.empty()) {
@@ -468,7 +500,6 @@ bool writeIni(const std::string& section, const std::string& key, const std::str
     }
 
     const std::string_view eol = detectLineEnd(text);
-    const std::string entry = entryStart + val;
     const std::vector<Line> lines = splitLines(text);
     const Location loc = locate(text, lines, sec, name);
 
@@ -491,7 +522,9 @@ bool writeIni(const std::string& section, const std::string& key, const std::str
     }
     if (existed && out == text)
         return true; // nothing changes; spare the disk a rewrite
-    return replaceFile(target, out, existed ? &info : nullptr, error);
+    if (!sync)
+        return rewriteInPlace(target, out, error);
+    return replaceFile(target, out, existed ? &info : nullptr, error, sync);
 }
 
 } // namespace
@@ -520,10 +553,16 @@ std::string Read_Ini(const std::string& section, const std::string& key, const s
 bool Write_Ini(const std::string& section, const std::string& key, const std::string& value,
                const std::string& path, std::string* error)
 {
+    return Write_Ini(section, key, value, path, error, IniDurability::Synced);
+}
+
+bool Write_Ini(const std::string& section, const std::string& key, const std::string& value,
+               const std::string& path, std::string* error, IniDurability durability)
+{
     std::string why;
     bool ok = false;
     try {
-        ok = writeIni(section, key, value, path, why);
+        ok = writeIni(section, key, value, path, why, durability == IniDurability::Synced);
     } catch (const std::exception& e) {
         why = e.what();
     } catch (...) {
@@ -542,6 +581,25 @@ bool Write_Ini(const std::string& section, const std::string& key, const std::st
                const std::string& path)
 {
     return Write_Ini(section, key, value, path, nullptr);
+}
+
+bool Sync_Ini(const std::string& path, std::string* error)
+{
+    try {
+        const fs::path target = pathFromUtf8(path);
+        Descriptor fd(sysOpen(target, kSyncFlags));
+        if (fd.get() < 0 || sysSync(fd.get()) != 0) {
+            if (error)
+                *error = reason(errno);
+            return false;
+        }
+        syncFolder(target.parent_path());
+        return true;
+    } catch (...) {
+        if (error)
+            *error = "unexpected error";
+        return false;
+    }
 }
 
 } // namespace kp

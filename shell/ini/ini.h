@@ -42,4 +42,16 @@ bool Write_Ini(const std::string& section, const std::string& key, const std::st
 bool Write_Ini(const std::string& section, const std::string& key, const std::string& value,
                const std::string& path, std::string* error);
 
+// Synced: the file is replaced atomically and is on the disk when the call
+// returns. WorkingCopy: the file is rewritten in place and not synced; only
+// for a private copy that many writes fill and that then replaces the real
+// file in one step (after Sync_Ini), as a preset save does.
+enum class IniDurability { Synced, WorkingCopy };
+
+bool Write_Ini(const std::string& section, const std::string& key, const std::string& value,
+               const std::string& path, std::string* error, IniDurability durability);
+
+// Makes a file and its name durable on the disk.
+bool Sync_Ini(const std::string& path, std::string* error);
+
 } // namespace kp

@@ -3,6 +3,7 @@
 // what a save that cannot complete leaves behind.
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -162,6 +163,20 @@ TEST_F(SavePreset, SavingOverAFileReplacesItsValuesAndKeepsItsOtherLines) {
   EXPECT_EQ(listing(rig.folder.path()), (std::set<std::string>{"config.ini", "old.dat"}));
 }
 
+TEST_F(SavePreset, SavingThroughALinkReplacesTheFileItNamesAndKeepsTheLink) {
+  fs::create_directory(rig.folder.path() / "real");
+  rig.folder.write("real/target.dat", "[config]\r\nMusic_Master=1\r\n");
+  fs::create_symlink("real/target.dat", rig.folder.path() / "link.dat");
+  setPanel(PresetData::sample());
+  saveCommand(file("link.dat"));
+  EXPECT_TRUE(rig.dialogs.messages.empty()) << rig.dialogs.messages.front();
+  EXPECT_TRUE(fs::is_symlink(rig.folder.path() / "link.dat"));
+  EXPECT_EQ(Read_Ini("config", "Music_Master", file("real/target.dat")), "55");
+  EXPECT_EQ(Read_Ini("Mic_2", "37", file("real/target.dat")),
+            std::to_string(PresetData::sample().mic[2][37]));
+  EXPECT_EQ(listing(rig.folder.path() / "real"), (std::set<std::string>{"target.dat"}));
+}
+
 TEST_F(SavePreset, TheModeKeysAreAlwaysZeroAndLoadSelectTheFirstEntry) {
   writePreset("a.dat", PresetData::sample().set("MUSIC_CHANGE_MODE", 2).set("MIC_CHANGE_MODE", 1));
   openCommand(file("a.dat"));
@@ -286,6 +301,15 @@ TEST_F(SaveFailure, ATargetThatIsAFolderIsReportedAndLeftAlone) {
   EXPECT_TRUE(fs::is_directory(rig.folder.path() / "dir.dat"));
   EXPECT_EQ(rig.folder.read("dir.dat/inside"), "x");
   EXPECT_EQ(listing(rig.folder.path()), (std::set<std::string>{"config.ini", "dir.dat"}));
+}
+
+TEST_F(SaveFailure, ATargetThatIsAPipeIsReportedAndLeftAlone) {
+  ASSERT_EQ(mkfifo(file("pipe.dat").c_str(), 0644), 0);
+  saveCommand(file("pipe.dat"));
+  ASSERT_EQ(rig.dialogs.messages.size(), 1u);
+  EXPECT_NE(rig.dialogs.messages[0].find(file("pipe.dat")), std::string::npos);
+  EXPECT_TRUE(fs::is_fifo(file("pipe.dat")));
+  EXPECT_EQ(listing(rig.folder.path()), (std::set<std::string>{"config.ini", "pipe.dat"}));
 }
 
 TEST_F(SaveFailure, AReadOnlyFileIsReportedAndKept) {

@@ -206,12 +206,16 @@ TEST_F(LanguageTest, EveryCallReadsTheFileAgain) {
   EXPECT_EQ(p->form4.Toolbar1(1).caption(), "Open file");
 }
 
-TEST_F(LanguageTest, AnIniPathLeftOnAPresetFileDoesNotMisleadIt) {
+TEST_F(LanguageTest, ReadsConfigIniWhereverIniPathPointsAndGivesThePathBack) {
+  // A preset load opens the settings dialog, whose load step lands here,
+  // and then reads its next keys from Ini_Path.
+  rig.folder.write("Pro.dat", "[config]\r\n1_c=preset\r\nConnect_c_1=preset\r\n");
+  p->form2.unload();  // its load step points Ini_Path at config.ini as well
   p->state.Ini_Path = p->state.defaultPresetPath();
   lang->Set_Language();
   EXPECT_EQ(p->form4.file1.caption(), "c1");
   EXPECT_EQ(p->form4.Label(3).caption(), "\ncs1\n\ncs3");
-  EXPECT_EQ(p->state.Ini_Path, p->state.configPath());
+  EXPECT_EQ(p->state.Ini_Path, p->state.defaultPresetPath());
 }
 
 TEST_F(LanguageTest, AnOpenDialogChangesInPlace) {

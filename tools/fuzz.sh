@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang in build-fuzz/ and runs each for
+# FUZZ_SECONDS (default 60), starting from its seeds in fuzz/corpus/<target>/.
+# Fails when any target crashes, hangs or breaks a property; the input that
+# did it is left in build-fuzz/artifacts/<target>/.
+#   FUZZ_SECONDS=600 tools/fuzz.sh            # longer runs
+#   FUZZ_TARGETS="fuzz_ini" tools/fuzz.sh     # some targets only
+set -euo pipefail
+cd "$(dirname "$0")/.."
+FUZZ_SECONDS=${FUZZ_SECONDS:-60}
+FUZZ_TARGETS=${FUZZ_TARGETS:-"fuzz_receive fuzz_ini fuzz_preset"}
+BUILD=${FUZZ_BUILD_DIR:-build-fuzz}
+
+cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DCMAKE_CXX_COMPILER=clang++ -DKP_FUZZ=ON -DKP_BUILD_UI=OFF -DKP_BUILD_TESTS=OFF
+cmake --build "$BUILD" --target kp_fuzz_targets -j"$(nproc)"
+
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+failed=()
+for t in $FUZZ_TARGETS; do
+  work="$BUILD/corpus/$t"
+  artifacts="$BUILD/artifacts/$t/"
+  mkdir -p "$work" "$artifacts"
+  echo "== $t: ${FUZZ_SECONDS}s"
+  start=$(date +%s)
+  dict=()
+  [ -f "fuzz/$t.dict" ] && dict=(-dict="fuzz/$t.dict")
+  # New inputs go to the work corpus; the seeds in the tree stay as they are.
+  if "$BUILD/fuzz/$t" -max_total_time="$FUZZ_SECONDS" -timeout=30 -rss_limit_mb=4096 \
+       -print_final_stats=1 -artifact_prefix="$artifacts" "${dict[@]}" "$work" "fuzz/corpus/$t" \
+       > "$BUILD/$t.log" 2>&1; then
+    echo "   $t: no crash in $(( $(date +%s) - start ))s ($(grep -o 'stat::number_of_executed_units: *[0-9]*' "$BUILD/$t.log" | grep -o '[0-9]*$') runs)"
+  else
+    echo "   $t: FAILED after $(( $(date +%s) - start ))s; input in $artifacts"
+    grep -E 'FUZZ_CHECK|ERROR:|runtime error|Test unit written' "$BUILD/$t.log" | head -20 || true
+    failed+=("$t")
+  fi
+done
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "fuzzing found faults in: ${failed[*]} (logs: $BUILD/<target>.log)"
+  exit 1
+fi
+echo "fuzzing: ${FUZZ_TARGETS// /, } ran ${FUZZ_SECONDS}s each without a fault"

@@ -27,6 +27,9 @@ void Transmitter::Send_Command(std::uint8_t address, std::uint8_t value) {
 
 void Transmitter::Wait_Reply() {
   while ((s_.Is_Busy || s_.Awaiting_Reply) && !abandoned_) {
+    // Nothing can answer through a closed port (the link has ended or the
+    // adapter is gone): a batch must not sit out eight seconds a frame.
+    if (!port_.isOpen()) return;
     // The stamp is a 32-bit tick like the platform's; unsigned arithmetic
     // keeps the difference right across its wrap.
     const std::uint32_t elapsed = now32() - s_.Send_Stamp;
@@ -43,10 +46,17 @@ void Transmitter::Wait_Reply() {
       // At or past the limit, not only exactly at it: a count that a nested
       // exchange left above the limit must end the wait too, or it would
       // resend forever and keep the watchdog from ever running out.
-      if (s_.Send_Count >= kMaxTransmissions) break;
-      restartWatchdog();
+      if (s_.Send_Count >= kMaxTransmissions) {
+        ++givenUp_;
+        return;
+      }
+      // Once a wait has gone unanswered, resends no longer keep the link
+      // alive: otherwise a batch to a unit that fell silent would hold the
+      // link open for minutes, as every frame's resend restarted the watchdog.
+      if (givenUp_ == 0) restartWatchdog();
     }
   }
+  givenUp_ = 0;
 }
 
 void Transmitter::writeRaw(const Bytes& bytes) { port_.write(bytes); }

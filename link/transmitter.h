@@ -49,6 +49,7 @@ class Transmitter {
   EventPump& pump_;
   Timer& watchdog_;
   bool abandoned_ = false;
+  int givenUp_ = 0;  // waits in a row that ended unanswered
 };
 
 }  // namespace kp

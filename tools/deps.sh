@@ -4,6 +4,7 @@ set -euo pipefail
 PACKAGES=(cmake g++ make pkg-config
           qt6-base-dev qt6-serialport-dev libgl1-mesa-dev
           libgtest-dev libgmock-dev
+          clang libclang-rt-14-dev
           fonts-wqy-microhei)
 
 missing=()

@@ -321,3 +321,26 @@ TEST_F(LinkTest, APortThatVanishesWhileLinkedFallsBackUnlinkedAndLinksAgainOnceB
 
 }  // namespace
 }  // namespace kp
+
+namespace kp {
+namespace {
+
+TEST_F(LinkTest, ALinkedLoadToAUnitThatFallsSilentEndsWithinHalfAMinute) {
+  connect(4);
+  ASSERT_TRUE(linked());
+  const std::string file = rig.folder.file("show.dat");
+  ASSERT_TRUE(p().presetFile.Save_Pro_Ini(file));
+  unit->options().stopAfter = unit->counters().messagesSent + 20;
+  const auto t0 = rig.loop.nowMs();
+  p().state.currentPresetFile = file;
+  p().Open_Pro_Ini(file);
+  EXPECT_LT(rig.loop.nowMs() - t0, 30000);
+  ASSERT_FALSE(rig.dialogs.messages.empty());
+  EXPECT_EQ(rig.dialogs.messages[0], kLinkTimeoutMessage);
+  EXPECT_FALSE(p().state.Is_Linked);
+  EXPECT_FALSE(p().state.Is_Busy);
+  EXPECT_TRUE(p().form4.enabled());
+}
+
+}  // namespace
+}  // namespace kp

@@ -178,3 +178,46 @@ TEST_F(WatchdogTest, AResendOtherThanTheLastRestartsIt) {
 
 }  // namespace
 }  // namespace kp
+
+namespace kp {
+namespace {
+
+TEST_F(WaitReplyTest, AClosedPortEndsTheWaitAtOnce) {
+  tx.Send_Command(45, 12);
+  port.close();
+  const auto t0 = loop.nowMs();
+  tx.Wait_Reply();
+  EXPECT_EQ(loop.nowMs(), t0);
+}
+
+TEST_F(WatchdogTest, AfterAnUnansweredWaitResendsNoLongerKeepTheLinkAlive) {
+  // A batch to a unit that fell silent: the first wait restarts the watchdog
+  // at its resend as usual; the following ones do not, so it runs out.
+  const auto t0 = loop.nowMs();
+  for (int frame = 0; frame < 4 && expiries.empty(); ++frame) {
+    tx.Send_Command(static_cast<std::uint8_t>(45 + frame), 15);
+    tx.Wait_Reply();
+  }
+  ASSERT_EQ(expiries.size(), 1u);
+  EXPECT_EQ(expiries[0] - t0, 4001 + 15000);
+}
+
+TEST_F(WatchdogTest, AnAnsweredWaitRestoresTheUsualRestart) {
+  tx.Send_Command(45, 12);
+  tx.Wait_Reply();  // unanswered
+  const auto t1 = loop.nowMs();
+  tx.Send_Command(46, 12);
+  loop.at(t1 + 100, [&] { state.Awaiting_Reply = false; });
+  tx.Wait_Reply();  // answered
+  watchdog->stop();
+  expiries.clear();
+  const auto t2 = loop.nowMs();
+  tx.Send_Command(47, 12);
+  tx.Wait_Reply();
+  loop.advance(30000);
+  ASSERT_EQ(expiries.size(), 1u);
+  EXPECT_EQ(expiries[0] - t2, 4001 + 15000);
+}
+
+}  // namespace
+}  // namespace kp

@@ -11,9 +11,12 @@
 #include "ui/frame_log.h"
 #include "ui/main_window.h"
 #include "ui/panel_style.h"
+#include "ui/password_dialog.h"
 #include "ui/port_dialog.h"
 #include "ui/qt_platform.h"
 #include "ui/qt_serial_port.h"
+#include "ui/save_slot_dialog.h"
+#include "ui/settings_dialog.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -40,6 +43,9 @@ int main(int argc, char** argv) {
   kp::ui::MainWindow window(program);
   kp::ui::PortDialog portDialog(program.form2, QString::fromStdString(folder), &window);
   kp::ui::ConnectDialog connectDialog(program.form1, &window);
+  kp::ui::SettingsDialog settingsDialog(program.form3, &window);
+  kp::ui::PasswordDialog passwordDialog(program.form5, &window);
+  kp::ui::SaveSlotDialog saveSlotDialog(program.form6, &window);
   dialogs.setParent(&window);
 
   program.onExit = [] { QApplication::quit(); };

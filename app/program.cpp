@@ -34,7 +34,7 @@ Program::Program(Platform& platform, const std::string& programFolder)
                      {&form1, &form2, &form3, &form4, &form5, &form6},
                      &form4.Combo1,
                      &form4.Combo2,
-                     nullptr,
+                     [this] { language.Set_Language(); },
                      [this] { panel.Is_unlink_Command(); },
                      [this] { presetSets.Is_connect_Value(); },
                      [this](const std::string& path) { Open_Pro_Ini(path); },
@@ -51,7 +51,12 @@ Program::Program(Platform& platform, const std::string& programFolder)
                    [this](std::uint8_t a, std::uint8_t v) { panel.Apply_Value(a, v); },
                    [this] { panel.Is_link_Command(); },
                    [this] { connection.Unlock_Forms(); },
-               }) {
+               }),
+      language(state, form4, form1, form2, form3, form5, form6, panel),
+      password(state, form5, link, platform.dialogs) {
+  settings.Set_Language = [this] { language.Set_Language(); };
+  saveToSlot.Set_Language = [this] { language.Set_Language(); };
+  password.Set_Language = [this] { language.Set_Language(); };
   state.programFolder = programFolder;
   state.currentPresetFile = state.defaultPresetPath();
   form4.left = form4.top = kMainWindowOffsetTwips;
@@ -66,7 +71,13 @@ void Program::wireMenus() {
   auto& f = form4;
   f.link1.onClick = [this] { connection.link1(); };
   f.unlink.onClick = [this] { connection.unlink(); };
-  f.com_set1.onClick = [this] { form2.show(); };
+  f.com_set1.onClick = [this] {
+    language.Set_Language();
+    form2.show();
+  };
+  f.Pass_set1.onClick = [this] { password.open(); };
+  f.China_E1.onClick = [this] { language.toggle(); };
+  f.look_help.onClick = [this] { look_help(state.programFolder, p_.desktop); };
   f.open1.onClick = [this] { presetFile.open1(); };
   f.save1.onClick = [this] { presetFile.save1(); };
   f.Pro_set1.onClick = [this] { settings.open(); };
@@ -90,6 +101,7 @@ void Program::startUp() {
   form4.top = kMainWindowOffsetTwips;
   form4.show();
   state.Is_English = 0;
+  language.Set_Language();
   panel.Is_unlink_Command();
   Comm_set(state, p_.serial, form2, p_.dialogs);
   state.Is_Busy = false;

@@ -21,6 +21,9 @@
 #include "presets/save_to_slot.h"
 #include "presets/preset_sets.h"
 #include "shell/form5.h"
+#include "shell/help.h"
+#include "shell/language.h"
+#include "shell/password.h"
 
 namespace kp {
 
@@ -59,6 +62,8 @@ class Program {
   Panel panel;
   Connection connection;
   Receiver receiver;
+  Language language;
+  PasswordDialog password;
 
   Platform& platform() { return p_; }
 

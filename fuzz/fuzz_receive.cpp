@@ -145,15 +145,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                  static_cast<unsigned long long>(p.receiver.framer().droppedBytes()), r.port.writes.size());
 
   // The unit falls silent for a minute: whatever it left behind, the panel
-  // drops the unfinished message and neither keeps connecting nor stays
-  // linked waiting for an answer.
+  // drops the unfinished message, neither keeps connecting nor stays linked
+  // waiting for an answer, and is not left busy or locked.
   r.loop.advance(60000);
   checkFlags(r);
   r.checkSliders();
   FUZZ_CHECK(!p.receiver.framer().hasPartial(), "an unfinished message outlived the silence");
   FUZZ_CHECK(!p.form1.Timer1->isActive(), "still connecting after a minute of silence");
-  FUZZ_CHECK(!(p.state.Is_Linked && (p.state.Awaiting_Reply || p.state.Is_Busy)),
-             "linked and still waiting after a minute of silence (busy %d, awaiting %d)",
-             p.state.Is_Busy, p.state.Awaiting_Reply);
+  FUZZ_CHECK(!(p.state.Is_Linked && p.state.Awaiting_Reply),
+             "linked and still awaiting an answer after a minute of silence");
+  // Busy keeps every command off the line: the panel must not be left so.
+  FUZZ_CHECK(!p.state.Is_Busy, "still busy after a minute of silence (linked %d)", p.state.Is_Linked);
+  FUZZ_CHECK(p.state.Is_Linked || p.form4.enabled(), "unlinked with the main window locked");
   return 0;
 }

@@ -78,32 +78,49 @@ void Receiver::phaseA(const Bytes& m) {
   if (m.size() < kFrameSize) return;  // the acknowledgement AA 60: nothing
   const std::uint8_t a = m[1], v = m[3];
 
+  // The connect timer is the dump's time-out too: a unit that falls silent
+  // in mid-dump is asked again at each tick and given up on after the last,
+  // so the panel is never left busy for good. It runs only between messages,
+  // so a message box that an entry raises cannot time the dump out.
+  auto dumpMessage = [this](auto&& handle) {
+    Timer* timer = env_.connectTimer;
+    const bool running = timer && timer->isActive();
+    if (timer) timer->stop();
+    handle();
+    if (!timer || s_.Is_Linked) return;
+    if (!running) s_.Connect_Ticks = 1;  // a dump no connect started counts afresh
+    timer->start();
+  };
+
   if (a == 0 && v >= kMarkerFirst && v <= kMarkerLast) {
-    s_.Dump_Section = v - 12;
-    s_.Is_Busy = true;
-    ack();
-    if (v == kMarkerFirst && env_.connectTimer) env_.connectTimer->stop();
-    return;
+    return dumpMessage([&] {
+      s_.Dump_Section = v - 12;
+      s_.Is_Busy = true;
+      ack();
+    });
   }
   if (s_.Dump_Section >= 1 && s_.Dump_Section <= 3) {
-    // An entry beyond the table is not stored; the byte is still taken.
-    s_.image.setMusic(s_.Dump_Section - 1, a >= 50 ? a - 50 : 0, v);
-    ack();
-    return;
+    return dumpMessage([&] {
+      // An entry beyond the table is not stored; the byte is still taken.
+      s_.image.setMusic(s_.Dump_Section - 1, a >= 50 ? a - 50 : 0, v);
+      ack();
+    });
   }
   if (s_.Dump_Section >= 4 && s_.Dump_Section <= 6) {
-    const int slot = s_.Dump_Section - 4;
-    if (s_.Dump_Section == 6 && a == 16) s_.Dump_Section = 7;
-    s_.image.setMic(slot, micEntry(a), v);
-    ack();
-    return;
+    return dumpMessage([&] {
+      const int slot = s_.Dump_Section - 4;
+      if (s_.Dump_Section == 6 && a == 16) s_.Dump_Section = 7;
+      s_.image.setMic(slot, micEntry(a), v);
+      ack();
+    });
   }
   if (s_.Dump_Mode == 1 || s_.Dump_Mode == 2) {
-    if (env_.Apply_Value) env_.Apply_Value(a, v);
-    const int end = s_.Dump_Mode == 1 ? kShortDumpEnd : kLongDumpEnd;
-    if (a == end) completeLink();
-    ack();
-    return;
+    return dumpMessage([&] {
+      if (env_.Apply_Value) env_.Apply_Value(a, v);
+      const int end = s_.Dump_Mode == 1 ? kShortDumpEnd : kLongDumpEnd;
+      if (a == end) completeLink();
+      ack();
+    });
   }
   if (v == 1 || v == 2) {
     s_.Dump_Mode = v;

@@ -95,6 +95,41 @@ const SliderParam* sliderByImageRow(ImageTable table, int row) {
   return nullptr;
 }
 
+const std::array<SettingParam, 9>& settingsCatalogue() {
+  using DS = DeviceSettings;
+  static const std::array<SettingParam, 9> settings = {{
+      {"MIC_MAX_VOLUME", 9, 9, SettingKind::Volume, 1, 100, {}, &DS::MIC_MAX_VOLUME},
+      {"MIC_MIN_VOLUME", 7, 7, SettingKind::Volume, 1, 100, {}, &DS::MIC_MIN_VOLUME},
+      {"MUSIC_MAX_VOLUME", 10, 10, SettingKind::Volume, 1, 100, {}, &DS::MUSIC_MAX_VOLUME},
+      {"MUSIC_MIN_VOLUME", 8, 8, SettingKind::Volume, 1, 100, {}, &DS::MUSIC_MIN_VOLUME},
+      {"MIC_MODE", 12, 83, SettingKind::Mode, 0, 7, {}, &DS::MIC_MODE},
+      {"MUSIC_MODE", 11, 82, SettingKind::Mode, 0, 7, {}, &DS::MUSIC_MODE},
+      {"KTV_MIN_VOLUME", 94, 93, SettingKind::Volume, 0, 50, {}, &DS::KTV_MIN_VOLUME},
+      // The two ultra-low lists share address 95, one bit each.
+      {"KTV_RESET_TIME", 95, 84, SettingKind::CodedList, 0, 2, {1, 2, 4}, &DS::KTV_RESET_TIME},
+      {"KTV_MIN_DU", 95, 86, SettingKind::CodedList, 0, 2, {8, 16, 32}, &DS::KTV_MIN_DU},
+  }};
+  return settings;
+}
+
+const SettingParam* settingByKey(std::string_view key) {
+  for (const auto& p : settingsCatalogue())
+    if (key == p.key) return &p;
+  return nullptr;
+}
+
+const SettingParam* settingByDumpAddress(int dumpAddress) {
+  for (const auto& p : settingsCatalogue())
+    if (p.dumpAddress == dumpAddress) return &p;
+  return nullptr;
+}
+
+int entryOfCode(const SettingParam& p, int code) {
+  for (std::size_t i = 0; i < p.codes.size(); ++i)
+    if (p.codes[i] == code) return static_cast<int>(i);
+  return -1;
+}
+
 std::optional<std::uint8_t> encodeValue(const SliderParam& p, int value) {
   const int byte = p.encoding == Encoding::Band ? value + kBandOffset : value;
   if (byte < 0 || byte > 255) return std::nullopt;

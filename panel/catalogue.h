@@ -7,6 +7,9 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string_view>
+
+#include "core/state.h"
 
 namespace kp {
 
@@ -59,6 +62,31 @@ inline constexpr int kMusicMaster = 32;
 inline constexpr int kMicMaster = 65;
 inline constexpr int kFirstSurround = 67;  // L, R, SL, SR, C, SUB: 67..72
 inline constexpr int kFirstEffect = 73;    // REP .. MASTER: 73..78
+
+// The device settings: the settings dialog's controls, named by their
+// preset-file key, which is also their field of Device_Settings.
+enum class SettingKind {
+  Volume,     // spin button; the value as it is
+  Mode,       // effect mode list; the entry index
+  CodedList,  // ultra-low list; one code per entry, on the wire both ways
+};
+
+struct SettingParam {
+  const char* key;
+  std::uint8_t unitAddress;  // the control's Tag
+  std::uint8_t dumpAddress;
+  SettingKind kind;
+  int min, max;                       // spin range, or first and last entry
+  std::array<std::uint8_t, 3> codes;  // CodedList: the code of each entry
+  std::uint8_t DeviceSettings::*field;
+};
+
+// In the order of Device_Settings.
+const std::array<SettingParam, 9>& settingsCatalogue();
+const SettingParam* settingByKey(std::string_view key);
+const SettingParam* settingByDumpAddress(int dumpAddress);
+// The entry of a coded list that a code stands for, or -1.
+int entryOfCode(const SettingParam& p, int code);
 
 // Wire byte for a slider value and back; nullopt when it does not fit a byte.
 std::optional<std::uint8_t> encodeValue(const SliderParam& p, int value);

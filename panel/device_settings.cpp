@@ -8,13 +8,6 @@
 
 namespace kp {
 
-namespace {
-// The two ultra-low lists share address 95, one bit each.
-constexpr std::array<std::uint8_t, 3> kSensitivityCodes = {8, 16, 32};
-constexpr std::array<std::uint8_t, 3> kResetTimeCodes = {1, 2, 4};
-constexpr std::uint8_t kUltraLowAddress = 95;
-}  // namespace
-
 DeviceSettingsDialog::DeviceSettingsDialog(SharedState& state, Form3& form3, Form4& form4,
                                            Transmitter& tx)
     : s_(state), f3_(form3), f4_(form4), tx_(tx) {
@@ -93,14 +86,14 @@ void DeviceSettingsDialog::modeClicked(ListBox& list, std::uint8_t& field) {
 void DeviceSettingsDialog::Com3_Click() {
   const int i = f3_.Combo3.index();
   if (i < 0 || i > 2) return;
-  send(f3_.Combo3.Tag, kSensitivityCodes[static_cast<std::size_t>(i)]);
+  send(f3_.Combo3.Tag, settingByKey("KTV_MIN_DU")->codes[static_cast<std::size_t>(i)]);
   s_.Device_Settings.KTV_MIN_DU = static_cast<std::uint8_t>(i);
 }
 
 void DeviceSettingsDialog::Com4_Click() {
   const int i = f3_.Combo4.index();
   if (i < 0 || i > 2) return;
-  send(f3_.Combo4.Tag, kResetTimeCodes[static_cast<std::size_t>(i)]);
+  send(f3_.Combo4.Tag, settingByKey("KTV_RESET_TIME")->codes[static_cast<std::size_t>(i)]);
   s_.Device_Settings.KTV_RESET_TIME = static_cast<std::uint8_t>(i);
 }
 

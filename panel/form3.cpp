@@ -4,6 +4,23 @@ namespace kp {
 
 Form3::Form3() { onUnload(); }
 
+SpinButton* Form3::spin(std::string_view key) {
+  if (key == "MIC_MAX_VOLUME") return &SpinButton1;
+  if (key == "MIC_MIN_VOLUME") return &SpinButton2;
+  if (key == "MUSIC_MAX_VOLUME") return &SpinButton3;
+  if (key == "MUSIC_MIN_VOLUME") return &SpinButton4;
+  if (key == "KTV_MIN_VOLUME") return &SpinButton5;
+  return nullptr;
+}
+
+ListBox* Form3::list(std::string_view key) {
+  if (key == "MIC_MODE") return &Combo1;
+  if (key == "MUSIC_MODE") return &Combo2;
+  if (key == "KTV_MIN_DU") return &Combo3;
+  if (key == "KTV_RESET_TIME") return &Combo4;
+  return nullptr;
+}
+
 void Form3::onLoad() {
   if (loadStep) loadStep();
 }

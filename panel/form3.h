@@ -3,6 +3,8 @@
 // modes and the singing ultra-low settings. The unit's reports set them
 // while the dialog is hidden; the dialog's own behaviour is wired by the
 // settings logic.
+#include <string_view>
+
 #include "core/models.h"
 
 namespace kp {
@@ -25,6 +27,11 @@ class Form3 : public Window {
   ListBox Combo4;          // ultra-low reset time, Tag 95
   Button Command1;         // confirm
   Button Command2;         // cancel
+
+  // The control that edits a setting, by its preset-file key; nullptr when
+  // the key names no control of that kind.
+  SpinButton* spin(std::string_view key);
+  ListBox* list(std::string_view key);
 
   // The window's own load step, set by the settings logic.
   std::function<void()> loadStep;

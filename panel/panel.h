@@ -70,6 +70,7 @@ class Panel {
   void wire();
   void onSliderChanged(const SliderParam& p);
   void reportError(std::uint8_t address, std::uint8_t value);
+  void applySetting(const SettingParam& p, std::uint8_t value);
 
   SharedState& s_;
   Form4& f4_;

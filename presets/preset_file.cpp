@@ -50,15 +50,9 @@ void PresetFile::Open_Pro_Ini(const std::string& path) {
 }
 
 void PresetFile::loadDeviceSettings() {
-  auto& ds = s_.Device_Settings;
-  const std::pair<const char*, std::uint8_t*> fields[] = {
-      {"MIC_MAX_VOLUME", &ds.MIC_MAX_VOLUME},     {"MIC_MIN_VOLUME", &ds.MIC_MIN_VOLUME},
-      {"MUSIC_MAX_VOLUME", &ds.MUSIC_MAX_VOLUME}, {"MUSIC_MIN_VOLUME", &ds.MUSIC_MIN_VOLUME},
-      {"MIC_MODE", &ds.MIC_MODE},                 {"MUSIC_MODE", &ds.MUSIC_MODE},
-      {"KTV_MIN_VOLUME", &ds.KTV_MIN_VOLUME},     {"KTV_RESET_TIME", &ds.KTV_RESET_TIME},
-      {"KTV_MIN_DU", &ds.KTV_MIN_DU}};
-  for (const auto& [key, field] : fields)
-    if (auto v = readByteRounded(read(key))) *field = static_cast<std::uint8_t>(*v);
+  for (const SettingParam& p : settingsCatalogue())
+    if (auto v = readByteRounded(read(p.key)))
+      s_.Device_Settings.*p.field = static_cast<std::uint8_t>(*v);
 }
 
 void PresetFile::clampMasters(bool wait) {

@@ -1,7 +1,14 @@
 #include "presets/preset_file.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <random>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
 
 #include "link/frames.h"
 #include "panel/catalogue.h"
@@ -18,6 +25,55 @@ const char* kSurroundKeys[] = {"L", "R", "SL", "SR", "C", "SUB"};
 constexpr std::size_t kMaxNameBytes = 255;  // longest file name most file systems take
 
 fs::path u8(const std::string& s) { return fs::path(s); }
+
+// The working copy of a save, named after the file alone and locked while the
+// save fills it: one left by a save that was killed holds no lock, so the next
+// save takes it over instead of leaving another beside it. One locked by a
+// save running in another program is left alone; this save then takes a name
+// of its own.
+class WorkingCopy {
+ public:
+  WorkingCopy(const fs::path& folder, const std::string& fileName) {
+    std::string shared = "." + fileName + ".saving";
+    // A file whose name is near the folder's limit leaves no room for ours.
+    if (shared.size() > kMaxNameBytes) shared = ".saving";
+#ifndef _WIN32
+    const fs::path p = folder / shared;
+    fd_ = ::open(p.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
+      path_ = p;
+      return;
+    }
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+#endif
+    std::random_device rd;
+    const std::string suffix = ".saving-" + std::to_string(rd() % 1000000);
+    std::string own = "." + fileName + suffix;
+    if (own.size() > kMaxNameBytes) own = suffix;
+    path_ = folder / own;
+  }
+  ~WorkingCopy() {
+#ifndef _WIN32
+    if (fd_ >= 0) ::close(fd_);
+#endif
+  }
+  WorkingCopy(const WorkingCopy&) = delete;
+  WorkingCopy& operator=(const WorkingCopy&) = delete;
+
+  const fs::path& path() const { return path_; }
+  // Drops whatever a killed save left in a copy taken over.
+  bool clear() {
+#ifndef _WIN32
+    if (fd_ >= 0) return ::ftruncate(fd_, 0) == 0;
+#endif
+    return true;
+  }
+
+ private:
+  fs::path path_;
+  int fd_ = -1;
+};
 }  // namespace
 
 bool File_Exists(const std::string& path) {
@@ -196,12 +252,8 @@ bool PresetFile::Save_Pro_Ini(const std::string& path) {
   std::string error;
 
   // All keys go into a copy beside the file, which then replaces it at once.
-  std::random_device rd;
-  const std::string suffix = ".saving-" + std::to_string(rd() % 1000000);
-  std::string workName = "." + target.filename().string() + suffix;
-  // A file whose name is near the folder's limit leaves no room for ours.
-  if (workName.size() > kMaxNameBytes) workName = suffix;
-  const fs::path work = folder / workName;
+  WorkingCopy copy(folder, target.filename().string());
+  const fs::path& work = copy.path();
   bool ok = true;
   if (fs::is_directory(target, ec)) {
     ok = false;
@@ -212,6 +264,9 @@ bool PresetFile::Save_Pro_Ini(const std::string& path) {
       ok = false;
       error = ec.message();
     }
+  } else if (!copy.clear()) {
+    ok = false;
+    error = std::error_code(errno, std::generic_category()).message();
   }
   if (ok) {
     // The working copy carries the preset file's name for the set procedures.

@@ -15,6 +15,13 @@ cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
       -DCMAKE_CXX_COMPILER=clang++ -DKP_FUZZ=ON -DKP_BUILD_UI=OFF -DKP_BUILD_TESTS=OFF
 cmake --build "$BUILD" --target kp_fuzz_targets -j"$(nproc)"
 
+# The targets' scratch files, on tmpfs when there is one (their writes sync).
+shm=/dev/shm
+[ -w "$shm" ] || shm=${TMPDIR:-/tmp}
+KP_FUZZ_TMP=$(mktemp -d "$shm/kp-fuzz.XXXXXX")
+export KP_FUZZ_TMP
+trap 'rm -rf "$KP_FUZZ_TMP"' EXIT
+
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 failed=()

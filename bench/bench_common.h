@@ -1,0 +1,372 @@
+#pragma once
+// What the benchmarks share: CPU and memory readings, a port that counts the
+// bytes crossing it, the panel on the Qt port and loop with karaoke-unit-sim
+// behind a pseudo-terminal, and the measurements themselves, so that each
+// figure has one way of being taken. Header only: every .cpp in bench/ is a
+// program of its own.
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/program.h"
+#include "core/state.h"
+#include "core/virtual_loop.h"
+#include "link/transmitter.h"
+#include "panel/catalogue.h"
+#include "tests/support/rig.h"
+#include "tests/support/sim_process.h"
+#include "ui/qt_platform.h"
+#include "ui/qt_serial_port.h"
+
+namespace kp::bench {
+
+namespace fs = std::filesystem;
+
+inline constexpr double kBitsPerByte = 11;  // start, 8 data, parity, stop
+inline constexpr double kBaud = 28800;
+inline constexpr double kLoadPauseS = 0.100;  // between a load's two mode changes
+
+// Seconds the bytes take on the line.
+inline double wireSeconds(std::size_t bytes) {
+  return static_cast<double>(bytes) * kBitsPerByte / kBaud;
+}
+
+// CPU seconds of this process, user and system.
+inline double cpuSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// CPU seconds another process has used so far, from /proc/<pid>/stat.
+inline double cpuSecondsOf(int pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const auto close = text.rfind(')');
+  if (close == std::string::npos || close + 2 >= text.size()) return 0;
+  std::vector<std::string> fields;
+  std::string field;
+  for (char c : text.substr(close + 2)) {
+    if (c != ' ') {
+      field += c;
+      continue;
+    }
+    fields.push_back(field);
+    field.clear();
+  }
+  if (fields.size() < 13) return 0;
+  return (std::stod(fields[11]) + std::stod(fields[12])) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// Resident memory of this process in KiB (VmRSS of /proc/self/status).
+inline long residentKiB() {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  while (std::getline(in, line))
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  return -1;
+}
+
+inline double secondsSince(std::chrono::steady_clock::time_point t0) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+// Counts the bytes that cross the port both ways, input dropped unread too.
+class CountingPort : public kp::SerialPort {
+ public:
+  explicit CountingPort(kp::SerialPort& inner) : in_(inner) {
+    in_.onReadyRead = [this] {
+      if (onReadyRead) onReadyRead();
+    };
+    in_.onError = [this](const std::string& e) {
+      if (onError) onError(e);
+    };
+  }
+  void setPortNumber(int n) override { in_.setPortNumber(n); }
+  int portNumber() const override { return in_.portNumber(); }
+  void setSettings(const kp::LineSettings& s) override { in_.setSettings(s); }
+  void setReadSize(std::size_t n) override { in_.setReadSize(n); }
+  bool open(std::string* e) override { return in_.open(e); }
+  void close() override { in_.close(); }
+  bool isOpen() const override { return in_.isOpen(); }
+  void write(const kp::Bytes& b) override {
+    written += b.size();
+    in_.write(b);
+  }
+  void discardInput() override {
+    received += in_.bytesAvailable();
+    in_.discardInput();
+  }
+  kp::Bytes read() override {
+    auto b = in_.read();
+    received += b.size();
+    return b;
+  }
+  std::size_t bytesAvailable() const override { return in_.bytesAvailable(); }
+  void resetCounts() { written = received = 0; }
+  std::size_t written = 0, received = 0;
+
+ private:
+  kp::SerialPort& in_;
+};
+
+// Runs the loop until pred() holds or ms pass; returns pred().
+inline bool runUntil(kp::EventPump& pump, kp::Clock& clock, const std::function<bool()>& pred,
+                     int ms) {
+  const std::int64_t until = clock.nowMs() + ms;
+  while (!pred()) {
+    const std::int64_t now = clock.nowMs();
+    if (now >= until) return pred();
+    pump.runOnce(std::min(until, now + 20));
+  }
+  return true;
+}
+
+// The panel on the Qt port and event loop, and karaoke-unit-sim serving its
+// port from a pseudo-terminal in a folder of its own.
+class QtPanel {
+ public:
+  QtPanel(int com, const std::vector<std::string>& simArgs) {
+    folder.write("config.ini", "[config]\r\nCOM=" + std::to_string(com) + "\r\n");
+    sim = std::make_unique<kp::test::SimProcess>(folder.str(), com, simArgs);
+  }
+  ~QtPanel() {
+    if (program) program->shutDown();
+  }
+  bool simReady() const { return sim->ready(); }
+
+  // Builds the program and starts it as the main window's opening does.
+  kp::Program& start() {
+    program = std::make_unique<kp::Program>(platform, folder.str());
+    program->startUp();
+    return *program;
+  }
+  // The operator's connect with this model, up to the linked state.
+  void clickConnect(int model) {
+    program->form4.link1.click();
+    program->form1.Combo1.setIndex(model);
+    program->form1.Command1.click();
+  }
+  bool waitLinked(int ms) {
+    const bool ok = runUntil(pump, clock, [&] { return program->state.Is_Linked; }, ms);
+    runUntil(pump, clock, [&] { return !program->state.Awaiting_Reply && !program->state.Is_Busy; }, 1000);
+    return ok;
+  }
+
+  kp::test::TempDir folder;
+  std::unique_ptr<kp::test::SimProcess> sim;
+  QtSerialPort serial{folder.str()};
+  CountingPort port{serial};
+  QtClock clock;
+  QtEventPump pump{clock};
+  kp::RecordingDialogs dialogs;
+  kp::RecordingDesktop desktop;
+  kp::Platform platform{port, clock, pump, dialogs, desktop};
+  std::unique_ptr<kp::Program> program;
+};
+
+// ------------------------------------------------------------ measurements
+
+// Connect button to linked state with the long dump.
+struct LinkFigures {
+  bool linked = false;
+  double wallS = 0, cpuS = 0;
+  std::size_t out = 0, in = 0;
+  double floorS() const { return wireSeconds(out + in); }
+  // The simulator paces only its own bytes; a pseudo-terminal passes the
+  // panel's at once.
+  double unitFloorS() const { return wireSeconds(in); }
+};
+
+inline LinkFigures measureLink(bool paced, int com = 7) {
+  LinkFigures f;
+  QtPanel panel(com, paced ? std::vector<std::string>{"--paced"} : std::vector<std::string>{});
+  if (!panel.simReady()) return f;
+  kp::Program& p = panel.start();
+  panel.port.resetCounts();
+  const double cpu0 = cpuSeconds();
+  const auto t0 = std::chrono::steady_clock::now();
+  panel.clickConnect(4);
+  f.linked = runUntil(panel.pump, panel.clock, [&] { return p.state.Is_Linked; }, 30000);
+  f.wallS = secondsSince(t0);
+  f.cpuS = cpuSeconds() - cpu0;
+  f.out = panel.port.written;
+  f.in = panel.port.received;
+  return f;
+}
+
+// One linked load of the shipped Pro.dat (as Shipped.dat) into the unit.
+struct LoadFigures {
+  bool done = false;
+  bool messageShown = false;
+  double wallS = 0, cpuS = 0, simCpuS = 0;
+  std::size_t out = 0, in = 0;
+  double floorS() const { return wireSeconds(out + in) + kLoadPauseS; }
+  double unitFloorS() const { return wireSeconds(in) + kLoadPauseS; }
+};
+
+// `loads` linked loads in a row on one link; empty when nothing could run,
+// with the reason in *why.
+inline std::vector<LoadFigures> measurePresetLoad(bool paced, int loads, std::string* why,
+                                                  int com = 9) {
+  std::vector<LoadFigures> out;
+  QtPanel panel(com, paced ? std::vector<std::string>{"--paced"} : std::vector<std::string>{});
+  std::error_code ec;
+  fs::copy_file(fs::path(kp::test::binDir()) / "Pro.dat", panel.folder.path() / "Shipped.dat", ec);
+  if (ec) {
+    *why = "no shipped Pro.dat in " + kp::test::binDir();
+    return out;
+  }
+  if (!panel.simReady()) {
+    *why = "karaoke-unit-sim did not start";
+    return out;
+  }
+  kp::Program& p = panel.start();
+  panel.clickConnect(4);
+  if (!panel.waitLinked(30000)) {
+    *why = "no link";
+    return out;
+  }
+  for (int i = 0; i < loads; ++i) {
+    LoadFigures f;
+    panel.port.resetCounts();
+    panel.dialogs.messages.clear();
+    const double cpu0 = cpuSeconds();
+    const double simCpu0 = cpuSecondsOf(panel.sim->pid());
+    const auto t0 = std::chrono::steady_clock::now();
+    panel.dialogs.fileAnswers.push_back(panel.folder.file("Shipped.dat"));
+    p.form4.open1.click();  // returns when the load is done
+    f.wallS = secondsSince(t0);
+    f.cpuS = cpuSeconds() - cpu0;
+    f.simCpuS = cpuSecondsOf(panel.sim->pid()) - simCpu0;
+    f.out = panel.port.written;
+    f.in = panel.port.received;
+    f.done = p.state.Is_Linked;
+    f.messageShown = !panel.dialogs.messages.empty();
+    out.push_back(f);
+  }
+  return out;
+}
+
+// Wait_Reply on a unit that never answers (the test holds the far end of a
+// pseudo-terminal and says nothing), until it gives up.
+struct WaitFigures {
+  bool ran = false;
+  std::string why;
+  int transmissions = 0;
+  long turns = 0;
+  double wallS = 0, cpuS = 0;
+  double share() const { return wallS > 0 ? cpuS / wallS : 0; }
+};
+
+// Counts the turns of the loop, to tell a sleeping wait from a polling one.
+class CountingPump : public kp::EventPump {
+ public:
+  explicit CountingPump(kp::EventPump& inner) : inner_(inner) {}
+  void runOnce(std::int64_t deadlineMs) override {
+    ++turns;
+    inner_.runOnce(deadlineMs);
+  }
+  std::unique_ptr<kp::Timer> createTimer() override { return inner_.createTimer(); }
+  long turns = 0;
+
+ private:
+  kp::EventPump& inner_;
+};
+
+inline WaitFigures measureSilentWait() {
+  WaitFigures f;
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0 || !ptsname(master)) {
+    f.why = "no pseudo-terminal available";
+    if (master >= 0) ::close(master);
+    return f;
+  }
+  kp::test::TempDir folder;
+  std::error_code ec;
+  fs::create_directories(folder.path() / "ports", ec);
+  fs::create_symlink(ptsname(master), folder.path() / "ports" / "com3", ec);
+  {
+    QtSerialPort port(folder.str());
+    port.setPortNumber(3);
+    port.setSettings(kp::LineSettings{});
+    port.setReadSize(7);
+    std::string error;
+    if (!port.open(&error)) {
+      f.why = error;
+    } else {
+      QtClock clock;
+      QtEventPump qtPump(clock);
+      CountingPump pump(qtPump);
+      auto watchdog = pump.createTimer();
+      kp::SharedState state;
+      kp::Transmitter tx(state, port, clock, pump, *watchdog);
+      const auto t0 = std::chrono::steady_clock::now();
+      const double cpu0 = cpuSeconds();
+      tx.Send_Command(51, 15);
+      tx.Wait_Reply();
+      f.cpuS = cpuSeconds() - cpu0;
+      f.wallS = secondsSince(t0);
+      f.transmissions = state.Send_Count;
+      f.turns = pump.turns;
+      f.ran = true;
+      port.close();
+    }
+  }
+  ::close(master);
+  return f;
+}
+
+// While linked, an operator drags a music band through its whole range and
+// back: the time from each change to its frame being handed to the port.
+struct LatencyFigures {
+  bool ran = false;
+  std::size_t changes = 0;
+  double medianUs = 0, p99Us = 0, maxUs = 0;
+};
+
+inline LatencyFigures measureSliderLatency(int com = 8) {
+  LatencyFigures f;
+  QtPanel panel(com, {});
+  if (!panel.simReady()) return f;
+  kp::Program& p = panel.start();
+  panel.clickConnect(0);
+  if (!panel.waitLinked(10000)) return f;
+  // Each change is measured up to the write of its frame; then the events
+  // that came meanwhile run, as they would between two mouse moves.
+  kp::Slider& band = p.form4.cpvSlider(kp::musicBandSlider(16));
+  std::vector<double> us;
+  for (int round = 0; round < 20; ++round)
+    for (int v : {-15, 15}) {
+      const int step = v > band.value() ? 1 : -1;
+      while (band.value() != v) {
+        const auto t0 = std::chrono::steady_clock::now();
+        band.operatorSet(band.value() + step);
+        us.push_back(secondsSince(t0) * 1e6);
+        QCoreApplication::processEvents();
+      }
+    }
+  if (us.empty()) return f;
+  std::sort(us.begin(), us.end());
+  f.ran = true;
+  f.changes = us.size();
+  f.medianUs = us[us.size() / 2];
+  f.p99Us = us[std::min(us.size() - 1, us.size() * 99 / 100)];
+  f.maxUs = us.back();
+  return f;
+}
+
+}  // namespace kp::bench

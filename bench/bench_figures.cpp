@@ -1,0 +1,210 @@
+// The panel's figures in one table: start-up to the first painted window and
+// the memory it holds then and once linked, the link with the long dump, a
+// linked preset load, the CPU a silent wait costs, and the slider latency.
+// Everything runs through Qt (offscreen) and karaoke-unit-sim on a
+// pseudo-terminal. It prints; it never fails.
+#include <QApplication>
+#include <QEvent>
+#include <QStyleFactory>
+#include <QWidget>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "bench/bench_common.h"
+#include "ui/connect_dialog.h"
+#include "ui/main_window.h"
+#include "ui/panel_style.h"
+#include "ui/password_dialog.h"
+#include "ui/port_dialog.h"
+#include "ui/save_slot_dialog.h"
+#include "ui/settings_dialog.h"
+
+namespace {
+
+using kp::bench::QtPanel;
+
+struct Row {
+  std::string what, value, reference;
+};
+std::vector<Row> rows;
+
+std::string fmt(const char* f, double a) {
+  char buf[96];
+  std::snprintf(buf, sizeof buf, f, a);
+  return buf;
+}
+std::string fmt(const char* f, double a, double b) {
+  char buf[96];
+  std::snprintf(buf, sizeof buf, f, a, b);
+  return buf;
+}
+
+// Notes the first paint of the window or any widget inside it.
+class FirstPaint : public QObject {
+ public:
+  explicit FirstPaint(QWidget* window) : window_(window) {}
+  bool seen = false;
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (!seen && e->type() == QEvent::Paint && o->isWidgetType()) {
+      auto* w = static_cast<QWidget*>(o);
+      if (w == window_ || window_->isAncestorOf(w)) seen = true;
+    }
+    return false;
+  }
+
+ private:
+  QWidget* window_;
+};
+
+// The program as the shipped main builds it, timed from the program's
+// construction until the main window's first paint; then its resident
+// memory, and again once linked to the unit.
+void startUpAndMemory() {
+  QtPanel panel(5, {});
+  const long before = kp::bench::residentKiB();
+  const auto t0 = std::chrono::steady_clock::now();
+  panel.program = std::make_unique<kp::Program>(panel.platform, panel.folder.str());
+  kp::Program& p = *panel.program;
+  kp::ui::MainWindow window(p);
+  const QString folder = QString::fromStdString(panel.folder.str());
+  kp::ui::PortDialog portDialog(p.form2, folder, &window);
+  kp::ui::ConnectDialog connectDialog(p.form1, &window);
+  kp::ui::SettingsDialog settingsDialog(p.form3, &window);
+  kp::ui::PasswordDialog passwordDialog(p.form5, &window);
+  kp::ui::SaveSlotDialog saveSlotDialog(p.form6, &window);
+  // The views go before the program: it must close while they still exist.
+  struct CloseFirst {
+    kp::Program& p;
+    ~CloseFirst() { p.shutDown(); }
+  } closeFirst{p};
+  FirstPaint paint(&window);
+  qApp->installEventFilter(&paint);
+  p.startUp();  // shows the main window
+  const bool painted = kp::bench::runUntil(panel.pump, panel.clock, [&] { return paint.seen; }, 10000);
+  const double startS = kp::bench::secondsSince(t0);
+  qApp->removeEventFilter(&paint);
+  const long afterStart = kp::bench::residentKiB();
+  rows.push_back({"start-up to the first painted main window",
+                  painted ? fmt("%.1f ms", startS * 1e3) : "NOT PAINTED",
+                  "Program + MainWindow + dialogs + startUp, QApplication already up"});
+  rows.push_back({"resident memory after start-up", fmt("%.1f MiB", afterStart / 1024.0),
+                  fmt("%.1f MiB before the program was built", before / 1024.0)});
+
+  if (!panel.simReady()) {
+    rows.push_back({"resident memory once linked", "no karaoke-unit-sim", ""});
+    return;
+  }
+  panel.clickConnect(4);
+  const bool linked = panel.waitLinked(30000);
+  kp::bench::runUntil(panel.pump, panel.clock, [] { return false; }, 200);  // redraws settle
+  const long afterLink = kp::bench::residentKiB();
+  rows.push_back({"resident memory once linked (long dump)",
+                  linked ? fmt("%.1f MiB", afterLink / 1024.0) : "NO LINK",
+                  fmt("%+.1f MiB over start-up", (afterLink - afterStart) / 1024.0)});
+}
+
+void link(bool paced) {
+  const auto f = kp::bench::measureLink(paced);
+  const std::string what = std::string("link, long dump, ") + (paced ? "paced 28800 baud" : "unpaced");
+  if (!f.linked) {
+    rows.push_back({what, "NO LINK", ""});
+    return;
+  }
+  rows.push_back({what, fmt("%.1f ms", f.wallS * 1e3),
+                  fmt("wire floor %.1f ms both ways, %.1f ms unit->panel", f.floorS() * 1e3,
+                      f.unitFloorS() * 1e3) +
+                      fmt("; CPU %.1f ms", f.cpuS * 1e3) +
+                      " (" + std::to_string(f.out) + " B out, " + std::to_string(f.in) + " B in)"});
+}
+
+void presetLoad(bool paced) {
+  std::string why;
+  const auto loads = kp::bench::measurePresetLoad(paced, 3, &why);
+  const std::string what =
+      std::string("linked load of Pro.dat, ") + (paced ? "paced 28800 baud" : "unpaced");
+  if (loads.empty()) {
+    rows.push_back({what, why, ""});
+    return;
+  }
+  // The median of three loads on one link.
+  std::vector<kp::bench::LoadFigures> sorted = loads;
+  std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.wallS < b.wallS; });
+  const auto& m = sorted[sorted.size() / 2];
+  bool allDone = true, anyMessage = false;
+  for (const auto& l : loads) {
+    allDone = allDone && l.done;
+    anyMessage = anyMessage || l.messageShown;
+  }
+  rows.push_back({what + " (median of 3)", fmt("%.1f ms", m.wallS * 1e3),
+                  fmt("floor %.1f ms both ways, %.1f ms unit->panel", m.floorS() * 1e3,
+                      m.unitFloorS() * 1e3) +
+                      fmt("; CPU %.1f ms", m.cpuS * 1e3) +
+                      (allDone ? "" : "; LINK LOST") + (anyMessage ? "; A MESSAGE WAS SHOWN" : "")});
+}
+
+void silentWait() {
+  const auto f = kp::bench::measureSilentWait();
+  if (!f.ran) {
+    rows.push_back({"CPU during a silent wait", f.why, ""});
+    return;
+  }
+  rows.push_back({"CPU during a silent wait (Wait_Reply)", fmt("%.3f %% of one core", f.share() * 100),
+                  fmt("%.2f ms CPU over %.2f s", f.cpuS * 1e3, f.wallS) + ", " +
+                      std::to_string(f.transmissions) + " transmissions, " +
+                      std::to_string(f.turns) + " loop turns"});
+}
+
+void sliderLatency() {
+  const auto f = kp::bench::measureSliderLatency();
+  if (!f.ran) {
+    rows.push_back({"slider change to frame written", "NO LINK", ""});
+    return;
+  }
+  rows.push_back({"slider change to frame written", fmt("median %.1f us, p99 %.1f us", f.medianUs, f.p99Us),
+                  fmt("max %.1f us", f.maxUs) + " over " + std::to_string(f.changes) +
+                      " changes while linked"});
+}
+
+// The offscreen platform's remarks about window features it lacks would only
+// clutter the table.
+void quietOffscreen(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (text.startsWith("This plugin does not support")) return;
+  std::fprintf(stderr, "%s\n", qFormatLogMessage(type, context, text).toLocal8Bit().constData());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  qInstallMessageHandler(quietOffscreen);
+  QApplication app(argc, argv);
+  QApplication::setStyle(QStyleFactory::create("Fusion"));
+  QApplication::setPalette(kp::ui::panelPalette());
+  if (!std::filesystem::exists(std::filesystem::path(kp::test::binDir()) / "karaoke-unit-sim"))
+    std::printf("bench_figures: no karaoke-unit-sim in %s; the link figures are missing\n",
+                kp::test::binDir().c_str());
+
+  // First, while the process holds nothing else: its memory figures are the
+  // program's own.
+  startUpAndMemory();
+  link(false);
+  link(true);
+  presetLoad(false);
+  presetLoad(true);
+  silentWait();
+  sliderLatency();
+
+  std::size_t w0 = 0, w1 = 0;
+  for (const auto& r : rows) {
+    w0 = std::max(w0, r.what.size());
+    w1 = std::max(w1, r.value.size());
+  }
+  const std::string rule(w0 + w1 + 60, '-');
+  std::printf("%-*s  %-*s  %s\n%s\n", static_cast<int>(w0), "figure", static_cast<int>(w1), "value",
+              "beside it", rule.c_str());
+  for (const auto& r : rows)
+    std::printf("%-*s  %-*s  %s\n", static_cast<int>(w0), r.what.c_str(), static_cast<int>(w1),
+                r.value.c_str(), r.reference.c_str());
+  return 0;
+}

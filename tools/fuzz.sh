@@ -40,7 +40,7 @@ for t in $FUZZ_TARGETS; do
     echo "   $t: no crash in $(( $(date +%s) - start ))s ($(grep -o 'stat::number_of_executed_units: *[0-9]*' "$BUILD/$t.log" | grep -o '[0-9]*$') runs)"
   else
     echo "   $t: FAILED after $(( $(date +%s) - start ))s; input in $artifacts"
-    grep -E 'FUZZ_CHECK|ERROR:|runtime error|Test unit written' "$BUILD/$t.log" | head -20 || true
+    grep -E -A1 'FUZZ_CHECK|ERROR:|runtime error|Test unit written' "$BUILD/$t.log" | head -20 || true
     failed+=("$t")
   fi
 done

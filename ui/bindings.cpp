@@ -1,6 +1,9 @@
 #include "ui/bindings.h"
 
 #include <QAbstractButton>
+#include <QBoxLayout>
+#include <QDialog>
+#include <QPushButton>
 #include <QAction>
 #include <QComboBox>
 #include <QGroupBox>
@@ -121,6 +124,23 @@ void bind(OptionButton& m, QRadioButton* v) {
   m.onViewChanged = sync;
   sync();
   QObject::connect(v, &QRadioButton::toggled, v, [&m](bool on) { m.setChecked(on); });
+}
+
+void addConfirmCancel(QDialog* dialog, QBoxLayout* layout, Button& confirm, Button& cancel) {
+  auto* row = new QHBoxLayout;
+  auto* ok = new QPushButton(dialog);
+  auto* no = new QPushButton(dialog);
+  ok->setObjectName("Command1");
+  no->setObjectName("Command2");
+  ok->setDefault(true);
+  ok->setAutoDefault(true);
+  no->setAutoDefault(false);
+  row->addStretch();
+  row->addWidget(ok);
+  row->addWidget(no);
+  layout->addLayout(row);
+  bind(confirm, ok);
+  bind(cancel, no);
 }
 
 void bind(Window& m, QWidget* v) {

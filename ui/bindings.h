@@ -6,6 +6,8 @@
 #include <string>
 
 class QAbstractButton;
+class QBoxLayout;
+class QDialog;
 class QAction;
 class QComboBox;
 class QGroupBox;
@@ -44,6 +46,9 @@ void bind(Button& model, GraphicButton* view);
 void bind(Button& model, QAction* view, bool captionIsTooltip = false);
 void bind(ListBox& model, QComboBox* view);
 void bind(OptionButton& model, QRadioButton* view);
+// The confirm and cancel row at the foot of a dialog: confirm is the default
+// button (Enter), and both are bound to their models.
+void addConfirmCancel(QDialog* dialog, QBoxLayout* layout, Button& confirm, Button& cancel);
 // Shows, hides, enables and titles the widget as its window model says.
 void bind(Window& model, QWidget* view);
 // A text box. The model holds what the box holds, however it got there

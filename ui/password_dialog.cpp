@@ -45,20 +45,7 @@ PasswordDialog::PasswordDialog(Form5& model, QWidget* parent)
   }
   layout->addLayout(grid);
 
-  auto* buttons = new QHBoxLayout;
-  auto* ok = new QPushButton(this);
-  auto* cancel = new QPushButton(this);
-  ok->setObjectName("Command1");
-  cancel->setObjectName("Command2");
-  ok->setDefault(true);
-  ok->setAutoDefault(true);
-  cancel->setAutoDefault(false);
-  buttons->addStretch();
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
-  layout->addLayout(buttons);
-  bind(m_.Command1, ok);
-  bind(m_.Command2, cancel);
+  addConfirmCancel(this, layout, m_.Command1, m_.Command2);
   bind(static_cast<Window&>(m_), this);
 }
 

@@ -28,20 +28,7 @@ PortDialog::PortDialog(Form2& model, const QString& programFolder, QWidget* pare
   layout->addWidget(frame);
   bind(m_.Frame1, frame);
 
-  auto* buttons = new QHBoxLayout;
-  auto* ok = new QPushButton(this);
-  auto* cancel = new QPushButton(this);
-  ok->setObjectName("Command1");
-  cancel->setObjectName("Command2");
-  ok->setDefault(true);
-  ok->setAutoDefault(true);
-  cancel->setAutoDefault(false);
-  buttons->addStretch();
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
-  layout->addLayout(buttons);
-  bind(m_.Command1, ok);
-  bind(m_.Command2, cancel);
+  addConfirmCancel(this, layout, m_.Command1, m_.Command2);
   bind(static_cast<Window&>(m_), this);
 }
 

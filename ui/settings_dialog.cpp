@@ -109,20 +109,7 @@ SettingsDialog::SettingsDialog(Form3& model, QWidget* parent) : QDialog(parent),
   list(low, lowGrid, 1, m_.Label8, "Label8", m_.Combo3, "Combo3");
   list(low, lowGrid, 2, m_.Label9, "Label9", m_.Combo4, "Combo4");
 
-  auto* buttons = new QHBoxLayout;
-  auto* ok = new QPushButton(this);
-  auto* cancel = new QPushButton(this);
-  ok->setObjectName("Command1");
-  cancel->setObjectName("Command2");
-  ok->setDefault(true);
-  ok->setAutoDefault(true);
-  cancel->setAutoDefault(false);
-  buttons->addStretch();
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
-  layout->addLayout(buttons);
-  bind(m_.Command1, ok);
-  bind(m_.Command2, cancel);
+  addConfirmCancel(this, layout, m_.Command1, m_.Command2);
   bind(static_cast<Window&>(m_), this);
 }
 

@@ -70,7 +70,7 @@ class Soak : public ::testing::Test {
   sim::InProcessUnit unit;
 };
 
-TEST_F(Soak, TenThousandChangesOnALossyLineLeaveNoGrowthAndEveryAcknowledgedValueInTheUnit) {
+TEST_F(Soak, DISABLED_TenThousandChangesOnALossyLineLeaveNoGrowthAndEveryAcknowledgedValueInTheUnit) {
   ASSERT_TRUE(link());
   std::mt19937 rng(11);
   const auto& catalogue = sliderCatalogue();

@@ -59,6 +59,29 @@ void Transmitter::Wait_Reply() {
   givenUp_ = 0;
 }
 
+bool Transmitter::waitConfirmed() {
+  Wait_Reply();
+  for (int round = 1; round < kBatchRounds; ++round) {
+    if (!s_.Awaiting_Reply || s_.Is_Busy) break;
+    // The last transmission of the round may still be answered.
+    const std::uint32_t lastSent = s_.Send_Stamp;
+    while (s_.Awaiting_Reply && !abandoned_ && port_.isOpen() && s_.Is_Linked &&
+           now32() - lastSent <= static_cast<std::uint32_t>(kResendAfterMs))
+      pump_.runOnce(clock_.nowMs() + kResendAfterMs + 1 - (now32() - lastSent));
+    if (!s_.Awaiting_Reply) break;
+    // Nothing more to try: the link has ended, the program is closing, or
+    // a parameter block holds the panel busy (then nothing could be sent).
+    if (abandoned_ || !port_.isOpen() || !s_.Is_Linked || s_.Is_Busy) break;
+    const Bytes frame = s_.Last_Frame;
+    if (frame.size() != kFrameSize) break;
+    Send_Command(frame[1], frame[3]);
+    Wait_Reply();
+  }
+  const bool taken = !s_.Awaiting_Reply && !s_.Is_Busy;
+  if (!taken) ++unconfirmed_;
+  return taken;
+}
+
 void Transmitter::writeRaw(const Bytes& bytes) { port_.write(bytes); }
 
 void Transmitter::startWatchdog() {

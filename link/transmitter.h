@@ -27,6 +27,18 @@ class Transmitter {
   // transmission. Sleeps in the event loop between deadlines.
   void Wait_Reply();
 
+  // Wait_Reply for a batch whose every frame must land, such as a preset
+  // load: a frame whose wait gave up is given the usual time for a late
+  // answer and then sent again, for up to kBatchRounds rounds of three
+  // transmissions, while the link stands. Only the same frame is sent
+  // again, so a late answer can never be taken for the next frame's.
+  // Returns whether the unit took the frame; a frame it did not take is
+  // counted in unconfirmed().
+  static constexpr int kBatchRounds = 3;
+  bool waitConfirmed();
+  int unconfirmed() const { return unconfirmed_; }
+  void resetUnconfirmed() { unconfirmed_ = 0; }
+
   // Bytes that go straight to the port (acknowledge, dump request,
   // disconnect): no reply is awaited for them.
   void writeRaw(const Bytes& bytes);
@@ -50,6 +62,7 @@ class Transmitter {
   Timer& watchdog_;
   bool abandoned_ = false;
   int givenUp_ = 0;  // waits in a row that ended unanswered
+  int unconfirmed_ = 0;  // batch frames waitConfirmed() gave up on
 };
 
 }  // namespace kp

@@ -117,11 +117,11 @@ void PresetFile::clampMasters(bool wait) {
   Slider& music = f4_.cpvSlider(kMusicMaster);
   if (mic.value() > ds.MIC_MAX_VOLUME) {
     mic.setValue(ds.MIC_MAX_VOLUME);
-    if (wait) tx_.Wait_Reply();
+    if (wait) tx_.waitConfirmed();
   }
   if (music.value() > ds.MUSIC_MAX_VOLUME) {
     music.setValue(ds.MUSIC_MAX_VOLUME);
-    if (wait) tx_.Wait_Reply();
+    if (wait) tx_.waitConfirmed();
   }
   mic.setUpperLimit(ds.MIC_MAX_VOLUME);
   music.setUpperLimit(ds.MUSIC_MAX_VOLUME);
@@ -149,8 +149,12 @@ void PresetFile::loadUnlinked() {
   clampMasters(false);
 }
 
+// Every frame of a linked load must land: a frame the unit leaves
+// unanswered is sent again (waitConfirmed), and one it never takes is
+// reported at the end, so the operator never believes a half-loaded preset.
 void PresetFile::loadLinked() {
-  auto wait = [this] { tx_.Wait_Reply(); };
+  auto wait = [this] { tx_.waitConfirmed(); };
+  tx_.resetUnconfirmed();
   f4_.Combo1.setEnabled(false);
   f4_.Combo2.setEnabled(false);
   tx_.Send_Command(addr::System, cmd::StartBatch);
@@ -220,6 +224,14 @@ void PresetFile::loadLinked() {
   f3_.unload();
   loadDeviceSettings();
   clampMasters(true);
+  // A link that ended during the load has told the operator already.
+  if (tx_.unconfirmed() > 0 && s_.Is_Linked)
+    dialogs_.message(unconfirmedLoadMessage(tx_.unconfirmed()));
+}
+
+std::string unconfirmedLoadMessage(int frames) {
+  return "预设文件没有完整送到设备: " + std::to_string(frames) +
+         " 项设定没有得到设备确认。请检查连线后重新打开预设文件。";
 }
 
 bool PresetFile::writeAll(std::string* error) {

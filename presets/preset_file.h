@@ -51,6 +51,10 @@ class PresetFile {
   DeviceSettingsDialog& settings_;
 };
 
+// What a linked load tells the operator when the unit did not take some of
+// its frames.
+std::string unconfirmedLoadMessage(int frames);
+
 // Whether a regular file of that name exists (a folder does not count).
 bool File_Exists(const std::string& path);
 

@@ -48,10 +48,10 @@ void PresetSets::Music_Open_Ini() {
       const auto v = slotValue(musicSection(n), k);
       if (!v) return;
       tx_.Send_Command(static_cast<std::uint8_t>(44 + k), static_cast<std::uint8_t>(*v));
-      tx_.Wait_Reply();
+      tx_.waitConfirmed();
     }
     tx_.Send_Command(addr::StoreMusic, static_cast<std::uint8_t>(n));
-    tx_.Wait_Reply();
+    tx_.waitConfirmed();
   }
 }
 
@@ -62,7 +62,7 @@ void PresetSets::Mic_Open_Ini() {
       const auto v = slotValue(micSection(n), k);
       if (!v) return;
       tx_.Send_Command(static_cast<std::uint8_t>(13 + k), static_cast<std::uint8_t>(*v));
-      tx_.Wait_Reply();
+      tx_.waitConfirmed();
     }
     for (int row = kFirstEffectRow; row <= kLastEffectRow; ++row) {
       const SliderParam* p = sliderByImageRow(ImageTable::Mic, row);
@@ -70,10 +70,10 @@ void PresetSets::Mic_Open_Ini() {
       if (!p || !v) return;
       tx_.Send_Command(static_cast<std::uint8_t>(std::stoi(f4_.cpvSlider(p->slider).Tag)),
                        static_cast<std::uint8_t>(*v));
-      tx_.Wait_Reply();
+      tx_.waitConfirmed();
     }
     tx_.Send_Command(addr::StoreMic, static_cast<std::uint8_t>(n));
-    tx_.Wait_Reply();
+    tx_.waitConfirmed();
   }
 }
 

@@ -37,24 +37,42 @@ Receiver::Receiver(SharedState& state, Transmitter& tx, SerialPort& port,
       framer_([this](const Bytes& m) { Receive_Data(m); }),
       silence_(pump.createTimer()) {
   silence_->setInterval(kSilenceMs);
-  silence_->onTick = [this] {
-    silence_->stop();
-    framer_.lineSilent();
-  };
+  silence_->onTick = [this] { onSilence(); };
+}
+
+bool Receiver::readWaiting() {
+  bool any = false;
+  reading_ = true;
+  for (Bytes chunk = port_.read(); !chunk.empty(); chunk = port_.read()) {
+    any = true;
+    framer_.feed(chunk);
+  }
+  reading_ = false;
+  return any;
 }
 
 void Receiver::onReadable() {
   // A handler that runs events (a message box, say) can bring us back here;
   // the outer loop reads those bytes in order instead.
   if (reading_) return;
-  reading_ = true;
-  for (Bytes chunk = port_.read(); !chunk.empty(); chunk = port_.read())
-    framer_.feed(chunk);
-  reading_ = false;
+  readWaiting();
   if (framer_.hasPartial())
     silence_->restart();
   else
     silence_->stop();
+}
+
+void Receiver::onSilence() {
+  if (reading_) return;  // the outer read goes on and decides afterwards
+  // When the program was held up, the timer and the bytes that finish the
+  // message can be due together, the timer first.
+  const bool more = readWaiting();
+  if (more && framer_.hasPartial()) {
+    silence_->restart();
+    return;
+  }
+  silence_->stop();
+  if (!more) framer_.lineSilent();
 }
 
 void Receiver::ack() { tx_.writeRaw(Make_Byte_Frame(kAckByte)); }

@@ -25,8 +25,6 @@
 #include "panel/catalogue.h"
 #include "tests/e2e/qt_rig.h"
 
-// Known failing: the faults these tests find are not mended yet; they are
-// enabled again with the fix.
 namespace kp {
 namespace {
 
@@ -127,7 +125,7 @@ class FaultsOverPty : public ::testing::Test {
 
 // ------------------------------------------------------------ a noisy line
 
-TEST_F(FaultsOverPty, DISABLED_ALinkedLoadThroughResendsAndDropsPutsTheWholeFileIntoTheUnit) {
+TEST_F(FaultsOverPty, ALinkedLoadThroughResendsAndDropsPutsTheWholeFileIntoTheUnit) {
   startSim({"--resend", "0.2", "--drop", "0.05", "--seed", "1"});
   const PresetData file = PresetData::sample();
   rig.folder.write("Show.dat", file.text());
@@ -172,7 +170,7 @@ TEST_F(FaultsOverPty, DISABLED_ALinkedLoadThroughResendsAndDropsPutsTheWholeFile
 }
 
 // The dump in random pieces gives the panel exactly what the whole dump does.
-TEST(FaultsOverPtyChunks, DISABLED_ADumpInRandomPiecesFillsTheSameTablesAsAWholeOne) {
+TEST(FaultsOverPtyChunks, ADumpInRandomPiecesFillsTheSameTablesAsAWholeOne) {
   struct Seen {
     std::vector<int> music, mic, sliders;
     std::string password;

@@ -292,6 +292,29 @@ TEST(LinkChunking, RandomPiecesGiveTheSameTablesAndTheSameAnswers) {
   }
 }
 
+// A program held up so long that the silence timer and the bytes finishing
+// a message fall due together: bytes already waiting finish the message;
+// only a line that really stays silent loses it.
+TEST(LineSilence, BytesWaitingWhenTheSilenceRunsOutStillFinishTheMessage) {
+  for (bool rest : {true, false}) {
+    SCOPED_TRACE(rest ? "the rest arrives" : "the line stays silent");
+    Rig rig;
+    Program& p = rig.make();
+    p.startUp();
+    rig.port.clearLog();
+    // Every arrival is announced a second late, as by a busy event loop.
+    auto announce = rig.port.onReadyRead;
+    rig.port.onReadyRead = [&rig, announce] { rig.loop.at(rig.loop.nowMs() + 1000, announce); };
+    const Bytes frame = commandFrame(0x05, 0x20);
+    rig.port.receive(Bytes(frame.begin(), frame.begin() + 3));
+    if (rest)
+      rig.loop.at(rig.loop.nowMs() + 1100, [&] { rig.port.receive(Bytes(frame.begin() + 3, frame.end())); });
+    rig.loop.advance(5000);
+    EXPECT_EQ(rig.port.allWritten(), rest ? Bytes{kAckByte} : Bytes{}) << "one message, one ACK";
+    EXPECT_EQ(p.receiver.framer().droppedBytes(), rest ? 0u : 3u);
+  }
+}
+
 }  // namespace
 }  // namespace kp
 

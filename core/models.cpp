@@ -4,17 +4,9 @@
 
 namespace kp {
 
-void Control::setEnabled(bool on) {
-  if (enabled_ == on) return;
-  enabled_ = on;
-  viewChanged();
-}
+void Control::setEnabled(bool on) { setShown(enabled_, on); }
 
-void Control::setCaption(const std::string& text) {
-  if (caption_ == text) return;
-  caption_ = text;
-  viewChanged();
-}
+void Control::setCaption(const std::string& text) { setShown(caption_, text); }
 
 Slider::Slider(int min, int max)
     : min_(min), max_(max), limit_(max), value_(std::clamp(0, min, max)) {}
@@ -93,33 +85,17 @@ void SpinButton::setDesign(int min, int max, int value) {
   viewChanged();
 }
 
-void Button::setBackColor(std::uint32_t colour) {
-  if (backColor_ == colour) return;
-  backColor_ = colour;
-  viewChanged();
-}
+void Button::setBackColor(std::uint32_t colour) { setShown(backColor_, colour); }
 
-void Button::setPicture(const std::string& path) {
-  if (picture_ == path) return;
-  picture_ = path;
-  viewChanged();
-}
+void Button::setPicture(const std::string& path) { setShown(picture_, path); }
 
 void Button::click() {
   if (enabled() && onClick) onClick();
 }
 
-void OptionButton::setChecked(bool on) {
-  if (checked_ == on) return;
-  checked_ = on;
-  viewChanged();
-}
+void OptionButton::setChecked(bool on) { setShown(checked_, on); }
 
-void TextBox::setText(const std::string& text) {
-  if (text_ == text) return;
-  text_ = text;
-  viewChanged();
-}
+void TextBox::setText(const std::string& text) { setShown(text_, text); }
 
 void Window::load() {
   if (loaded_) return;
@@ -150,16 +126,8 @@ void Window::unload() {
   viewChanged();
 }
 
-void Window::setEnabled(bool on) {
-  if (enabled_ == on) return;
-  enabled_ = on;
-  viewChanged();
-}
+void Window::setEnabled(bool on) { setShown(enabled_, on); }
 
-void Window::setCaption(const std::string& text) {
-  if (caption_ == text) return;
-  caption_ = text;
-  viewChanged();
-}
+void Window::setCaption(const std::string& text) { setShown(caption_, text); }
 
 }  // namespace kp

@@ -39,6 +39,13 @@ class Control {
   void viewChanged() const {
     if (onViewChanged) onViewChanged();
   }
+  // Sets a property the view shows; the value it already has changes nothing.
+  template <class T, class V>
+  void setShown(T& field, const V& value) {
+    if (field == value) return;
+    field = value;
+    viewChanged();
+  }
 
  private:
   bool enabled_ = true;
@@ -193,6 +200,12 @@ class Window {
   virtual void onUnload() {}
   void viewChanged() const {
     if (onViewChanged) onViewChanged();
+  }
+  template <class T, class V>
+  void setShown(T& field, const V& value) {
+    if (field == value) return;
+    field = value;
+    viewChanged();
   }
 
  private:

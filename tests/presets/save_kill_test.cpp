@@ -3,6 +3,7 @@
 // kill the file is whole (the old version or the new one, never a mix) and
 // at most one working copy is left beside it.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/wait.h>
@@ -45,7 +46,9 @@ int micValue(int v, int slot, int k) { return k <= 31 ? (v + 2 * slot + k) % 31 
 
 // The child: a program on virtual time saving versions first, first+1, ...
 // to the same file until it is killed.
-[[noreturn]] void saveForever(const std::string& folder, const std::string& file, int first) {
+// It writes one byte to `ready` once it is about to start saving.
+[[noreturn]] void saveForever(const std::string& folder, const std::string& file, int first,
+                              int ready) {
   // No temporary folder of its own: a killed child would leave it behind.
   VirtualLoop loop;
   VirtualSerialPort port{loop};
@@ -54,6 +57,8 @@ int micValue(int v, int slot, int k) { return k <= 31 ? (v + 2 * slot + k) % 31 
   Platform platform{port, loop, loop, dialogs, desktop};
   Program p(platform, folder);
   p.startUp();
+  const char go = 'g';
+  if (::write(ready, &go, 1) != 1) _exit(4);
   for (int g = first;; ++g) {
     const int v = g % 31;
     auto& ds = p.state.Device_Settings;
@@ -132,31 +137,62 @@ Check checkWhole(const std::string& text) {
   return {v, {}};
 }
 
-TEST(SaveKilled, DISABLED_AfterEveryKillTheFileIsOneWholeVersionAndAtMostOneWorkingCopyIsLeft) {
+// How long one save of the whole set takes in this build on this machine:
+// the kills are spread over a few saves, however slow (a sanitizer build) or
+// fast the machine is.
+double oneSaveMs(const std::string& file) {
+  test::Rig rig;
+  rig.make().startUp();
+  const auto t0 = std::chrono::steady_clock::now();
+  for (int i = 0; i < 5; ++i) EXPECT_TRUE(rig.program->presetFile.Save_Pro_Ini(file));
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count() / 5;
+}
+
+// Waits up to 60 s for the child's byte; false if it never came.
+bool childReady(int fd) {
+  pollfd p{fd, POLLIN, 0};
+  char c = 0;
+  return ::poll(&p, 1, 60000) == 1 && ::read(fd, &c, 1) == 1;
+}
+
+TEST(SaveKilled, AfterEveryKillTheFileIsOneWholeVersionAndAtMostOneWorkingCopyIsLeft) {
   test::TempDir folder;
   folder.write("config.ini", "[config]\r\nCOM=1\r\n");
   const std::string file = folder.file("Show.dat");
   std::mt19937 rng(5);
+  const double saveMs = oneSaveMs(folder.file("Timing.dat"));
+  fs::remove(folder.file("Timing.dat"));
   std::set<int> versions;
   int killsWithACopyLeft = 0;
   std::size_t mostCopies = 0;
 
   for (int kill = 0; kill < kKills; ++kill) {
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
     std::fflush(nullptr);
     const pid_t child = fork();
     ASSERT_GE(child, 0);
-    if (child == 0) saveForever(folder.str(), file, kill * 7);
-    if (kill == 0) {
-      // The first kill only once a first version stands.
-      for (int i = 0; i < 1000 && !fs::exists(file); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      ASSERT_TRUE(fs::exists(file)) << "the child saved nothing";
+    if (child == 0) {
+      ::close(ready[0]);
+      saveForever(folder.str(), file, kill * 7, ready[1]);
     }
-    std::this_thread::sleep_for(std::chrono::microseconds(2000 + rng() % 40000));
+    ::close(ready[1]);
+    const bool started = childReady(ready[0]);
+    ::close(ready[0]);
+    if (started && kill == 0) {
+      // The first kill only once a first version stands.
+      for (int i = 0; i < 12000 && !fs::exists(file); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    // Anywhere from early in the first save to the third.
+    const double us = saveMs * 1000.0 * (0.1 + 2.9 * std::uniform_real_distribution<>(0, 1)(rng));
+    if (started) std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long>(us)));
     ::kill(child, SIGKILL);
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFSIGNALED(status)) << "the child ended by itself, status " << status;
+    ASSERT_TRUE(started) << "the child never started saving";
+    ASSERT_TRUE(fs::exists(file)) << "the child saved nothing";
 
     const Check c = checkWhole(folder.read("Show.dat"));
     ASSERT_TRUE(c.fault.empty()) << "kill " << kill << ": torn file: " << c.fault;
@@ -175,8 +211,9 @@ TEST(SaveKilled, DISABLED_AfterEveryKillTheFileIsOneWholeVersionAndAtMostOneWork
   }
   EXPECT_GT(versions.size(), 5u) << "saves went on completing between the kills";
   EXPECT_GT(killsWithACopyLeft, 0) << "some kills came in the middle of a save";
-  std::printf("%d kills: %zu versions seen, %d kills left a working copy, at most %zu at once\n",
-              kKills, versions.size(), killsWithACopyLeft, mostCopies);
+  std::printf("%d kills, %.1f ms a save: %zu versions seen, %d kills left a working copy, "
+              "at most %zu at once\n",
+              kKills, saveMs, versions.size(), killsWithACopyLeft, mostCopies);
 }
 
 // What a killed save leaves, the next save takes over; one that another

@@ -51,6 +51,7 @@ class Transmitter {
   // Ends every wait in progress at its next turn; used when the program is
   // closing, so a wait never outlives the window that started it.
   void abandonWaits() { abandoned_ = true; }
+  bool abandoned() const { return abandoned_; }
 
  private:
   std::uint32_t now32() const;

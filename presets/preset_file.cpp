@@ -224,8 +224,9 @@ void PresetFile::loadLinked() {
   f3_.unload();
   loadDeviceSettings();
   clampMasters(true);
-  // A link that ended during the load has told the operator already.
-  if (tx_.unconfirmed() > 0 && s_.Is_Linked)
+  // A link that ended during the load has told the operator already, and a
+  // program closing in the middle of it has no one left to tell.
+  if (tx_.unconfirmed() > 0 && s_.Is_Linked && !tx_.abandoned())
     dialogs_.message(unconfirmedLoadMessage(tx_.unconfirmed()));
 }
 

@@ -140,33 +140,9 @@ TEST_F(FaultsOverPty, ALinkedLoadThroughResendsAndDropsPutsTheWholeFileIntoTheUn
   // What the unit holds now comes back in the dump of a new link.
   p.form4.unlink.click();
   ASSERT_FALSE(p.state.Is_Linked);
-  for (int n = 0; n < 3; ++n) {
-    for (int k = 1; k <= 31; ++k) p.state.image.setMusic(n, k, 99);
-    for (int k = 1; k <= 37; ++k) p.state.image.setMic(n, k, 99);
-  }
-  p.state.Device_Settings = {};
+  test::forgetUnitData(p.state);
   ASSERT_TRUE(link(4));
-  for (int n = 0; n < 3; ++n) {
-    for (int k = 1; k <= 31; ++k) {
-      EXPECT_EQ(p.state.image.music(n, k), file.music[n][k]) << "Music_" << n << "/" << k;
-      EXPECT_EQ(p.state.image.mic(n, k), file.mic[n][k]) << "Mic_" << n << "/" << k;
-    }
-    for (int k = 32; k <= 37; ++k)
-      EXPECT_EQ(p.state.image.mic(n, k), file.mic[n][k]) << "Mic_" << n << "/" << k;
-  }
-  const auto& ds = p.state.Device_Settings;
-  EXPECT_EQ(ds.MIC_MAX_VOLUME, file.num("MIC_MAX_VOLUME"));
-  EXPECT_EQ(ds.MIC_MIN_VOLUME, file.num("MIC_MIN_VOLUME"));
-  EXPECT_EQ(ds.MIC_MODE, file.num("MIC_MODE"));
-  EXPECT_EQ(ds.MUSIC_MAX_VOLUME, file.num("MUSIC_MAX_VOLUME"));
-  EXPECT_EQ(ds.MUSIC_MIN_VOLUME, file.num("MUSIC_MIN_VOLUME"));
-  EXPECT_EQ(ds.MUSIC_MODE, file.num("MUSIC_MODE"));
-  EXPECT_EQ(ds.KTV_MIN_VOLUME, file.num("KTV_MIN_VOLUME"));
-  EXPECT_EQ(p.form4.cpvSlider(kMusicMaster).value(), file.num("Music_Master"));
-  EXPECT_EQ(p.form4.cpvSlider(kMicMaster).value(), file.num("Mic_Master"));
-  const char* outputs[] = {"L", "R", "SL", "SR", "C", "SUB"};
-  for (int i = 0; i < 6; ++i)
-    EXPECT_EQ(p.form4.cpvSlider(kFirstSurround + i).value(), file.num(outputs[i])) << outputs[i];
+  test::expectProgramHolds(p, file);
 }
 
 // The dump in random pieces gives the panel exactly what the whole dump does.

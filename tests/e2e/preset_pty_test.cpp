@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "panel/catalogue.h"
+// The simulator's headers (through the fixture) come before Qt's.
+#include "tests/presets/preset_fixture.h"
 #include "tests/e2e/qt_rig.h"
 
 namespace kp {
@@ -104,11 +106,7 @@ TEST_F(PresetOverPty, ALinkedLoadOfTheShippedPresetEndsInTheUnit) {
   // Unlink, blank the image, link again: the dump tells what the unit holds.
   p.form4.unlink.click();
   ASSERT_FALSE(p.state.Is_Linked);
-  for (int n = 0; n < 3; ++n) {
-    for (int k = 1; k <= 31; ++k) p.state.image.setMusic(n, k, 99);
-    for (int k = 1; k <= 37; ++k) p.state.image.setMic(n, k, 99);
-  }
-  p.state.Device_Settings = {};
+  test::forgetUnitData(p.state);
   ASSERT_TRUE(link(p, 4));
   for (int n = 0; n < 3; ++n) {
     for (int k = 1; k <= 31; ++k) {

@@ -184,5 +184,22 @@ TEST_F(NoisyLineLoad, AFrameLostOnASilentLineEndsTheLinkWithItsMessage) {
   EXPECT_EQ(rig().dialogs.messages[0], kLinkTimeoutMessage);
 }
 
+// The program closed in the middle of a linked load: the load's remaining
+// waits end at once, nothing more goes out, and no message box appears
+// while the program goes away.
+TEST_F(NoisyLineLoad, ClosingTheProgramInTheMiddleOfALoadEndsItQuietly) {
+  start({});
+  Program& p = *rig().program;
+  rig().port.onTransmit = [&, toUnit = rig().port.onTransmit](const Bytes& b) {
+    toUnit(b);
+    if (b == commandFrame(addr::StoreMusic, 0)) rig().loop.post([&] { p.shutDown(); });
+  };
+  const auto t0 = rig().loop.nowMs();
+  load();
+  EXPECT_LT(rig().loop.nowMs() - t0, 1000) << "no wait outlives the program";
+  EXPECT_TRUE(rig().dialogs.messages.empty()) << rig().dialogs.messages.front();
+  EXPECT_FALSE(rig().port.isOpen());
+}
+
 }  // namespace
 }  // namespace kp

@@ -145,4 +145,40 @@ inline std::string describe(const std::vector<Bytes>& frames) {
   return s;
 }
 
+// The program holds everything of d: the device settings, the masters, the
+// 5.1 levels and the three user slots of both channels.
+inline void expectProgramHolds(Program& p, const PresetData& d) {
+  const auto& ds = p.state.Device_Settings;
+  EXPECT_EQ(ds.MIC_MAX_VOLUME, d.num("MIC_MAX_VOLUME"));
+  EXPECT_EQ(ds.MIC_MIN_VOLUME, d.num("MIC_MIN_VOLUME"));
+  EXPECT_EQ(ds.MIC_MODE, d.num("MIC_MODE"));
+  EXPECT_EQ(ds.MUSIC_MAX_VOLUME, d.num("MUSIC_MAX_VOLUME"));
+  EXPECT_EQ(ds.MUSIC_MIN_VOLUME, d.num("MUSIC_MIN_VOLUME"));
+  EXPECT_EQ(ds.MUSIC_MODE, d.num("MUSIC_MODE"));
+  EXPECT_EQ(ds.KTV_MIN_VOLUME, d.num("KTV_MIN_VOLUME"));
+  EXPECT_EQ(ds.KTV_MIN_DU, d.num("KTV_MIN_DU"));
+  EXPECT_EQ(ds.KTV_RESET_TIME, d.num("KTV_RESET_TIME"));
+  EXPECT_EQ(p.form4.cpvSlider(kMusicMaster).value(), d.num("Music_Master"));
+  EXPECT_EQ(p.form4.cpvSlider(kMicMaster).value(), d.num("Mic_Master"));
+  const char* surround[] = {"L", "R", "SL", "SR", "C", "SUB"};
+  for (int i = 0; i < 6; ++i)
+    EXPECT_EQ(p.form4.cpvSlider(kFirstSurround + i).value(), d.num(surround[i])) << surround[i];
+  for (int n = 0; n < 3; ++n) {
+    for (int k = 1; k <= 31; ++k)
+      EXPECT_EQ(p.state.image.music(n, k), d.music[n][k]) << "Music_" << n << "/" << k;
+    for (int k = 1; k <= 37; ++k)
+      EXPECT_EQ(p.state.image.mic(n, k), d.mic[n][k]) << "Mic_" << n << "/" << k;
+  }
+}
+
+// Blanks the user slots and the device settings, so what a new link's dump
+// brings shows for certain.
+inline void forgetUnitData(SharedState& s) {
+  for (int n = 0; n < 3; ++n) {
+    for (int k = 1; k <= 31; ++k) s.image.setMusic(n, k, 99);
+    for (int k = 1; k <= 37; ++k) s.image.setMic(n, k, 99);
+  }
+  s.Device_Settings = {};
+}
+
 }  // namespace kp::test

@@ -89,26 +89,7 @@ class SavePreset : public test::PresetTest {
     return d;
   }
 
-  void expectPanelHolds(const PresetData& d) {
-    const auto& ds = state().Device_Settings;
-    EXPECT_EQ(ds.MIC_MAX_VOLUME, d.num("MIC_MAX_VOLUME"));
-    EXPECT_EQ(ds.MIC_MIN_VOLUME, d.num("MIC_MIN_VOLUME"));
-    EXPECT_EQ(ds.MIC_MODE, d.num("MIC_MODE"));
-    EXPECT_EQ(ds.MUSIC_MAX_VOLUME, d.num("MUSIC_MAX_VOLUME"));
-    EXPECT_EQ(ds.MUSIC_MIN_VOLUME, d.num("MUSIC_MIN_VOLUME"));
-    EXPECT_EQ(ds.MUSIC_MODE, d.num("MUSIC_MODE"));
-    EXPECT_EQ(ds.KTV_MIN_VOLUME, d.num("KTV_MIN_VOLUME"));
-    EXPECT_EQ(ds.KTV_MIN_DU, d.num("KTV_MIN_DU"));
-    EXPECT_EQ(ds.KTV_RESET_TIME, d.num("KTV_RESET_TIME"));
-    EXPECT_EQ(slider(kMusicMaster), d.num("Music_Master"));
-    EXPECT_EQ(slider(kMicMaster), d.num("Mic_Master"));
-    const char* surround[] = {"L", "R", "SL", "SR", "C", "SUB"};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(slider(kFirstSurround + i), d.num(surround[i])) << surround[i];
-    for (int n = 0; n < 3; ++n) {
-      for (int k = 1; k <= 31; ++k) EXPECT_EQ(state().image.music(n, k), d.music[n][k]) << n << "/" << k;
-      for (int k = 1; k <= 37; ++k) EXPECT_EQ(state().image.mic(n, k), d.mic[n][k]) << n << "/" << k;
-    }
-  }
+  void expectPanelHolds(const PresetData& d) { test::expectProgramHolds(p(), d); }
 };
 
 TEST_F(SavePreset, ANewFileHoldsEveryKeyInTheOrderOfANewFileWithCrlfLineEnds) {

@@ -60,7 +60,14 @@ void Transmitter::Wait_Reply() {
 }
 
 bool Transmitter::waitConfirmed() {
+  // The frame this wait is for. The operator may move a control while the
+  // batch waits, which replaces Last_Frame; it is this frame that is sent
+  // again. A step that sent nothing finds a frame given up on before: that
+  // one has had its rounds and is not counted twice.
+  const Bytes frame = s_.Last_Frame;
+  const bool fresh = s_.Send_Count < kMaxTransmissions;
   Wait_Reply();
+  if (!fresh) return !s_.Awaiting_Reply && !s_.Is_Busy;
   for (int round = 1; round < kBatchRounds; ++round) {
     if (!s_.Awaiting_Reply || s_.Is_Busy) break;
     // The last transmission of the round may still be answered.
@@ -72,7 +79,6 @@ bool Transmitter::waitConfirmed() {
     // Nothing more to try: the link has ended, the program is closing, or
     // a parameter block holds the panel busy (then nothing could be sent).
     if (abandoned_ || !port_.isOpen() || !s_.Is_Linked || s_.Is_Busy) break;
-    const Bytes frame = s_.Last_Frame;
     if (frame.size() != kFrameSize) break;
     Send_Command(frame[1], frame[3]);
     Wait_Reply();

@@ -176,6 +176,71 @@ TEST_F(WatchdogTest, AResendOtherThanTheLastRestartsIt) {
   EXPECT_EQ(expiries[0] - t0, 4001 + 15000);
 }
 
+// Batch waits that send a given-up frame again, while "linked".
+class ConfirmedWaitTest : public TransmitterTest {
+ protected:
+  ConfirmedWaitTest() { state.Is_Linked = true; }
+  int sent(const Bytes& frame) const {
+    int n = 0;
+    for (const auto& w : port.writes) n += w == frame;
+    return n;
+  }
+};
+
+TEST_F(ConfirmedWaitTest, ASilentUnitGetsThreeRoundsOfThreeEachAfterTimeForALateAnswer) {
+  const auto t0 = loop.nowMs();
+  tx.Send_Command(45, 12);
+  EXPECT_FALSE(tx.waitConfirmed());
+  EXPECT_EQ(sent(commandFrame(45, 12)), 3 * Transmitter::kBatchRounds);
+  EXPECT_EQ(port.writes.size(), 9u) << "nothing but that frame";
+  // 0, 4, 8 s; a late answer could come until 12 s; again at 12, 16, 20 s...
+  EXPECT_EQ(port.writeTimes[3] - t0, 8002 + 4001);
+  EXPECT_EQ(loop.nowMs() - port.writeTimes[8], 0) << "back right after the last";
+  EXPECT_EQ(tx.unconfirmed(), 1);
+}
+
+TEST_F(ConfirmedWaitTest, AnAnswerToTheLastTransmissionOfARoundEndsTheWaitWithoutASendMore) {
+  const auto t0 = loop.nowMs();
+  tx.Send_Command(45, 12);
+  loop.at(t0 + 8002 + 3000, [&] { state.Awaiting_Reply = false; });
+  EXPECT_TRUE(tx.waitConfirmed());
+  EXPECT_EQ(port.writes.size(), 3u);
+  EXPECT_EQ(loop.nowMs(), t0 + 8002 + 3000);
+  EXPECT_EQ(tx.unconfirmed(), 0);
+}
+
+TEST_F(ConfirmedWaitTest, TheBatchFrameIsSentAgainEvenAfterTheOperatorSentAnother) {
+  const auto t0 = loop.nowMs();
+  tx.Send_Command(45, 12);
+  loop.at(t0 + 1000, [&] { tx.Send_Command(60, 70); });  // a slider moved meanwhile
+  loop.at(t0 + 14000, [&] { state.Awaiting_Reply = false; });
+  EXPECT_TRUE(tx.waitConfirmed());
+  ASSERT_GE(port.writes.size(), 5u);
+  EXPECT_EQ(port.writes.back(), commandFrame(45, 12)) << "the second round is the batch's frame";
+}
+
+TEST_F(ConfirmedWaitTest, AStepThatSentNothingAfterAGivenUpFrameNeitherRetriesNorCountsIt) {
+  tx.Send_Command(45, 12);
+  EXPECT_FALSE(tx.waitConfirmed());
+  const auto writes = port.writes.size();
+  EXPECT_FALSE(tx.waitConfirmed());  // the next step found nothing to send
+  EXPECT_LE(port.writes.size(), writes + 1) << "no new rounds for a frame that had them";
+  EXPECT_EQ(tx.unconfirmed(), 1);
+}
+
+TEST_F(ConfirmedWaitTest, NoRoundsOnceTheLinkHasEndedOrTheProgramCloses) {
+  tx.Send_Command(45, 12);
+  loop.at(loop.nowMs() + 9000, [&] { state.Is_Linked = false; });
+  EXPECT_FALSE(tx.waitConfirmed());
+  EXPECT_EQ(port.writes.size(), 3u);
+
+  state.Is_Linked = true;
+  tx.Send_Command(46, 12);
+  loop.at(loop.nowMs() + 100, [&] { tx.abandonWaits(); });
+  EXPECT_FALSE(tx.waitConfirmed());
+  EXPECT_EQ(sent(commandFrame(46, 12)), 1);
+}
+
 }  // namespace
 }  // namespace kp
 

@@ -22,6 +22,10 @@ std::string binDir() {
 SimProcess::SimProcess(const std::string& folder, int port,
                        const std::vector<std::string>& extraArgs) {
   link_ = folder + "/ports/com" + std::to_string(port);
+  // A link a killed simulator left behind points at a terminal number that
+  // another test's simulator may have by now; it would read as ready at once.
+  std::error_code gone;
+  std::filesystem::remove(link_, gone);
   const std::string program = binDir() + "/karaoke-unit-sim";
   std::vector<std::string> args = {program, "--folder", folder, "--port", std::to_string(port)};
   args.insert(args.end(), extraArgs.begin(), extraArgs.end());

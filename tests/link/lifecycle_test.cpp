@@ -15,11 +15,7 @@ namespace {
 
 using test::Rig;
 
-int countFrames(const VirtualSerialPort& port, const Bytes& frame) {
-  int n = 0;
-  for (const auto& w : port.writes) n += w == frame;
-  return n;
-}
+using test::countFrames;
 
 class LinkTest : public ::testing::Test {
  protected:

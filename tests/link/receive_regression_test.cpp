@@ -12,11 +12,7 @@ namespace {
 
 using test::Rig;
 
-int countFrames(const VirtualSerialPort& port, const Bytes& frame) {
-  int n = 0;
-  for (const auto& w : port.writes) n += w == frame;
-  return n;
-}
+using test::countFrames;
 
 class StalledDump : public ::testing::Test {
  protected:

@@ -137,9 +137,7 @@ TEST_F(NoisyLineLoad, AStoreCommandLostThreeTimesIsSentAgainAndTheSlotLands) {
   Swallow line(rig().port, commandFrame(addr::StoreMusic, 1), 3);
   load();
   EXPECT_EQ(line.swallowed, 3);
-  int sent = 0;
-  for (const auto& w : rig().port.writes) sent += w == line.frame;
-  EXPECT_EQ(sent, 4) << "three transmissions, then once more";
+  EXPECT_EQ(test::countFrames(rig().port, line.frame), 4) << "three transmissions, then once more";
   const auto lost = differences(unit().state(), file);
   EXPECT_TRUE(lost.empty()) << joined(lost);
   EXPECT_TRUE(rig().dialogs.messages.empty()) << rig().dialogs.messages.front();

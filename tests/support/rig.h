@@ -45,4 +45,11 @@ struct Rig {
   Program& make();
 };
 
+// How often the panel wrote exactly this frame since the log was cleared.
+inline int countFrames(const VirtualSerialPort& port, const Bytes& frame) {
+  int n = 0;
+  for (const auto& w : port.writes) n += w == frame;
+  return n;
+}
+
 }  // namespace kp::test

@@ -15,21 +15,10 @@
 
 namespace kp {
 
-class Control {
+// What every model shares with its view: the hook the view redraws on.
+class ViewedModel {
  public:
-  virtual ~Control() = default;
-
-  bool enabled() const { return enabled_; }
-  void setEnabled(bool on);
-
-  const std::string& caption() const { return caption_; }
-  void setCaption(const std::string& text);
-
-  // The unit address a control sends under, as decimal text.
-  std::string Tag;
-
-  // Where the view has placed it inside its window, in twips.
-  int left = 0, top = 0, width = 0, height = 0;
+  virtual ~ViewedModel() = default;
 
   // Fired after any property a view shows has changed (value, caption,
   // enabled state, limits, colours, entries).
@@ -46,6 +35,21 @@ class Control {
     field = value;
     viewChanged();
   }
+};
+
+class Control : public ViewedModel {
+ public:
+  bool enabled() const { return enabled_; }
+  void setEnabled(bool on);
+
+  const std::string& caption() const { return caption_; }
+  void setCaption(const std::string& text);
+
+  // The unit address a control sends under, as decimal text.
+  std::string Tag;
+
+  // Where the view has placed it inside its window, in twips.
+  int left = 0, top = 0, width = 0, height = 0;
 
  private:
   bool enabled_ = true;
@@ -168,9 +172,8 @@ class TextBox : public Control {
 };
 
 // A window: created (loaded) on first use, shown or hidden, enabled as a whole.
-class Window {
+class Window : public ViewedModel {
  public:
-  virtual ~Window() = default;
 
   bool loaded() const { return loaded_; }
   bool visible() const { return visible_; }
@@ -192,21 +195,10 @@ class Window {
   int left = 0;
   int top = 0;
 
-  std::function<void()> onViewChanged;
-
  protected:
   // The window's own load step and the reset of its controls to design state.
   virtual void onLoad() {}
   virtual void onUnload() {}
-  void viewChanged() const {
-    if (onViewChanged) onViewChanged();
-  }
-  template <class T, class V>
-  void setShown(T& field, const V& value) {
-    if (field == value) return;
-    field = value;
-    viewChanged();
-  }
 
  private:
   bool loaded_ = false;

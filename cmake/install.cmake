@@ -11,6 +11,13 @@ if(TARGET karaoke-unit-sim)
 endif()
 install(TARGETS ${_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/resources/ DESTINATION ${CMAKE_INSTALL_DATADIR}/karaoke-panel)
+if(WIN32)
+  # The Windows installer (tools/build-windows.sh) makes the shortcut.
+  if(TARGET karaoke-panel)
+    install(FILES ${KP_OUT_DIR}/karaoke-panel.ico DESTINATION ${CMAKE_INSTALL_BINDIR})
+  endif()
+  return()
+endif()
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/karaoke-panel.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/karaoke-panel.svg

@@ -1,6 +1,7 @@
 #include "ui/win_serial_port_windows.h"
 
 #include <QMetaObject>
+#include <QTimer>
 #include <QWinEventNotifier>
 #include <algorithm>
 #include <utility>
@@ -13,6 +14,10 @@ namespace {
 // How long closing waits for written bytes to leave: a few frames take
 // milliseconds at 28800 baud; a port that does not drain in this time is dead.
 constexpr DWORD kDrainMs = 500;
+// A driver that ends this many waits in a row by itself cannot signal bytes.
+constexpr int kStrayAbortsToPoll = 3;
+constexpr int kFastPollMs = 1;
+constexpr int kIdlePollMs = 50;
 
 std::wstring wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
@@ -154,7 +159,7 @@ bool WinSerialPort::open(std::string* error) {
 }
 
 void WinSerialPort::armWait() {
-  if (!isOpen() || waitPending_) return;
+  if (!isOpen() || waitPending_ || pollTimer_) return;
   for (;;) {
     ResetEvent(waitIo_.hEvent);
     eventMask_ = 0;
@@ -180,11 +185,34 @@ void WinSerialPort::commEvent() {
   if (!ok && code == ERROR_IO_INCOMPLETE) return;
   waitPending_ = false;
   if (!ok) {
-    if (code != ERROR_OPERATION_ABORTED) fail(code);
+    if (code != ERROR_OPERATION_ABORTED) {
+      fail(code);
+    } else if (++strayAborts_ < kStrayAbortsToPoll) {
+      armWait();  // this port closes by releaseHandles(), which waits no more
+    } else {
+      pollTimer_ = new QTimer(this);
+      pollTimer_->setSingleShot(true);
+      pollTimer_->setTimerType(Qt::PreciseTimer);
+      connect(pollTimer_, &QTimer::timeout, this, [this] { poll(); });
+      pollSoon();
+    }
     return;
   }
+  strayAborts_ = 0;
   // Whatever the event says, take all that waits: drivers merge events.
   if (pullInput()) armWait();
+}
+
+void WinSerialPort::poll() {
+  const std::size_t before = rx_.size();
+  if (!pullInput()) return;
+  const bool heard = rx_.size() > before;
+  const int next = heard ? kFastPollMs : std::min(pollTimer_->interval() * 2, kIdlePollMs);
+  pollTimer_->start(std::max(next, kFastPollMs));
+}
+
+void WinSerialPort::pollSoon() {
+  if (pollTimer_) pollTimer_->start(kFastPollMs);
 }
 
 bool WinSerialPort::pullInput() {
@@ -250,6 +278,7 @@ void WinSerialPort::write(const kp::Bytes& bytes) {
   if (!isOpen() || bytes.empty()) return;
   txQueue_.insert(txQueue_.end(), bytes.begin(), bytes.end());
   if (!writePending_) startWrite();
+  pollSoon();  // an answer is due
 }
 
 void WinSerialPort::startWrite() {
@@ -320,7 +349,10 @@ void WinSerialPort::close() {
 void WinSerialPort::releaseHandles() {
   delete waitNotifier_;
   delete writeNotifier_;
+  delete pollTimer_;
   waitNotifier_ = writeNotifier_ = nullptr;
+  pollTimer_ = nullptr;
+  strayAborts_ = 0;
   // Ends the pending WaitCommEvent and write before their buffers go.
   SetCommMask(handle_, 0);
   CancelIo(handle_);

@@ -3,8 +3,12 @@
 //
 // Event-driven, without threads: an overlapped WaitCommEvent signals arriving
 // bytes through a QWinEventNotifier, and writes are overlapped, so an idle
-// link costs no CPU and a write never blocks the window. As with any
-// kp::SerialPort, onReadyRead must read until bytesAvailable() is 0.
+// link costs no CPU and a write never blocks the window. A driver that keeps
+// ending the wait unasked (some virtual ports; Wine on a pseudo-terminal) is
+// asked for waiting bytes by a timer instead: every millisecond or two while
+// the unit talks or an answer is due, backing off to every 50 ms when the
+// line is idle. As with any kp::SerialPort, onReadyRead must read until
+// bytesAvailable() is 0.
 #include <windows.h>
 
 #include <QObject>
@@ -14,6 +18,7 @@
 
 #include "core/ports.h"
 
+class QTimer;
 class QWinEventNotifier;
 
 class WinSerialPort : public QObject, public kp::SerialPort {
@@ -43,6 +48,8 @@ class WinSerialPort : public QObject, public kp::SerialPort {
   bool configure(std::string& why);
   void armWait();
   void commEvent();
+  void poll();
+  void pollSoon();
   bool pullInput();
   void startWrite();
   bool finishWrite(bool wait, DWORD waitMs);
@@ -65,6 +72,8 @@ class WinSerialPort : public QObject, public kp::SerialPort {
   bool writePending_ = false;
   QWinEventNotifier* waitNotifier_ = nullptr;
   QWinEventNotifier* writeNotifier_ = nullptr;
+  int strayAborts_ = 0;       // waits the driver ended by itself, in a row
+  QTimer* pollTimer_ = nullptr;  // set once waits have proved useless
 
   kp::Bytes rx_;         // received, not yet read
   kp::Bytes txQueue_;    // waiting for the write in flight to end

@@ -1,0 +1,21 @@
+// COMn on Windows: the system's own ports, always through the device
+// namespace (the only form that reaches COM10 and above).
+#include <gtest/gtest.h>
+
+#include "link/port_names.h"
+
+namespace kp {
+namespace {
+
+TEST(PortNamesWindows, EveryPortGoesThroughTheDeviceNamespace) {
+  EXPECT_EQ(portDevice(1, "C:\\Program Files\\Karaoke Panel"), "\\\\.\\COM1");
+  EXPECT_EQ(portDevice(10, ""), "\\\\.\\COM10");
+  EXPECT_EQ(portDevice(0, ""), "");
+  EXPECT_EQ(describePortDevice(0, ""), "COM0 (no such port)");
+  // The test prefix maps no port above COM1 to anything.
+  const std::string ten = describePortDevice(10, "");
+  EXPECT_TRUE(ten == "COM10" || ten == "COM10 (not present)") << ten;
+}
+
+}  // namespace
+}  // namespace kp

@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Installs the Windows installer silently into a fresh Wine prefix, starts
+# the installed panel under Xvfb against the virtual unit (karaoke-unit-sim on
+# a pseudo-terminal mapped to COM1), links it as an operator would, takes
+# docs/windows-panel-linked.png, closes the panel and uninstalls.
+#   tools/windows/smoke-test.sh dist/karaoke-panel-setup-VERSION.exe
+set -euo pipefail
+SETUP=$(realpath "$1")
+cd "$(dirname "$0")/../.."
+ROOT=$PWD
+WORK=$(mktemp -d /tmp/kp-smoke.XXXXXX)
+SIM_PID= XVFB_PID= PANEL_PID=
+cleanup() {
+  [ -n "$PANEL_PID" ] && kill "$PANEL_PID" 2>/dev/null
+  WINEPREFIX=$WORK/prefix wineserver -k 2>/dev/null || true
+  [ -n "$SIM_PID" ] && kill "$SIM_PID" 2>/dev/null
+  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+fail() {
+  echo "smoke test FAILED: $*"
+  [ -f "$WORK/sim.log" ] && tail -20 "$WORK/sim.log"
+  [ -f "$WORK/panel.out" ] && tail -20 "$WORK/panel.out"
+  [ -n "${DISPLAY:-}" ] && import -window root "${TMPDIR:-/tmp}/kp-smoke-failed.png" 2>/dev/null &&
+    echo "screen at the failure: ${TMPDIR:-/tmp}/kp-smoke-failed.png"
+  exit 1
+}
+
+# The virtual unit is a Linux program.
+cmake -S . -B build-sim -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKP_BUILD_UI=OFF -DKP_BUILD_TESTS=OFF >/dev/null
+cmake --build build-sim --target karaoke-unit-sim -j"$(nproc)" >/dev/null
+gcc -shared -fPIC -O2 -o "$WORK/wine-pty-shim.so" tools/windows/wine-pty-shim.c -ldl
+
+build-sim/bin/karaoke-unit-sim --folder "$WORK" --port 1 --log "$WORK/sim.log" >/dev/null 2>&1 &
+SIM_PID=$!
+for _ in $(seq 50); do [ -L "$WORK/ports/com1" ] && break; sleep 0.1; done
+PTY=$(readlink "$WORK/ports/com1") || fail "the virtual unit did not start"
+
+DISPLAY_NO=$(( 90 + RANDOM % 100 ))
+Xvfb ":$DISPLAY_NO" -screen 0 1366x768x24 -nolisten tcp >/dev/null 2>&1 &
+XVFB_PID=$!
+export DISPLAY=":$DISPLAY_NO"
+sleep 1
+
+# COM1 is the unit's pseudo-terminal, every other port nothing.
+prefix=$(tools/windows/wine-prefix.sh "$WORK/prefix" "$PTY")
+[ "$(readlink "$prefix/dosdevices/com1")" = "$PTY" ] || fail "COM1 is not mapped to $PTY"
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+echo "== installing silently"
+wine "$SETUP" /S
+INST="$prefix/drive_c/Program Files/Karaoke Panel"
+for f in bin/karaoke-panel.exe bin/karaoke-ini.exe bin/Qt6Widgets.dll bin/platforms/qwindows.dll \
+         share/karaoke-panel/config.ini share/karaoke-panel/Pro.dat uninstall.exe; do
+  [ -f "$INST/$f" ] || fail "the installer did not install $f"
+done
+ls "$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/" | grep -q "Karaoke Panel" ||
+  fail "no Start-menu entry"
+
+echo "== starting the installed panel"
+LD_PRELOAD=$WORK/wine-pty-shim.so wine "C:\\Program Files\\Karaoke Panel\\bin\\karaoke-panel.exe" \
+  > "$WORK/panel.out" 2>&1 &
+PANEL_PID=$!
+main=$(timeout 60 xdotool search --sync --onlyvisible --name "控制面板" | head -n 1) ||
+  fail "the main window did not appear"
+sleep 2
+xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
+xdotool key --window "$main" ctrl+l
+dialog=$(timeout 20 xdotool search --sync --onlyvisible --name "连接" | head -n 1) ||
+  fail "the connect dialog did not open"
+xdotool windowactivate --sync "$dialog" 2>/dev/null || xdotool windowfocus --sync "$dialog"
+xdotool key --window "$dialog" Return
+for _ in $(seq 100); do grep -q "dump 83 = " "$WORK/sim.log" && break; sleep 0.2; done
+grep -q "dump 83 = " "$WORK/sim.log" || fail "the panel did not link"
+sleep 2
+mkdir -p docs
+import -window root docs/windows-panel-linked.png
+echo "   linked; screenshot in docs/windows-panel-linked.png"
+
+echo "== closing: the unit must hear the disconnect"
+xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
+xdotool key --window "$main" ctrl+e
+for _ in $(seq 50); do kill -0 "$PANEL_PID" 2>/dev/null || break; sleep 0.2; done
+kill -0 "$PANEL_PID" 2>/dev/null && fail "the panel did not end"
+PANEL_PID=
+grep -q "disconnect)" "$WORK/sim.log" || fail "the disconnect frame did not reach the unit"
+APPDATA_DIR="$prefix/drive_c/users/$(id -un)/AppData/Roaming/karaoke-panel"
+[ -f "$APPDATA_DIR/config.ini" ] || fail "no per-user folder in %APPDATA%"
+
+echo "== uninstalling silently"
+wine "C:\\Program Files\\Karaoke Panel\\uninstall.exe" /S
+for _ in $(seq 100); do [ -e "$INST" ] || break; sleep 0.2; done
+[ -e "$INST" ] && fail "the uninstaller left $(find "$INST" | head -5)"
+[ -f "$APPDATA_DIR/Pro.dat" ] || fail "the uninstaller removed the user's presets"
+echo "smoke test passed: installed, started, linked on COM1, disconnected, uninstalled (presets kept)"

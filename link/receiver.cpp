@@ -8,8 +8,6 @@ namespace {
 constexpr std::uint8_t kMarkerFirst = 13;  // preset sections 13..18
 constexpr std::uint8_t kMarkerLast = 18;
 constexpr std::uint8_t kVolumeNotice = 10;
-constexpr int kShortDumpEnd = 83;
-constexpr int kLongDumpEnd = 93;
 
 // The entry of a microphone preset byte: bands come as 19 + row, the six
 // effect levels under their own dump addresses 11..16.

@@ -123,13 +123,6 @@ QPushButton* sectionButton(Button& model, int number, QWidget* parent) {
 
 }  // namespace
 
-const char* PanelView::bandFrequency(int band) {
-  static const char* const kBands[31] = {
-      "20",  "25",  "31.5", "40",   "50",    "63",  "80",  "100", "125", "160", "200",
-      "250", "315", "400",  "500",  "630",   "800", "1k",  "1.25k", "1.6k", "2k", "2.5k",
-      "3.15k", "4k", "5k",  "6.3k", "8k",    "10k", "12.5k", "16k", "20k"};
-  return band >= 1 && band <= 31 ? kBands[band - 1] : "";
-}
 
 PanelView::PanelView(Form4& form, QWidget* parent) : QWidget(parent), f_(form) {
   // Captions that are the same in every language.
@@ -184,7 +177,7 @@ QWidget* PanelView::equaliserSection(bool music) {
     if (k == 1) firstBand = band;
     grid->addWidget(readout(f_.Label(p->label), p->label, accent, frame), 0, k);
     grid->addWidget(band, 1, k);
-    grid->addWidget(scaleText(bandFrequency(k), frame), 2, k);
+    grid->addWidget(scaleText(kp::bandFrequency(k), frame), 2, k);
     grid->setColumnStretch(k, 1);
   }
   grid->addWidget(new ScaleView(firstBand, frame), 1, 0);

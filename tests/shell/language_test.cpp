@@ -5,11 +5,13 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "panel/catalogue.h"
 #include "shell/language.h"
 #include "tests/support/rig.h"
 
@@ -46,7 +48,7 @@ class LanguageTest : public ::testing::Test {
     rig.config(config);
     p = &rig.make();
     lang = std::make_unique<Language>(p->state, p->form4, p->form1, p->form2, p->form3,
-                                      p->form5, p->form6, p->panel);
+                                      p->form5, p->form6, p->panel, p->activity);
     // The load steps of the settings and save-to-slot dialogs, as wired.
     p->settings.Set_Language = [this] { lang->Set_Language(); };
     p->saveToSlot.Set_Language = [this] { lang->Set_Language(); };
@@ -208,7 +210,7 @@ class FreshProgramLanguage : public ::testing::Test {
     rig.config(textsConfig());
     p = &rig.make();
     lang = std::make_unique<Language>(p->state, p->form4, p->form1, p->form2, p->form3,
-                                      p->form5, p->form6, p->panel);
+                                      p->form5, p->form6, p->panel, p->activity);
     p->settings.Set_Language = [this] {
       ++settingsCalls;
       lang->Set_Language();
@@ -293,6 +295,42 @@ TEST_F(ShippedConfig, HasEveryTextInBothLanguages) {
     for (unsigned char ch : t.caption())
       EXPECT_LT(ch, 0x80) << t.name << " is English text: " << t.caption();
   }
+}
+
+// The texts of long work and the accessible names: both languages, every
+// one read anew, and every slider, readout and button named, none twice.
+TEST_F(ShippedConfig, TheExtraTextsAndTheAccessibleNamesFollowTheLanguage) {
+  Form4& f = p->form4;
+  EXPECT_EQ(f.cpvSlider(19).accessibleName(), "音乐 1.25k");
+  EXPECT_EQ(f.fileName.caption(), "预设文件: Pro.dat");
+  lang->toggle();
+  EXPECT_EQ(f.cpvSlider(19).accessibleName(), "Music 1.25k");
+  EXPECT_EQ(f.Label(sliderParam(19)->label).accessibleName(), "Music 1.25k reading");
+  EXPECT_EQ(f.cpvSlider(kMicMaster).accessibleName(), "Microphone MASTER");
+  EXPECT_EQ(f.cpvSlider(76).accessibleName(), "REV VOL");
+  EXPECT_EQ(f.Command(76).accessibleName(), "Key natural");
+  EXPECT_EQ(f.Command(69).accessibleName(), "Key b7");
+  EXPECT_EQ(f.Command(144).accessibleName(), "Microphone Reset");
+  EXPECT_EQ(f.fileName.caption(), "Preset file: Pro.dat");
+  std::set<std::string> names;
+  auto named = [&](const Control& c) {
+    const std::string& n = c.accessibleName();
+    EXPECT_TRUE(names.insert(n).second) << "twice: " << n;
+    for (unsigned char ch : n) EXPECT_LT(ch, 0x80) << n;
+  };
+  for (const auto& sp : sliderCatalogue()) {
+    named(f.cpvSlider(sp.slider));
+    named(f.Label(sp.label));
+  }
+  for (int n : {67, 68, 143, 144}) named(f.Command(n));
+  for (int n = 69; n <= 83; ++n) named(f.Command(n));
+  EXPECT_EQ(names.count(""), 0u);
+
+  std::string edited = shipped();
+  edited.replace(edited.find("Preset file: %1"), 15, "File %1");
+  rig.config(edited);
+  lang->Set_Extra_Language();
+  EXPECT_EQ(f.fileName.caption(), "File Pro.dat");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -122,7 +123,6 @@ QPushButton* sectionButton(Button& model, int number, QWidget* parent) {
 }
 
 }  // namespace
-
 
 PanelView::PanelView(Form4& form, QWidget* parent) : QWidget(parent), f_(form) {
   // Captions that are the same in every language.
@@ -275,6 +275,31 @@ QWidget* PanelView::statusSection() {
   status->setMinimumWidth(160);
   bind(f_.Label(3), status);
   v->addWidget(status, 1);
+
+  // The current preset file, then the progress and outcome of long work.
+  // A long file name wraps or is cut, but never widens the window.
+  auto* file = new QLabel(frame);
+  file->setObjectName("fileName");
+  file->setTextFormat(Qt::PlainText);
+  file->setWordWrap(true);
+  file->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  bind(f_.fileName, file);
+  v->addWidget(file);
+  auto* work = new QLabel(frame);
+  work->setObjectName("workText");
+  work->setTextFormat(Qt::PlainText);
+  work->setWordWrap(true);
+  work->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  work->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  // Room for two lines, so the panel does not jump when work starts.
+  work->setMinimumHeight(2 * work->fontMetrics().lineSpacing());
+  bind(f_.workText, work);
+  v->addWidget(work);
+  auto* bar = new QProgressBar(frame);
+  bar->setObjectName("workBar");
+  bar->setTextVisible(true);
+  bind(f_.workBar, bar);
+  v->addWidget(bar);
   return frame;
 }
 

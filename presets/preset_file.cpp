@@ -186,13 +186,15 @@ void PresetFile::loadUnlinked() {
 // reported at the end, so the operator never believes a half-loaded preset.
 void PresetFile::loadLinked() {
   auto wait = [this] { tx_.waitConfirmed(); };
-  const int plannedClamps = mastersOverMaximum(true);
-  if (events.linkedLoadStarted)
-    events.linkedLoadStarted(s_.Ini_Path, linkedLoadSteps() + plannedClamps);
   tx_.resetUnconfirmed();
   f4_.Combo1.setEnabled(false);
   f4_.Combo2.setEnabled(false);
   tx_.Send_Command(addr::System, cmd::StartBatch);
+  // The steps are counted from the file while the unit takes the first
+  // frame, so counting them holds nothing up.
+  const int plannedClamps = mastersOverMaximum(true);
+  if (events.linkedLoadStarted)
+    events.linkedLoadStarted(s_.Ini_Path, linkedLoadSteps() + plannedClamps);
   wait();
 
   f3_.load();

@@ -1,11 +1,10 @@
 // The operator's view of long work, on virtual time with the in-process
-// unit: showing it changes no frame and no moment a frame goes out, each bar
-// reaches its end exactly when its work ends, and the outcome says what
-// happened.
+// unit: showing it changes no frame and no moment one goes out, each bar is
+// full exactly when its work ends, and the outcome says what happened.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
+#include <algorithm>
+#include <iterator>
 
 #include "shell/activity.h"
 #include "tests/presets/preset_fixture.h"
@@ -13,48 +12,35 @@
 namespace kp::test {
 namespace {
 
-// Work text N as "cN[%1|%2]" in Chinese, "eN[%1|%2]" in English.
-std::string workConfig() {
-  std::string s = "[config]\r\nCOM=1\r\n";
-  for (int n = 1; n <= Activity::kTexts; ++n)
-    for (const char* lang : {"c", "e"})
-      s += std::string("Work_") + lang + "_" + std::to_string(n) + "=" + lang + std::to_string(n) +
-           "[%1|%2]\r\n";
-  return s;
+// Work text N reads "cN[%1|%2]" in Chinese and "eN[%1|%2]" in English.
+std::string text(int n, const std::string& a = {}, const std::string& b = {}, char lang = 'c') {
+  return lang + std::to_string(n) + "[" + a + "|" + b + "]";
 }
 
-std::string text(int n, const std::string& a = {}, const std::string& b = {}) {
-  return "c" + std::to_string(n) + "[" + a + "|" + b + "]";
-}
-
-// One program and unit; every change of the two bars is recorded as a view
-// would see it, with the link state and the writes made so far.
+// A program and its unit; each change of a shown bar is recorded as a view
+// sees it, with the link state and the writes made so far.
 struct Session {
-  struct Seen {
-    bool connectDialog;
-    int value, maximum;
-    bool visible, linked;
-    std::size_t writes;
-  };
-
-  explicit Session(sim::UnitOptions options = {}, bool shown = true) : unit(rig.loop, rig.port, options) {
-    rig.config(workConfig());
+  struct Seen { int value, maximum; bool linked; std::size_t writes; };
+  explicit Session(sim::UnitOptions options = {}, bool shown = true)
+      : unit(rig.loop, rig.port, options) {
+    std::string config = "[config]\r\nCOM=1\r\n";
+    for (int n = 1; n <= Activity::kTexts; ++n)
+      for (char lang : {'c', 'e'})
+        config += std::string("Work_") + lang + "_" + std::to_string(n) + "=" +
+                  text(n, "%1", "%2", lang) + "\r\n";
+    rig.config(config);
     rig.folder.write("Show.dat", PresetData::sample().text());
     p = &rig.make();
     p->activity.setShown(shown);
     for (ProgressBar* bar : {&p->form1.workBar, &p->form4.workBar})
       bar->onViewChanged = [this, bar] {
-        const Seen s{bar == &p->form1.workBar, bar->value(), bar->maximum(), bar->visible(),
-                     p->state.Is_Linked, rig.port.writes.size()};
-        for (auto it = seen.rbegin(); it != seen.rend(); ++it)
-          if (it->connectDialog == s.connectDialog) {
-            if (it->value == s.value && it->maximum == s.maximum && it->visible == s.visible) return;
-            break;
-          }
-        seen.push_back(s);
+        auto& list = bar == &p->form1.workBar ? dialog : main;
+        if (!bar->visible() ||
+            (!list.empty() && list.back().value == bar->value() && list.back().maximum == bar->maximum()))
+          return;
+        list.push_back({bar->value(), bar->maximum(), p->state.Is_Linked, rig.port.writes.size()});
       };
-    auto step = p->link.onBatchStep;
-    p->link.onBatchStep = [this, step] {
+    p->link.onBatchStep = [this, step = p->link.onBatchStep] {
       ++steps;
       step();
     };
@@ -67,198 +53,166 @@ struct Session {
     return rig.loop.runUntil([&] { return p->state.Is_Linked; }, limitMs);
   }
   void open(const std::string& name) {
-    seen.clear();
+    main.clear();
     steps = 0;
     rig.dialogs.fileAnswers.push_back(rig.folder.file(name));
     p->form4.open1.click();
   }
-  std::vector<Seen> of(bool connectDialog) const {
-    std::vector<Seen> out;
-    for (const auto& s : seen)
-      if (s.connectDialog == connectDialog && s.visible) out.push_back(s);
-    return out;
-  }
-  const std::string& mainText() const { return p->form4.workText.caption(); }
+  const std::string& outcome() const { return p->form4.workText.caption(); }
 
   Rig rig;
   sim::InProcessUnit unit;
   Program* p = nullptr;
-  std::vector<Seen> seen;
+  std::vector<Seen> dialog, main;
   int steps = 0;
 };
 
-// The bar never shows its end while the work runs, and shows it at the last.
-void expectEndsExactlyAtTheEnd(const std::vector<Session::Seen>& bar, std::size_t lastWrite) {
+sim::UnitOptions noisy(std::uint64_t seed) {
+  sim::UnitOptions o;
+  o.resendProbability = 0.2;
+  o.dropProbability = 0.05;
+  o.seed = seed;
+  return o;
+}
+
+// Short of its end while the work runs, at its end with the last record.
+void expectFullOnlyAtTheEnd(const std::vector<Session::Seen>& bar) {
   ASSERT_FALSE(bar.empty());
-  for (std::size_t i = 0; i + 1 < bar.size(); ++i)
-    EXPECT_LT(bar[i].value, bar[i].maximum) << "record " << i;
+  for (std::size_t i = 0; i + 1 < bar.size(); ++i) EXPECT_LT(bar[i].value, bar[i].maximum) << i;
   EXPECT_EQ(bar.back().value, bar.back().maximum);
-  EXPECT_EQ(bar.back().writes, lastWrite) << "nothing is sent after the bar is full";
 }
 
 TEST(ActivityFrames, ALinkALoadAndAResetSendTheSameFramesAtTheSameTimesWithTheProgressShown) {
   for (std::uint64_t seed = 1; seed <= 3; ++seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
-    sim::UnitOptions o;
-    o.resendProbability = 0.2;
-    o.dropProbability = 0.05;
-    o.seed = seed;
     std::vector<Bytes> writes[2];
     std::vector<std::int64_t> times[2];
     for (bool shown : {false, true}) {
-      Session r(o, shown);
-      r.connect(Form1::kFirstFullModel);
-      r.open("Show.dat");
-      r.p->form4.All_Reset1.click();
-      r.rig.loop.runUntil([&] { return r.p->state.Is_Linked; }, 60000);
-      writes[shown] = r.rig.port.writes;
-      times[shown] = r.rig.port.writeTimes;
-      EXPECT_EQ(r.seen.empty(), !shown);
+      Session s(noisy(seed), shown);
+      s.connect(Form1::kFirstFullModel);
+      s.open("Show.dat");
+      s.p->form4.All_Reset1.click();
+      s.rig.loop.runUntil([&] { return s.p->state.Is_Linked; }, 60000);
+      writes[shown] = s.rig.port.writes;
+      times[shown] = s.rig.port.writeTimes;
+      EXPECT_EQ(s.main.empty(), !shown);
     }
-    EXPECT_GT(writes[0].size(), 500u);
     EXPECT_TRUE(writes[0] == writes[1]) << "the frames differ";
     EXPECT_TRUE(times[0] == times[1]) << "a frame went out at another moment";
   }
 }
 
-TEST(ActivityConnect, TheDialogCountsTheSecondsThenTheDumpAndIsFullExactlyAtTheLink) {
+TEST(ActivityConnect, TheSecondsThenTheDumpAsTheCatalogueCountsItFullExactlyAtTheLink) {
   for (int model : {0, Form1::kFirstFullModel}) {
     SCOPED_TRACE("model " + std::to_string(model));
-    Session r;
-    ASSERT_TRUE(r.connect(model));
-    const auto dump = r.unit->dumpMessages().size();
-    EXPECT_EQ(static_cast<std::size_t>(dumpMessageCount(model ? 2 : 1)), dump);
-    auto dialog = r.of(true);
-    ASSERT_FALSE(dialog.empty());
-    EXPECT_EQ(dialog.front().value, 0);
-    EXPECT_EQ(dialog.front().maximum, Connection::kGiveUpTicks - 1);
-    std::erase_if(dialog, [&](const Session::Seen& s) { return s.maximum != static_cast<int>(dump); });
-    expectEndsExactlyAtTheEnd(dialog, dialog.back().writes);
-    EXPECT_TRUE(dialog.back().linked);
-    EXPECT_FALSE(dialog[dialog.size() - 2].linked);
-    const auto main = r.of(false);
-    expectEndsExactlyAtTheEnd(main, main.back().writes);
-    EXPECT_TRUE(main.back().linked);
-    EXPECT_EQ(main.back().maximum, static_cast<int>(dump));
-    EXPECT_EQ(r.mainText(), text(9));
-    EXPECT_FALSE(r.p->form4.workBar.visible());
+    Session s;
+    ASSERT_TRUE(s.connect(model));
+    const int dump = static_cast<int>(s.unit->dumpMessages().size());
+    EXPECT_EQ(dumpMessageCount(model ? 2 : 1), dump);
+    ASSERT_FALSE(s.dialog.empty());
+    EXPECT_EQ(s.dialog.front().maximum, Connection::kGiveUpTicks - 1) << "seconds first";
+    std::erase_if(s.dialog, [&](const Session::Seen& r) { return r.maximum != dump; });
+    for (auto* bar : {&s.dialog, &s.main}) {
+      expectFullOnlyAtTheEnd(*bar);
+      EXPECT_EQ(bar->back().maximum, dump);
+      EXPECT_TRUE(bar->back().linked);
+      EXPECT_FALSE((*bar)[bar->size() - 2].linked);
+    }
+    EXPECT_EQ(s.outcome(), text(9));
   }
 }
 
 TEST(ActivityConnect, ASilentUnitFillsTheSecondsBarAsTheTimeOutIsDeclared) {
   sim::UnitOptions o;
   o.silent = true;
-  Session r(o);
-  std::vector<int> atMessage;
-  r.rig.dialogs.onMessage = [&](const std::string&) {
-    atMessage.push_back(r.p->form1.workBar.value());
-    EXPECT_EQ(r.p->form1.workText.caption(), text(11, "19", "19"));
+  Session s(o);
+  std::string atMessage;
+  s.rig.dialogs.onMessage = [&](const std::string&) {
+    atMessage = s.p->form1.workText.caption() + " " + s.p->form1.workBar.caption();
   };
-  EXPECT_FALSE(r.connect(0, 25000));
-  EXPECT_EQ(atMessage, std::vector<int>{19});
-  std::vector<int> values;
-  for (const auto& s : r.of(true)) values.push_back(s.value);
-  ASSERT_EQ(values.size(), 20u);
-  for (int i = 0; i < 20; ++i) EXPECT_EQ(values[static_cast<std::size_t>(i)], i);
-  EXPECT_FALSE(r.p->form1.loaded());
+  EXPECT_FALSE(s.connect(0, 25000));
+  EXPECT_EQ(atMessage, text(11, "19", "19") + " 19 / 19");
+  ASSERT_EQ(s.dialog.size(), 20u);
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(s.dialog[static_cast<std::size_t>(i)].value, i);
 }
 
 TEST(ActivityLoad, ANoisyLoadCountsEveryStepAndResendAndIsFullWithItsLastStep) {
-  sim::UnitOptions o;
-  o.resendProbability = 0.2;
-  o.dropProbability = 0.05;
-  o.seed = 5;
-  Session r(o);
-  ASSERT_TRUE(r.connect(Form1::kFirstFullModel));
-  const std::size_t before = r.rig.port.writes.size();
-  r.open("Show.dat");
-  const auto bar = r.of(false);
-  expectEndsExactlyAtTheEnd(bar, r.rig.port.writes.size());
-  EXPECT_EQ(r.steps, 231) << "start, settings, masters, ultra-low, end, outputs, slots, modes";
-  for (const auto& s : bar) EXPECT_EQ(s.maximum, r.steps);
+  Session s(noisy(5));
+  ASSERT_TRUE(s.connect(Form1::kFirstFullModel));
+  const std::size_t before = s.rig.port.writes.size();
+  s.open("Show.dat");
+  expectFullOnlyAtTheEnd(s.main);
+  EXPECT_EQ(s.main.back().writes, s.rig.port.writes.size()) << "nothing is sent after it is full";
+  EXPECT_EQ(s.steps, 231) << "start, settings, masters, ultra-low, end, outputs, slots, modes";
+  for (const auto& r : s.main) EXPECT_EQ(r.maximum, s.steps);
   // A six-byte frame written twice in a row went out again.
+  std::vector<Bytes> frames;
+  std::copy_if(s.rig.port.writes.begin() + before, s.rig.port.writes.end(), std::back_inserter(frames),
+               [](const Bytes& w) { return w.size() == kFrameSize; });
   int resent = 0;
-  const Bytes* last = nullptr;
-  for (std::size_t i = before; i < r.rig.port.writes.size(); ++i) {
-    const Bytes& w = r.rig.port.writes[i];
-    if (w.size() != kFrameSize) continue;
-    resent += last && *last == w;
-    last = &w;
-  }
+  for (std::size_t i = 1; i < frames.size(); ++i) resent += frames[i] == frames[i - 1];
   ASSERT_GT(resent, 0);
-  EXPECT_EQ(r.mainText(), text(3, "Show.dat") + "\n" + text(2, std::to_string(resent)));
-  EXPECT_EQ(r.p->form4.fileName.caption(), text(7, "Show.dat"));
-  r.p->language.toggle();
-  EXPECT_EQ(r.mainText().substr(0, 2), "e3") << "the outcome follows the language";
+  EXPECT_EQ(s.outcome(), text(3, "Show.dat") + "\n" + text(2, std::to_string(resent)));
+  EXPECT_EQ(s.p->form4.fileName.caption(), text(7, "Show.dat"));
+  s.p->language.toggle();
+  EXPECT_EQ(s.outcome().substr(0, 3), "e3[") << "the outcome follows the language";
 }
 
-// A master above its maximum costs a wait at the end, and a slot the file
-// lacks ends its set early: the total counts both, the bar still ends with
-// the last step.
+// A master above its maximum costs a wait at the end, a slot the file lacks
+// ends its set early: the total counts both.
 TEST(ActivityLoad, TheTotalFollowsWhatTheFileHoldsAndTheLinkModel) {
-  for (int model : {0, Form1::kFirstFullModel}) {
-    SCOPED_TRACE("model " + std::to_string(model));
-    Session r;
-    ASSERT_TRUE(r.connect(model));
-    r.rig.folder.write("Odd.dat", PresetData::sample().set("Mic_Master", 95).text("\r\n", "Music_1/5"));
-    r.open("Odd.dat");
-    const auto bar = r.of(false);
-    expectEndsExactlyAtTheEnd(bar, r.rig.port.writes.size());
-    EXPECT_EQ(bar.back().maximum, r.steps);
-    EXPECT_EQ(r.steps, (model ? 19 : 10) + 32 + 4 + 114 + 2 + 1);
-    EXPECT_EQ(r.mainText(), text(3, "Odd.dat"));
-  }
+  Session s;
+  ASSERT_TRUE(s.connect(0));
+  s.rig.folder.write("Odd.dat", PresetData::sample().set("Mic_Master", 95).text("\r\n", "Music_1/5"));
+  s.open("Odd.dat");
+  expectFullOnlyAtTheEnd(s.main);
+  EXPECT_EQ(s.main.back().maximum, s.steps);
+  EXPECT_EQ(s.steps, 10 + 32 + 4 + 114 + 2 + 1) << "stereo model: no ultra-low or outputs";
 }
 
+// The link falls in mid-load: the fall-back reloads Pro.dat, the load skips
+// what it had left, and the outcome gives the count the message box gives.
 TEST(ActivityLoad, AUnitThatFallsSilentLeavesTheCountNotConfirmed) {
-  Session r;
-  ASSERT_TRUE(r.connect(Form1::kFirstFullModel));
-  r.rig.port.onTransmit = [&, toUnit = r.rig.port.onTransmit](const Bytes& b) {
-    if (b == commandFrame(addr::StoreMusic, 1)) r.unit->options().silent = true;
+  Session s;
+  ASSERT_TRUE(s.connect(Form1::kFirstFullModel));
+  s.rig.port.onTransmit = [&, toUnit = s.rig.port.onTransmit](const Bytes& b) {
+    if (b == commandFrame(addr::StoreMusic, 1)) s.unit->options().silent = true;
     toUnit(b);
   };
-  r.open("Show.dat");
-  const auto bar = r.of(false);
-  EXPECT_EQ(bar.back().value, bar.back().maximum);
-  const int lost = r.p->link.unconfirmed();
-  ASSERT_GT(lost, 0);
-  EXPECT_EQ(r.mainText().substr(0, r.mainText().find('\n')),
-            text(4, "Show.dat", std::to_string(lost)));
-  EXPECT_EQ(r.rig.dialogs.messages.front(), kLinkTimeoutMessage);
-  EXPECT_EQ(r.p->form4.fileName.caption(), text(7, "Pro.dat")) << "the fall-back reloads it";
+  s.open("Show.dat");
+  EXPECT_EQ(s.main.back().value, s.main.back().maximum);
+  ASSERT_GT(s.p->link.unconfirmed(), 0);
+  EXPECT_EQ(s.outcome().substr(0, s.outcome().find('\n')),
+            text(4, "Show.dat", std::to_string(s.p->link.unconfirmed())));
+  EXPECT_EQ(s.rig.dialogs.messages.front(), kLinkTimeoutMessage);
+  EXPECT_EQ(s.p->form4.fileName.caption(), text(7, "Pro.dat"));
 }
 
-TEST(ActivityReset, TheFactoryDumpIsFullAtTheLinkAndASilentUnitEndsItAtTheWatchdog) {
-  Session r;
-  ASSERT_TRUE(r.connect(Form1::kFirstFullModel));
-  r.seen.clear();
-  r.p->form4.All_Reset1.click();
-  EXPECT_EQ(r.mainText(), text(13));
-  ASSERT_TRUE(r.rig.loop.runUntil([&] { return r.p->state.Is_Linked; }, 30000));
-  const auto bar = r.of(false);
-  expectEndsExactlyAtTheEnd(bar, bar.back().writes);
-  EXPECT_TRUE(bar.back().linked);
-  EXPECT_EQ(r.mainText(), text(9));
+TEST(ActivityReset, FullAtTheLinkAndEndedByTheWatchdogWhenTheUnitNeverBegins) {
+  Session s;
+  ASSERT_TRUE(s.connect(Form1::kFirstFullModel));
+  s.main.clear();
+  s.p->form4.All_Reset1.click();
+  EXPECT_EQ(s.outcome(), text(13));
+  ASSERT_TRUE(s.rig.loop.runUntil([&] { return s.p->state.Is_Linked; }, 30000));
+  expectFullOnlyAtTheEnd(s.main);
+  EXPECT_TRUE(s.main.back().linked);
+  EXPECT_EQ(s.outcome(), text(9));
 
-  r.unit->options().silent = true;
-  r.p->form4.All_Reset1.click();
-  r.rig.loop.advance(Transmitter::kWatchdogMs + 1);
-  EXPECT_EQ(r.mainText(), text(10, "0", std::to_string(dumpMessageCount(2))));
-  EXPECT_FALSE(r.p->form4.workBar.visible());
-}
+  s.unit->options().silent = true;
+  s.p->form4.All_Reset1.click();
+  s.rig.loop.advance(Transmitter::kWatchdogMs + 1);
+  EXPECT_EQ(s.outcome(), text(10, "0", std::to_string(dumpMessageCount(2))));
+  EXPECT_FALSE(s.p->form4.workBar.visible());
 
-TEST(ActivitySave, TheOutcomeAndTheCurrentFileName) {
-  Session r;
-  EXPECT_EQ(r.p->form4.fileName.caption(), text(7, "Pro.dat"));
-  r.rig.dialogs.fileAnswers.push_back(r.rig.folder.file("Mine.dat"));
-  r.p->form4.save1.click();
-  EXPECT_EQ(r.mainText(), text(5, "Mine.dat"));
-  EXPECT_EQ(r.p->form4.fileName.caption(), text(7, "Mine.dat"));
-  std::filesystem::create_directory(r.rig.folder.path() / "Folder.dat");
-  r.rig.dialogs.fileAnswers.push_back(r.rig.folder.file("Folder.dat"));
-  r.p->form4.save1.click();
-  EXPECT_EQ(r.mainText(), text(6, "Folder.dat"));
-  EXPECT_EQ(r.rig.dialogs.messages.size(), 1u) << "the error's own message box stays";
+  // A save's outcome takes the place; the file it wrote is the current one.
+  std::filesystem::create_directory(s.rig.folder.path() / "Folder.dat");
+  for (const char* name : {"Mine.dat", "Folder.dat"}) {
+    s.rig.dialogs.fileAnswers.push_back(s.rig.folder.file(name));
+    s.p->form4.save1.click();
+    EXPECT_EQ(s.outcome(), text(name[0] == 'M' ? 5 : 6, name));
+    EXPECT_EQ(s.p->form4.fileName.caption(), text(7, name));
+  }
 }
 
 }  // namespace

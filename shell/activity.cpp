@@ -29,7 +29,14 @@ std::string fillText(const std::string& text, const std::string& first,
 }
 
 std::string fileNameOf(const std::string& path) {
-  return std::filesystem::path(path).filename().string();
+  // As UTF-8 on every platform, whatever the system's code page.
+  try {
+    const auto name = std::filesystem::path(std::u8string(path.begin(), path.end())).filename();
+    const std::u8string text = name.u8string();
+    return std::string(text.begin(), text.end());
+  } catch (...) {
+    return path;
+  }
 }
 
 Activity::Activity(SharedState& state, Form4& form4, Form1& form1)

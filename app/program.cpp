@@ -88,7 +88,9 @@ void Program::wireActivity() {
   };
   e.linkedLoadReplanned = [this](int more) { activity.linkedLoadReplanned(more); };
   e.linkedLoadEnded = [this](int unconfirmed) { activity.linkedLoadEnded(unconfirmed); };
-  e.saveEnded = [this](const std::string& path, bool saved) { activity.saveEnded(path, saved); };
+  e.saveEnded = [this](const std::string& path, const std::string& error) {
+    activity.saveEnded(path, error);
+  };
   e.currentFileChanged = [this] { activity.currentFileChanged(); };
   auto expiry = form4.Timer1->onTick;
   form4.Timer1->onTick = [this, expiry] {

@@ -341,7 +341,7 @@ bool PresetFile::Save_Pro_Ini(const std::string& path) {
     }
   }
   s_.Ini_Path = path;
-  if (events.saveEnded) events.saveEnded(path, ok);
+  if (events.saveEnded) events.saveEnded(path, ok ? std::string() : error);
   if (!ok) {
     fs::remove(work, ec);
     dialogs_.message("无法保存预设文件 " + path + ": " + error);

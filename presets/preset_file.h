@@ -43,7 +43,8 @@ class PresetFile {
     std::function<void(const std::string& path, int steps)> linkedLoadStarted;
     std::function<void(int moreSteps)> linkedLoadReplanned;
     std::function<void(int unconfirmed)> linkedLoadEnded;
-    std::function<void(const std::string& path, bool saved)> saveEnded;
+    // error is empty when the file was saved.
+    std::function<void(const std::string& path, const std::string& error)> saveEnded;
     // The current preset file (the one a save writes) has another name.
     std::function<void()> currentFileChanged;
   } events;

@@ -78,7 +78,7 @@ void Activity::factoryResetSent() { beginDump(Kind::FactoryDump); }
 void Activity::beginDump(Kind kind) {
   // A dump begun again (a second answer) starts its count afresh.
   std::erase_if(running_, [](const Work& w) { return w.kind != Kind::Load; });
-  running_.push_back({kind, {}, 0, dumpMessageCount(s_.Dump_Mode)});
+  running_.push_back({kind, {}, {}, 0, dumpMessageCount(s_.Dump_Mode)});
   showMain();
   showConnect(false);
 }
@@ -134,7 +134,7 @@ void Activity::batchStepEnded() {
 // ---------------------------------------------------------- the preset file
 
 void Activity::linkedLoadStarted(const std::string& path, int steps) {
-  running_.push_back({Kind::Load, fileNameOf(path), 0, steps});
+  running_.push_back({Kind::Load, fileNameOf(path), {}, 0, steps});
   showMain();
 }
 
@@ -157,9 +157,9 @@ void Activity::linkedLoadEnded(int unconfirmed) {
          unconfirmed > 0 ? Outcome::LoadUnconfirmed : Outcome::LoadConfirmed);
 }
 
-void Activity::saveEnded(const std::string& path, bool saved) {
-  ended_ = {Kind::Load, fileNameOf(path)};
-  outcome_ = saved ? Outcome::Saved : Outcome::NotSaved;
+void Activity::saveEnded(const std::string& path, const std::string& error) {
+  ended_ = {Kind::Load, fileNameOf(path), error};
+  outcome_ = error.empty() ? Outcome::Saved : Outcome::NotSaved;
   showMain();
 }
 
@@ -201,7 +201,7 @@ void Activity::showMain() {
       line = fillText(text(kLoadUnconfirmed), w.file, std::to_string(w.unconfirmed));
       break;
     case Outcome::Saved: line = fillText(text(kSaved), w.file); break;
-    case Outcome::NotSaved: line = fillText(text(kNotSaved), w.file); break;
+    case Outcome::NotSaved: line = fillText(text(kNotSaved), w.file, w.error); break;
     case Outcome::Received: line = fillText(text(kReceived), {}); break;
     case Outcome::Stopped:
       line = fillText(text(kDumpStopped), std::to_string(w.done), std::to_string(w.total));

@@ -26,7 +26,7 @@ class Activity {
     kLoadConfirmed,      // "%1: all settings confirmed"
     kLoadUnconfirmed,    // "%1: %2 settings not confirmed"
     kSaved,              // "%1: saved"
-    kNotSaved,           // "%1: not saved"
+    kNotSaved,           // "%1: not saved (%2)"
     kPresetFile,         // "Preset file: %1"
     kReceiving,          // "Receiving the unit's data"
     kReceived,           // "All of the unit's data received"
@@ -60,14 +60,15 @@ class Activity {
   void linkedLoadStarted(const std::string& path, int steps);
   void linkedLoadReplanned(int moreSteps);
   void linkedLoadEnded(int unconfirmed);
-  void saveEnded(const std::string& path, bool saved);
+  void saveEnded(const std::string& path, const std::string& error);
   void currentFileChanged();
 
  private:
   enum class Kind { Load, Dump, FactoryDump };
   struct Work {
     Kind kind;
-    std::string file;  // the file's name alone, for a load
+    std::string file;  // the file's name alone, for a load or a save
+    std::string error;  // why a save failed
     int done = 0;
     int total = 0;
     int resent = 0;
@@ -94,7 +95,7 @@ class Activity {
   std::vector<Work> running_;
   // The last work that ended, and how.
   Outcome outcome_ = Outcome::None;
-  Work ended_{Kind::Load, {}};
+  Work ended_{Kind::Load, {}, {}};
 };
 
 // A text with %1 and %2 replaced.

@@ -31,7 +31,11 @@ struct Session {
     rig.config(config);
     rig.folder.write("Show.dat", PresetData::sample().text());
     p = &rig.make();
-    p->activity.setShown(shown);
+    if (!shown) {  // nothing of the progress: no drawing, no counting, no plan
+      p->activity.setShown(false);
+      p->presetFile.events = {};
+      p->link.onResent = p->link.onBatchStep = nullptr;
+    }
     for (ProgressBar* bar : {&p->form1.workBar, &p->form4.workBar})
       bar->onViewChanged = [this, bar] {
         auto& list = bar == &p->form1.workBar ? dialog : main;
@@ -42,7 +46,7 @@ struct Session {
       };
     p->link.onBatchStep = [this, step = p->link.onBatchStep] {
       ++steps;
-      step();
+      if (step) step();
     };
     p->startUp();
   }

@@ -2,11 +2,11 @@
 // serial port, clock, event loop and dialogs.
 #include <QApplication>
 #include <QDir>
-#include <QStandardPaths>
 #include <QStyleFactory>
 
 #include "app/program.h"
 #include "app/program_folder.h"
+#include "core/os_files.h"
 #include "ui/connect_dialog.h"
 #include "ui/frame_log.h"
 #include "ui/main_window.h"
@@ -14,9 +14,9 @@
 #include "ui/password_dialog.h"
 #include "ui/port_dialog.h"
 #include "ui/qt_platform.h"
-#include "ui/qt_serial_port.h"
 #include "ui/save_slot_dialog.h"
 #include "ui/settings_dialog.h"
+#include "ui/system_serial_port.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -27,12 +27,11 @@ int main(int argc, char** argv) {
   QApplication::setPalette(kp::ui::panelPalette());
   const std::string exeDir =
       QDir::toNativeSeparators(QApplication::applicationDirPath()).toStdString();
-  const std::string userDir =
-      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
+  const std::string userDir = kp::os::userDataFolder("karaoke-panel");
   const std::string folder = kp::chooseProgramFolder(exeDir, userDir);
 
-  QtSerialPort qtSerial(folder);
-  LoggingSerialPort serial(qtSerial);
+  const std::unique_ptr<kp::SerialPort> systemSerial = makeSystemSerialPort(folder);
+  LoggingSerialPort serial(*systemSerial);
   QtClock clock;
   QtEventPump pump(clock);
   QtDialogs dialogs;

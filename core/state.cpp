@@ -1,6 +1,7 @@
 #include "core/state.h"
 
 #include <filesystem>
+#include "core/utf8_path.h"
 
 namespace kp {
 
@@ -30,7 +31,7 @@ bool DeviceImage::setMic(int slot, int row, int value) {
 
 std::string joinPath(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;
-  return (std::filesystem::path(folder) / name).string();
+  return utf8FromPath(pathFromUtf8(folder) / pathFromUtf8(name));
 }
 
 std::string SharedState::configPath() const {

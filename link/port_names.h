@@ -5,7 +5,7 @@
 
 namespace kp {
 
-// The device the port layer opens for COMn. Windows: "COMn". Linux:
+// The device the port layer opens for COMn. Windows: \\.\COMn. Linux:
 // <programFolder>/ports/com<n> when that entry exists (usually a symlink to
 // any tty, e.g. ports/com3 -> /dev/ttyUSB0; the link itself is returned),
 // otherwise /dev/ttyS<n-1>. Empty for a number below 1.

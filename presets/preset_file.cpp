@@ -2,14 +2,11 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <memory>
 #include <random>
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-#endif
-
+#include "core/os_files.h"
+#include "core/utf8_path.h"
 #include "link/frames.h"
 #include "panel/catalogue.h"
 #include "presets/preset_values.h"
@@ -24,8 +21,6 @@ const char* kConfig = "config";
 const char* kSurroundKeys[] = {"L", "R", "SL", "SR", "C", "SUB"};
 constexpr std::size_t kMaxNameBytes = 255;  // longest file name most file systems take
 
-fs::path u8(const std::string& s) { return fs::path(s); }
-
 // The working copy of a save, named after the file alone and locked while the
 // save fills it: one left by a save that was killed holds no lock, so the next
 // save takes it over instead of leaving another beside it. One locked by a
@@ -37,48 +32,58 @@ class WorkingCopy {
     std::string shared = "." + fileName + ".saving";
     // A file whose name is near the folder's limit leaves no room for ours.
     if (shared.size() > kMaxNameBytes) shared = ".saving";
-#ifndef _WIN32
-    const fs::path p = folder / shared;
-    fd_ = ::open(p.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
-      path_ = p;
-      return;
-    }
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-#endif
+    if (take(folder / pathFromUtf8(shared))) return;
     std::random_device rd;
     const std::string suffix = ".saving-" + std::to_string(rd() % 1000000);
     std::string own = "." + fileName + suffix;
     if (own.size() > kMaxNameBytes) own = suffix;
-    path_ = folder / own;
+    take(folder / pathFromUtf8(own));
   }
-  ~WorkingCopy() {
-#ifndef _WIN32
-    if (fd_ >= 0) ::close(fd_);
-#endif
-  }
-  WorkingCopy(const WorkingCopy&) = delete;
-  WorkingCopy& operator=(const WorkingCopy&) = delete;
 
   const fs::path& path() const { return path_; }
-  // Drops whatever a killed save left in a copy taken over.
-  bool clear() {
-#ifndef _WIN32
-    if (fd_ >= 0) return ::ftruncate(fd_, 0) == 0;
-#endif
-    return true;
+  // Starts the copy with the content of the file it will replace (empty for
+  // a new file), dropping whatever a killed save left in a copy taken over.
+  bool fill(const std::string& content, const os::FileInfo* like) {
+    return lock_ && lock_->setContent(content, like);
   }
 
  private:
+  bool take(const fs::path& p) {
+    path_ = p;
+    lock_ = std::make_unique<os::FileLock>(p);
+    return lock_->locked();
+  }
   fs::path path_;
-  int fd_ = -1;
+  std::unique_ptr<os::FileLock> lock_;
 };
+
+// The whole of a file as bytes; false with the reason when it cannot be read.
+bool readWhole(const fs::path& path, std::string& content, os::FileInfo& info, std::string& error) {
+  const int fd = os::openFile(path, os::OpenMode::Read);
+  if (fd < 0 || !os::statFile(fd, info)) {
+    error = std::generic_category().message(errno);
+    if (fd >= 0) os::closeFile(fd);
+    return false;
+  }
+  // A pipe or device is no preset file, and replacing it would lose it.
+  if (!info.regular) {
+    error = "不是一个普通文件";
+    os::closeFile(fd);
+    return false;
+  }
+  content.clear();
+  char buffer[16 * 1024];
+  long long n = 0;
+  while ((n = os::readFile(fd, buffer, sizeof buffer)) > 0) content.append(buffer, static_cast<std::size_t>(n));
+  if (n < 0) error = std::generic_category().message(errno);
+  os::closeFile(fd);
+  return n == 0;
+}
 }  // namespace
 
 bool File_Exists(const std::string& path) {
   std::error_code ec;
-  return fs::is_regular_file(u8(path), ec);
+  return fs::is_regular_file(pathFromUtf8(path), ec);
 }
 
 PresetFile::PresetFile(SharedState& state, Form4& form4, Form3& form3, Transmitter& tx,
@@ -301,49 +306,51 @@ bool PresetFile::writeAll(std::string* error) {
 
 bool PresetFile::Save_Pro_Ini(const std::string& path) {
   std::error_code ec;
-  fs::path target = u8(path);
+  fs::path target = pathFromUtf8(path);
   if (fs::is_symlink(target, ec)) target = fs::weakly_canonical(target, ec);
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
   std::string error;
-
-  // All keys go into a copy beside the file, which then replaces it at once.
-  WorkingCopy copy(folder, target.filename().string());
-  const fs::path& work = copy.path();
   bool ok = true;
+  std::string content;
+  os::FileInfo previous;
+  bool existed = false;
   if (fs::is_directory(target, ec)) {
     ok = false;
     error = "是一个文件夹";
   } else if (fs::exists(target, ec)) {
-    fs::copy_file(target, work, fs::copy_options::overwrite_existing, ec);
-    if (ec) {
+    // A read-only file stays as it is: replacing it would sidestep that.
+    if (!os::isWritable(target)) {
       ok = false;
-      error = ec.message();
+      error = std::generic_category().message(errno);
+    } else {
+      ok = existed = readWhole(target, content, previous, error);
     }
-  } else if (!copy.clear()) {
-    ok = false;
-    error = std::error_code(errno, std::generic_category()).message();
+  }
+
+  // All keys go into a copy beside the file, which then replaces it at once.
+  std::unique_ptr<WorkingCopy> copy;
+  if (ok) {
+    copy = std::make_unique<WorkingCopy>(folder, utf8FromPath(target.filename()));
+    if (!copy->fill(content, existed ? &previous : nullptr)) {
+      ok = false;
+      error = std::generic_category().message(errno);
+    }
   }
   if (ok) {
     // The working copy carries the preset file's name for the set procedures.
     const std::string keep = s_.currentPresetFile;
-    s_.currentPresetFile = work.string();
+    s_.currentPresetFile = utf8FromPath(copy->path());
     s_.Ini_Path = s_.currentPresetFile;
     ok = writeAll(&error);
     s_.currentPresetFile = keep;
   }
   // The working copy reaches the disk once, before it takes the file's place.
-  if (ok) ok = Sync_Ini(work.string(), &error);
-  if (ok) {
-    fs::rename(work, target, ec);
-    if (ec) {
-      ok = false;
-      error = ec.message();
-    }
-  }
+  if (ok) ok = Sync_Ini(utf8FromPath(copy->path()), &error);
+  if (ok) ok = os::replaceFile(copy->path(), target, true, error);
   s_.Ini_Path = path;
   if (events.saveEnded) events.saveEnded(path, ok ? std::string() : error);
   if (!ok) {
-    fs::remove(work, ec);
+    if (copy) os::removeFile(copy->path());
     dialogs_.message("无法保存预设文件 " + path + ": " + error);
   }
   return ok;

@@ -17,5 +17,8 @@ QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
   LSAN_OPTIONS="suppressions=$PWD/build-asan/lsan.supp" UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j"$(nproc)" --timeout 600
 
+# The toolkit-free suites again, cross-built for Windows and run under Wine.
+tools/windows/test-toolkit-free.sh
+
 # The fuzz targets, FUZZ_SECONDS (60) each.
 tools/fuzz.sh

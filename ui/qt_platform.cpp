@@ -1,13 +1,11 @@
 #include "ui/qt_platform.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QString>
-#include <QUrl>
 #include <algorithm>
 #include <climits>
 
@@ -82,7 +80,4 @@ std::optional<std::string> QtDialogs::saveFile(const std::string& current,
   return path.toStdString();
 }
 
-bool QtDesktop::openDocument(const std::string& path) {
-  return QDesktopServices::openUrl(
-      QUrl::fromLocalFile(QString::fromStdString(path)));
-}
+bool QtDesktop::openDocument(const std::string& path) { return openWithDesktop(path); }

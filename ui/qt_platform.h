@@ -70,6 +70,11 @@ class QtDialogs : public kp::Dialogs {
   QWidget* parent_ = nullptr;
 };
 
+// Hands a document (UTF-8 path) to the desktop's default handler: the shell's
+// "open" verb on Windows, the desktop's URL handler elsewhere
+// (open_document_windows.cpp, open_document_posix.cpp).
+bool openWithDesktop(const std::string& path);
+
 class QtDesktop : public kp::Desktop {
  public:
   bool openDocument(const std::string& path) override;

@@ -1,14 +1,14 @@
 #include "shell/ini/gbk.h"
 
 #include <algorithm>
-#include <cerrno>
 
-// All code-page machinery lives in the Converter class below; a Windows build
-// replaces just that class (MultiByteToWideChar or a table) and keeps the rest.
-#include <iconv.h>
+#include "shell/ini/codepage.h"
 
 namespace kp {
 namespace {
+
+using codepage::Converter;
+using codepage::Direction;
 
 constexpr std::string_view kReplacementUtf8 = "\xEF\xBF\xBD"; // U+FFFD
 
@@ -16,50 +16,6 @@ bool allAscii(std::string_view s)
 {
     return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
-
-// Thin RAII wrapper over one iconv descriptor.
-class Converter {
-public:
-    enum class Stop { Done, Invalid, Incomplete };
-
-    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-    ~Converter()
-    {
-        if (usable())
-            iconv_close(cd_);
-    }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-
-    bool usable() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-
-    // Converts from in[pos..] appending to out, until the input ends or a
-    // sequence cannot be converted; pos is left at the offending byte.
-    Stop run(std::string_view in, std::size_t& pos, std::string& out)
-    {
-        char buffer[4096];
-        while (pos < in.size()) {
-            char* src = const_cast<char*>(in.data() + pos);
-            std::size_t srcLeft = in.size() - pos;
-            char* dst = buffer;
-            std::size_t dstLeft = sizeof buffer;
-            const std::size_t rc = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
-            const int err = errno;
-            out.append(buffer, static_cast<std::size_t>(dst - buffer));
-            pos = in.size() - srcLeft;
-            if (rc != static_cast<std::size_t>(-1))
-                continue;
-            if (err == E2BIG)
-                continue;
-            iconv(cd_, nullptr, nullptr, nullptr, nullptr); // reset shift state
-            return err == EINVAL ? Stop::Incomplete : Stop::Invalid;
-        }
-        return Stop::Done;
-    }
-
-private:
-    iconv_t cd_;
-};
 
 // Length of the well-formed UTF-8 sequence at s[i], or 0 if it is malformed
 // (overlong forms, surrogates and values past U+10FFFF included).
@@ -106,7 +62,7 @@ std::string gbkToUtf8(std::string_view bytes)
 
     std::string out;
     out.reserve(bytes.size() * 3 / 2);
-    Converter conv("UTF-8", "GBK");
+    Converter conv(Direction::GbkToUtf8);
     std::size_t pos = 0;
     while (pos < bytes.size()) {
         if (!conv.usable()) { // no code page installed: keep ASCII, mark the rest
@@ -137,7 +93,7 @@ std::string utf8ToGbk(std::string_view utf8)
 
     std::string out;
     out.reserve(utf8.size());
-    Converter conv("GBK", "UTF-8");
+    Converter conv(Direction::Utf8ToGbk);
     std::size_t pos = 0;
     while (pos < utf8.size()) {
         // Hand iconv only well-formed runs, so every failure it reports is a

@@ -11,15 +11,8 @@
 #include <system_error>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/types.h>
-#ifdef _WIN32
-#include <io.h>
-#include <process.h>
-#else
-#include <unistd.h>
-#endif
+#include "core/os_files.h"
+#include "core/utf8_path.h"
 
 namespace kp {
 namespace fs = std::filesystem;
@@ -32,68 +25,8 @@ constexpr std::uintmax_t kMaxFileBytes = 32u << 20;
 
 std::string reason(int err) { return std::generic_category().message(err); }
 
-fs::path pathFromUtf8(const std::string& utf8)
-{
-    return fs::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
-}
-
-// --- Operating-system layer: plain descriptors, because fstream can neither
-// --- fsync nor report why an open failed.
-
-#ifdef _WIN32
-using StatBuf = struct _stat64;
-constexpr int kReadFlags = _O_RDONLY | _O_BINARY;
-constexpr int kCreateFlags = _O_WRONLY | _O_BINARY | _O_CREAT | _O_EXCL;
-constexpr int kSyncFlags = _O_RDWR | _O_BINARY;  // _commit needs write access
-constexpr int kRewriteFlags = _O_WRONLY | _O_BINARY | _O_CREAT;
-int sysTruncate(int fd, std::size_t n) { return _chsize_s(fd, static_cast<long long>(n)); }
-int sysOpen(const fs::path& p, int flags) { return _wopen(p.c_str(), flags, _S_IREAD | _S_IWRITE); }
-int sysStat(int fd, StatBuf* st) { return _fstat64(fd, st); }
-long long sysRead(int fd, char* buf, std::size_t n) { return _read(fd, buf, static_cast<unsigned>(n)); }
-long long sysWrite(int fd, const char* buf, std::size_t n) { return _write(fd, buf, static_cast<unsigned>(n)); }
-int sysSync(int fd) { return _commit(fd); }
-int sysClose(int fd) { return _close(fd); }
-bool sysWritable(const fs::path& p) { return _waccess(p.c_str(), 2) == 0; }
-bool isRegular(const StatBuf& st) { return (st.st_mode & _S_IFMT) == _S_IFREG; }
-bool isDirectory(const StatBuf& st) { return (st.st_mode & _S_IFMT) == _S_IFDIR; }
-void keepOwnerAndMode(int, const StatBuf&) {}
-void syncFolder(const fs::path&) {}
-unsigned long processId() { return static_cast<unsigned long>(_getpid()); }
-#else
-using StatBuf = struct stat;
-// O_NONBLOCK only matters for FIFOs and devices, which are then refused.
-constexpr int kReadFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-constexpr int kCreateFlags = O_WRONLY | O_CLOEXEC | O_CREAT | O_EXCL;
-constexpr int kSyncFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY;
-constexpr int kRewriteFlags = O_WRONLY | O_CLOEXEC | O_CREAT | O_NOCTTY;
-int sysTruncate(int fd, std::size_t n) { return ::ftruncate(fd, static_cast<off_t>(n)); }
-int sysOpen(const fs::path& p, int flags) { return ::open(p.c_str(), flags, 0666); }
-int sysStat(int fd, StatBuf* st) { return ::fstat(fd, st); }
-long long sysRead(int fd, char* buf, std::size_t n) { return ::read(fd, buf, n); }
-long long sysWrite(int fd, const char* buf, std::size_t n) { return ::write(fd, buf, n); }
-int sysSync(int fd) { return ::fsync(fd); }
-int sysClose(int fd) { return ::close(fd); }
-bool sysWritable(const fs::path& p) { return ::access(p.c_str(), W_OK) == 0; }
-bool isRegular(const StatBuf& st) { return S_ISREG(st.st_mode); }
-bool isDirectory(const StatBuf& st) { return S_ISDIR(st.st_mode); }
-void keepOwnerAndMode(int fd, const StatBuf& st)
-{
-    // Ownership is best effort: only root or the owner may hand it over.
-    if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
-    }
-    ::fchmod(fd, st.st_mode & 07777);
-}
-// Makes the rename itself durable.
-void syncFolder(const fs::path& folder)
-{
-    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_CLOEXEC | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-unsigned long processId() { return static_cast<unsigned long>(::getpid()); }
-#endif
+using os::FileInfo;
+using os::OpenMode;
 
 class Descriptor {
 public:
@@ -111,7 +44,7 @@ public:
     void reset()
     {
         if (fd_ >= 0)
-            sysClose(fd_);
+            os::closeFile(fd_);
         fd_ = -1;
     }
 
@@ -122,9 +55,9 @@ private:
 enum class Load { Ok, Missing, Failed };
 
 // Reads the whole file as bytes; on Ok, info describes it.
-Load loadFile(const fs::path& path, std::string& text, StatBuf& info, std::string& error)
+Load loadFile(const fs::path& path, std::string& text, FileInfo& info, std::string& error)
 {
-    Descriptor fd(sysOpen(path, kReadFlags));
+    Descriptor fd(os::openFile(path, OpenMode::Read));
     if (fd.get() < 0) {
         const int err = errno;
         if (err == ENOENT)
@@ -132,27 +65,27 @@ Load loadFile(const fs::path& path, std::string& text, StatBuf& info, std::strin
         error = reason(err);
         return Load::Failed;
     }
-    if (sysStat(fd.get(), &info) != 0) {
+    if (!os::statFile(fd.get(), info)) {
         error = reason(errno);
         return Load::Failed;
     }
-    if (isDirectory(info)) {
+    if (info.directory) {
         error = reason(EISDIR);
         return Load::Failed;
     }
-    if (!isRegular(info)) {
+    if (!info.regular) {
         error = "not a regular file";
         return Load::Failed;
     }
-    if (static_cast<std::uintmax_t>(info.st_size) > kMaxFileBytes) {
+    if (info.size > kMaxFileBytes) {
         error = "file too large";
         return Load::Failed;
     }
     text.clear();
-    text.reserve(static_cast<std::size_t>(info.st_size));
+    text.reserve(static_cast<std::size_t>(info.size));
     char buffer[64 * 1024];
     for (;;) {
-        const long long n = sysRead(fd.get(), buffer, sizeof buffer);
+        const long long n = os::readFile(fd.get(), buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
@@ -172,7 +105,7 @@ Load loadFile(const fs::path& path, std::string& text, StatBuf& info, std::strin
 bool writeAll(int fd, std::string_view data)
 {
     while (!data.empty()) {
-        const long long n = sysWrite(fd, data.data(), data.size());
+        const long long n = os::writeFile(fd, data.data(), data.size());
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -209,7 +142,7 @@ std::string uniqueSuffix()
 {
     static std::atomic<std::uint64_t> counter{0};
     std::uint64_t x = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count())
-                      ^ (static_cast<std::uint64_t>(processId()) << 32) ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
+                      ^ (static_cast<std::uint64_t>(os::processId()) << 32) ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
     x ^= x >> 31; // splitmix finaliser
     x *= 0xBF58476D1CE4E5B9ull;
     x ^= x >> 29;
@@ -231,7 +164,7 @@ int createTemporary(const fs::path& target, fs::path& temp)
         fs::path name = shortName ? fs::path(".ini") : fs::path(".") += target.filename();
         name += "." + uniqueSuffix() + ".tmp";
         temp = target.parent_path() / name;
-        const int fd = sysOpen(temp, kCreateFlags);
+        const int fd = os::openFile(temp, OpenMode::CreateNew);
         if (fd >= 0)
             return fd;
         if (errno == ENAMETOOLONG && !shortName)
@@ -245,7 +178,7 @@ int createTemporary(const fs::path& target, fs::path& temp)
 
 // Writes data to a temporary file, syncs it and renames it over target, so a
 // crash leaves either the old file or the new one, never a mix.
-bool replaceFile(const fs::path& target, std::string_view data, const StatBuf* previous, std::string& error,
+bool replaceFile(const fs::path& target, std::string_view data, const FileInfo* previous, std::string& error,
                  bool sync)
 {
     fs::path temp;
@@ -257,25 +190,19 @@ bool replaceFile(const fs::path& target, std::string_view data, const StatBuf* p
     const auto discard = [&](int err) {
         error = reason(err);
         fd.reset();
-        std::error_code ignored;
-        fs::remove(temp, ignored);
+        os::removeFile(temp);
         return false;
     };
     if (previous)
-        keepOwnerAndMode(fd.get(), *previous);
-    if (!writeAll(fd.get(), data) || (sync && sysSync(fd.get()) != 0))
+        os::keepOwnerAndMode(fd.get(), *previous);
+    if (!writeAll(fd.get(), data) || (sync && os::syncFile(fd.get()) != 0))
         return discard(errno);
-    if (sysClose(fd.release()) != 0)
+    if (os::closeFile(fd.release()) != 0)
         return discard(errno);
-    std::error_code ec;
-    fs::rename(temp, target, ec);
-    if (ec) {
-        error = ec.message();
-        fs::remove(temp, ec);
+    if (!os::replaceFile(temp, target, sync, error)) {
+        os::removeFile(temp);
         return false;
     }
-    if (sync)
-        syncFolder(target.parent_path());
     return true;
 }
 
@@ -284,12 +211,12 @@ bool replaceFile(const fs::path& target, std::string_view data, const StatBuf* p
 // systems flush it at every write).
 bool rewriteInPlace(const fs::path& target, std::string_view data, std::string& error)
 {
-    Descriptor fd(sysOpen(target, kRewriteFlags));
-    if (fd.get() < 0 || !writeAll(fd.get(), data) || sysTruncate(fd.get(), data.size()) != 0) {
+    Descriptor fd(os::openFile(target, OpenMode::Rewrite));
+    if (fd.get() < 0 || !writeAll(fd.get(), data) || os::truncateFile(fd.get(), data.size()) != 0) {
         error = reason(errno);
         return false;
     }
-    if (sysClose(fd.release()) != 0) {
+    if (os::closeFile(fd.release()) != 0) {
         error = reason(errno);
         return false;
     }
@@ -488,13 +415,13 @@ bool writeIni(const std::string& section, const std::string& key, const std::str
         return false;
 
     std::string text;
-    StatBuf info{};
+    FileInfo info{};
     const Load load = loadFile(target, text, info, error);
     if (load == Load::Failed)
         return false;
     const bool existed = load == Load::Ok;
     // Renaming would sidestep a read-only file; honour it as a refusal.
-    if (existed && !sysWritable(target)) {
+    if (existed && !os::isWritable(target)) {
         error = reason(errno);
         return false;
     }
@@ -535,7 +462,7 @@ std::string Read_Ini(const std::string& section, const std::string& key, const s
         std::string sec, name, text, error;
         if (!toFileName(section, sec) || !toFileName(key, name))
             return {};
-        StatBuf info{};
+        FileInfo info{};
         if (loadFile(pathFromUtf8(path), text, info, error) != Load::Ok)
             return {};
         const Location loc = locate(text, splitLines(text), sec, name);
@@ -587,13 +514,13 @@ bool Sync_Ini(const std::string& path, std::string* error)
 {
     try {
         const fs::path target = pathFromUtf8(path);
-        Descriptor fd(sysOpen(target, kSyncFlags));
-        if (fd.get() < 0 || sysSync(fd.get()) != 0) {
+        Descriptor fd(os::openFile(target, OpenMode::Sync));
+        if (fd.get() < 0 || os::syncFile(fd.get()) != 0) {
             if (error)
                 *error = reason(errno);
             return false;
         }
-        syncFolder(target.parent_path());
+        os::syncFolder(target.parent_path());
         return true;
     } catch (...) {
         if (error)

@@ -4,8 +4,10 @@
 #include "shell/ini/ini.h"
 
 #include <cstdio>
-#include <cstring>
 #include <string>
+#include <vector>
+
+#include "core/os_console.h"
 
 namespace {
 
@@ -17,7 +19,7 @@ constexpr const char* kUsage =
 
 int usage(std::FILE* to, int code)
 {
-    std::fputs(kUsage, to);
+    kp::os::writeText(to, kUsage);
     return code;
 }
 
@@ -25,23 +27,24 @@ int usage(std::FILE* to, int code)
 
 int main(int argc, char** argv)
 {
-    if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0))
+    const std::vector<std::string> args = kp::os::utf8Arguments(argc, argv);
+    const std::size_t n = args.size();
+    if (n == 2 && (args[1] == "-h" || args[1] == "--help"))
         return usage(stdout, 0);
-    if (argc < 2)
+    if (n < 2)
         return usage(stderr, 2);
 
-    const std::string command = argv[1];
-    if (command == "get" && argc == 5) {
-        const std::string value = kp::Read_Ini(argv[3], argv[4], argv[2]);
-        std::fwrite(value.data(), 1, value.size(), stdout);
-        std::fputc('\n', stdout);
-        return std::fflush(stdout) == 0 ? 0 : 1;
+    const std::string& command = args[1];
+    if (command == "get" && n == 5) {
+        const std::string value = kp::Read_Ini(args[3], args[4], args[2]);
+        const bool ok = kp::os::writeText(stdout, value + "\n");
+        return ok && std::fflush(stdout) == 0 ? 0 : 1;
     }
-    if (command == "set" && argc == 6) {
+    if (command == "set" && n == 6) {
         std::string error;
-        if (kp::Write_Ini(argv[3], argv[4], argv[5], argv[2], &error))
+        if (kp::Write_Ini(args[3], args[4], args[5], args[2], &error))
             return 0;
-        std::fprintf(stderr, "karaoke-ini: cannot save %s: %s\n", argv[2], error.c_str());
+        kp::os::writeText(stderr, "karaoke-ini: cannot save " + args[2] + ": " + error + "\n");
         return 1;
     }
     return usage(stderr, 2);

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "core/utf8_path.h"
 #include "tests/support/rig.h"
 
 namespace kp {
@@ -18,25 +19,27 @@ TEST(ProgramFolder, APortableBuildKeepsTheExecutablesFolder) {
   EXPECT_FALSE(fs::exists(root.file("user")));
 }
 
+// Installed under a folder with a Chinese name, for a user whose folder has
+// one too: names are UTF-8 inside the program on every system.
 TEST(ProgramFolder, AnInstalledProgramSeedsTheUsersFolderOnceAndNeverOverwrites) {
   test::TempDir root;
-  fs::create_directories(root.path() / "bin");
-  fs::create_directories(root.path() / "share/karaoke-panel/help");
-  root.write("share/karaoke-panel/config.ini", "[config]\r\nCOM=1\r\n");
-  root.write("share/karaoke-panel/Pro.dat", "factory");
-  root.write("share/karaoke-panel/help/index.html", "<html/>");
-  const std::string user = root.file("home/.local/share/karaoke-panel");
+  fs::create_directories(pathFromUtf8(root.file("卡拉OK/bin")));
+  fs::create_directories(pathFromUtf8(root.file("卡拉OK/share/karaoke-panel/help")));
+  root.write("卡拉OK/share/karaoke-panel/config.ini", "[config]\r\nCOM=1\r\n");
+  root.write("卡拉OK/share/karaoke-panel/Pro.dat", "factory");
+  root.write("卡拉OK/share/karaoke-panel/help/index.html", "<html/>");
+  const std::string user = root.file("用户/karaoke-panel");
 
-  EXPECT_EQ(chooseProgramFolder(root.file("bin"), user), user);
-  EXPECT_EQ(root.read("home/.local/share/karaoke-panel/Pro.dat"), "factory");
-  EXPECT_EQ(root.read("home/.local/share/karaoke-panel/help/index.html"), "<html/>");
+  EXPECT_EQ(chooseProgramFolder(root.file("卡拉OK/bin"), user), user);
+  EXPECT_EQ(root.read("用户/karaoke-panel/Pro.dat"), "factory");
+  EXPECT_EQ(root.read("用户/karaoke-panel/help/index.html"), "<html/>");
 
   // The user's own preset and port survive the next start.
-  root.write("home/.local/share/karaoke-panel/Pro.dat", "mine");
-  root.write("home/.local/share/karaoke-panel/config.ini", "[config]\r\nCOM=4\r\n");
-  EXPECT_EQ(chooseProgramFolder(root.file("bin"), user), user);
-  EXPECT_EQ(root.read("home/.local/share/karaoke-panel/Pro.dat"), "mine");
-  EXPECT_EQ(root.read("home/.local/share/karaoke-panel/config.ini"), "[config]\r\nCOM=4\r\n");
+  root.write("用户/karaoke-panel/Pro.dat", "mine");
+  root.write("用户/karaoke-panel/config.ini", "[config]\r\nCOM=4\r\n");
+  EXPECT_EQ(chooseProgramFolder(root.file("卡拉OK/bin"), user), user);
+  EXPECT_EQ(root.read("用户/karaoke-panel/Pro.dat"), "mine");
+  EXPECT_EQ(root.read("用户/karaoke-panel/config.ini"), "[config]\r\nCOM=4\r\n");
 }
 
 TEST(ProgramFolder, WithoutResourcesAnywhereTheExecutablesFolderIsUsed) {

@@ -4,58 +4,27 @@
 // what the unit holds.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
 #include <optional>
 #include <random>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define KP_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define KP_ASAN 1
-#endif
-#endif
-#if KP_ASAN
-// From the sanitizer runtime (GCC ships no header for it).
-extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
-#else
-#include <malloc.h>
-#endif
-
 #include "panel/catalogue.h"
 #include "sim/in_process.h"
 #include "sim/unit_map.h"
+#include "tests/support/heap.h"
 #include "tests/support/rig.h"
 
 namespace kp {
 namespace {
 
+using test::heapInUse;
+using test::residentBytes;
 using test::Rig;
 
 constexpr int kChanges = 10000;
 constexpr int kWarmUp = 500;
 constexpr int kOperatorPaceMs = 20;
 constexpr long kGrowthBoundBytes = 2L << 20;
-
-// Heap in use by this process. Under AddressSanitizer the resident set
-// also holds the quarantine of freed blocks, which grows by design, so the
-// live allocations are asked of the sanitizer's allocator instead.
-long heapInUse() {
-#if KP_ASAN
-  return static_cast<long>(__sanitizer_get_current_allocated_bytes());
-#else
-  return static_cast<long>(mallinfo2().uordblks);
-#endif
-}
-
-// Resident set of this process, from /proc/self/statm; printed only.
-long residentBytes() {
-  std::ifstream in("/proc/self/statm");
-  long size = 0, resident = 0;
-  in >> size >> resident;
-  return resident * 4096L;
-}
 
 // The byte the unit holds for a parameter the panel sends under `address`.
 std::optional<int> unitByte(const sim::UnitState& u, int address) {

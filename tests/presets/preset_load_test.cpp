@@ -1,8 +1,6 @@
 // Loading preset files while unlinked: the values reach the panel and the
 // device image and nothing is sent; a value that cannot be used skips its
 // own step only; files that are not presets load as "all keys missing".
-#include <sys/stat.h>
-
 #include <filesystem>
 #include <functional>
 #include <random>
@@ -243,32 +241,6 @@ INSTANTIATE_TEST_SUITE_P(Files, LoadJunk,
                                            Junk{"HugeValues", hugeValue}, Junk{"Empty", empty},
                                            Junk{"TooLarge", tooLargeToBeOne}),
                          [](const auto& info) { return std::string(info.param.name); });
-
-// A default preset that is no file at all: start-up must neither block on it
-// nor read from it.
-class StartUpWithoutAFile : public ::testing::Test {
- protected:
-  void startWith(const std::function<void(const fs::path&)>& place) {
-    place(rig.folder.path() / "Pro.dat");
-    rig.make().startUp();
-    const auto& p = *rig.program;
-    EXPECT_EQ(p.form4.Combo1.items().size(), 3u);
-    EXPECT_EQ(p.form4.Combo1.index(), -1);
-    EXPECT_EQ(p.state.Device_Settings.MIC_MAX_VOLUME, 0);
-    for (int k = 1; k <= 31; ++k) EXPECT_EQ(p.state.image.music(0, k), 0);
-    EXPECT_TRUE(rig.port.writes.empty());
-    EXPECT_TRUE(rig.dialogs.messages.empty());
-  }
-  test::Rig rig;
-};
-
-TEST_F(StartUpWithoutAFile, APipeNamedProDatLoadsAsKeysMissing) {
-  startWith([](const fs::path& p) { ASSERT_EQ(mkfifo(p.c_str(), 0644), 0); });
-}
-
-TEST_F(StartUpWithoutAFile, ALinkToAnEndlessDeviceLoadsAsKeysMissing) {
-  startWith([](const fs::path& p) { fs::create_symlink("/dev/zero", p); });
-}
 
 // The file menu's Open command.
 class OpenCommand : public LoadUnlinked {

@@ -33,7 +33,6 @@ class LookHelp : public ::testing::Test {
   RecordingDesktop desktop;
 };
 
-#ifndef _WIN32
 TEST_F(LookHelp, TheCompiledHelpWinsWhenItIsThere) {
   withChm();
   withHtml();
@@ -52,7 +51,6 @@ TEST_F(LookHelp, WithNeitherNothingIsHandedOver) {
   EXPECT_FALSE(look_help(folder.str(), desktop));
   EXPECT_TRUE(desktop.opened.empty());
 }
-#endif
 
 std::string read(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);

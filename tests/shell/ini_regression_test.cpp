@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include <unistd.h>
+#include "tests/support/rig.h"
 
 namespace fs = std::filesystem;
 using kp::Read_Ini;
@@ -17,25 +17,14 @@ namespace {
 
 class IniRegression : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string tmpl = (fs::temp_directory_path() / "kp_ini_reg_XXXXXX").string();
-        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-        dir_ = tmpl;
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    std::string path() const { return (dir_ / "a.ini").string(); }
+    std::string path() const { return folder_.file("a.ini"); }
     void put(const std::string& bytes) const { std::ofstream(path(), std::ios::binary) << bytes; }
     std::string slurp() const
     {
         std::ifstream in(path(), std::ios::binary);
         return {std::istreambuf_iterator<char>(in), {}};
     }
-    fs::path dir_;
+    kp::test::TempDir folder_;
 };
 
 // The line "[OM=0]c" reads as the header of a section "OM=0": the write

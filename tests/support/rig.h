@@ -18,8 +18,9 @@ class TempDir {
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
   const std::filesystem::path& path() const { return path_; }
-  std::string str() const { return path_.string(); }
-  std::string file(const std::string& name) const { return (path_ / name).string(); }
+  // As UTF-8, the way the program takes paths.
+  std::string str() const;
+  std::string file(const std::string& name) const;
   // Writes bytes as they are (no encoding applied).
   void write(const std::string& name, const std::string& bytes) const;
   std::string read(const std::string& name) const;

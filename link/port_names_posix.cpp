@@ -1,3 +1,4 @@
+// COMn on Linux and other POSIX systems.
 #include "link/port_names.h"
 
 #include <filesystem>
@@ -11,7 +12,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-#ifndef _WIN32
 std::string linkName(int n) { return "com" + std::to_string(n); }
 
 std::string linkPath(int n, const std::string& programFolder) {
@@ -30,28 +30,18 @@ bool targetExists(const std::string& path) {
   std::error_code ec;
   return fs::exists(path, ec) && !ec;
 }
-#endif
 
 }  // namespace
 
 std::string portDevice(int n, const std::string& programFolder) {
   if (n < 1) return {};
-#ifdef _WIN32
-  (void)programFolder;
-  return "COM" + std::to_string(n);
-#else
   const std::string link = linkPath(n, programFolder);
   if (entryExists(link)) return link;
   return "/dev/ttyS" + std::to_string(n - 1);
-#endif
 }
 
 std::string describePortDevice(int n, const std::string& programFolder) {
   if (n < 1) return "COM" + std::to_string(n) + " (no such port)";
-#ifdef _WIN32
-  (void)programFolder;
-  return "COM" + std::to_string(n);
-#else
   const std::string device = portDevice(n, programFolder);
   const char* const missing = " (not present)";
   const std::string link = linkPath(n, programFolder);
@@ -64,7 +54,6 @@ std::string describePortDevice(int n, const std::string& programFolder) {
     if (!ec) text += " \xE2\x86\x92 " + target.string();  // an arrow, in UTF-8
   }
   return targetExists(link) ? text : text + missing;
-#endif
 }
 
 }  // namespace kp

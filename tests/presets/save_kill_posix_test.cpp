@@ -216,41 +216,5 @@ TEST(SaveKilled, AfterEveryKillTheFileIsOneWholeVersionAndAtMostOneWorkingCopyIs
               kKills, saveMs, versions.size(), killsWithACopyLeft, mostCopies);
 }
 
-// What a killed save leaves, the next save takes over; one that another
-// program is filling at that moment it leaves alone.
-class WorkingCopyLeft : public ::testing::Test {
- protected:
-  WorkingCopyLeft() { rig.make().startUp(); }
-  std::set<std::string> names() const {
-    std::set<std::string> out;
-    for (const auto& e : fs::directory_iterator(rig.folder.path())) out.insert(e.path().filename().string());
-    return out;
-  }
-  test::Rig rig;
-};
-
-TEST_F(WorkingCopyLeft, ACopyAKilledFirstSaveLeftIsEmptiedAndTakenOver) {
-  rig.folder.write(".New.dat.saving", "[Left]\r\nBy=a killed save\r\n[config]\r\nMic_Master=7\r\n");
-  ASSERT_TRUE(rig.program->presetFile.Save_Pro_Ini(rig.folder.file("New.dat")));
-  const std::string saved = rig.folder.read("New.dat");
-  EXPECT_EQ(saved.find("[Left]"), std::string::npos) << "nothing of the old copy comes along";
-  EXPECT_EQ(saved.rfind("[config]\r\nMIC_MAX_VOLUME=", 0), 0u) << saved.substr(0, 40);
-  EXPECT_EQ(names(), (std::set<std::string>{"New.dat", "config.ini"}));
-}
-
-TEST_F(WorkingCopyLeft, ACopyAnotherSaveHoldsIsLeftAsItIs) {
-  const std::string held = rig.folder.file(".Busy.dat.saving");
-  rig.folder.write(".Busy.dat.saving", "being written elsewhere");
-  const int fd = ::open(held.c_str(), O_RDWR);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
-  const bool saved = rig.program->presetFile.Save_Pro_Ini(rig.folder.file("Busy.dat"));
-  ::close(fd);
-  ASSERT_TRUE(saved) << (rig.dialogs.messages.empty() ? "" : rig.dialogs.messages[0]);
-  EXPECT_EQ(rig.folder.read(".Busy.dat.saving"), "being written elsewhere");
-  EXPECT_NE(rig.folder.read("Busy.dat").find("MIC_CHANGE_MODE=0"), std::string::npos);
-  EXPECT_EQ(names(), (std::set<std::string>{".Busy.dat.saving", "Busy.dat", "config.ini"}));
-}
-
 }  // namespace
 }  // namespace kp

@@ -1,0 +1,13 @@
+#include "core/os_console.h"
+
+namespace kp::os {
+
+std::vector<std::string> utf8Arguments(int argc, char** argv) {
+  return std::vector<std::string>(argv, argv + argc);
+}
+
+bool writeText(std::FILE* stream, std::string_view utf8) {
+  return std::fwrite(utf8.data(), 1, utf8.size(), stream) == utf8.size();
+}
+
+}  // namespace kp::os

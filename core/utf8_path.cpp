@@ -1,0 +1,15 @@
+#include "core/utf8_path.h"
+
+namespace kp {
+
+std::filesystem::path pathFromUtf8(std::string_view utf8) {
+  return std::filesystem::path(
+      std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
+}
+
+std::string utf8FromPath(const std::filesystem::path& path) {
+  const std::u8string s = path.u8string();
+  return std::string(reinterpret_cast<const char*>(s.data()), s.size());
+}
+
+}  // namespace kp

@@ -1,0 +1,9 @@
+#include <QDesktopServices>
+#include <QString>
+#include <QUrl>
+
+#include "ui/qt_platform.h"
+
+bool openWithDesktop(const std::string& path) {
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+}

@@ -1,0 +1,11 @@
+#pragma once
+// The serial port of the system the panel runs on: QSerialPort on Linux
+// (qt_serial_port.h), the Windows communications API on Windows
+// (win_serial_port_windows.h).
+#include <memory>
+#include <string>
+
+#include "core/ports.h"
+
+// programFolder is where a platform may look up what COMn stands for.
+std::unique_ptr<kp::SerialPort> makeSystemSerialPort(const std::string& programFolder);

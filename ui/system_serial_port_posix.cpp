@@ -1,0 +1,7 @@
+#include "ui/system_serial_port.h"
+
+#include "ui/qt_serial_port.h"
+
+std::unique_ptr<kp::SerialPort> makeSystemSerialPort(const std::string& programFolder) {
+  return std::make_unique<QtSerialPort>(programFolder);
+}

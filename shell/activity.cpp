@@ -1,8 +1,8 @@
 #include "shell/activity.h"
 
 #include <algorithm>
-#include <filesystem>
 
+#include "core/utf8_path.h"
 #include "link/connection.h"
 #include "panel/catalogue.h"
 
@@ -29,13 +29,10 @@ std::string fillText(const std::string& text, const std::string& first,
 }
 
 std::string fileNameOf(const std::string& path) {
-  // As UTF-8 on every platform, whatever the system's code page.
   try {
-    const auto name = std::filesystem::path(std::u8string(path.begin(), path.end())).filename();
-    const std::u8string text = name.u8string();
-    return std::string(text.begin(), text.end());
+    return utf8FromPath(pathFromUtf8(path).filename());
   } catch (...) {
-    return path;
+    return path;  // a name the platform cannot convert is shown whole
   }
 }
 

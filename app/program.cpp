@@ -13,6 +13,7 @@ Program::Program(Platform& platform, const std::string& programFolder)
       form4(platform.pump),
       form1(platform.pump),
       form2(state, platform.dialogs),
+      activity(state, form4, form1),
       link(state, platform.serial, platform.clock, platform.pump, *form4.Timer1),
       presetSets(state, form4, link),
       settings(state, form3, form4, link),
@@ -35,9 +36,13 @@ Program::Program(Platform& platform, const std::string& programFolder)
                      &form4.Combo1,
                      &form4.Combo2,
                      [this] { language.Set_Language(); },
-                     [this] { panel.Is_unlink_Command(); },
+                     [this] {
+                       panel.Is_unlink_Command();
+                       activity.unlinked();
+                     },
                      [this] { presetSets.Is_connect_Value(); },
                      [this](const std::string& path) { Open_Pro_Ini(path); },
+                     [this] { activity.connectProgress(); },
                  }),
       receiver(state, link, platform.serial, platform.pump,
                ReceiverEnv{
@@ -49,10 +54,15 @@ Program::Program(Platform& platform, const std::string& programFolder)
                    &form4.cpvSlider(kMusicMaster),
                    &form4.cpvSlider(kMicMaster),
                    [this](std::uint8_t a, std::uint8_t v) { panel.Apply_Value(a, v); },
-                   [this] { panel.Is_link_Command(); },
+                   [this] {
+                     panel.Is_link_Command();
+                     activity.linked();
+                   },
                    [this] { connection.Unlock_Forms(); },
+                   [this] { activity.connectAnswered(); },
+                   [this] { activity.dumpMessageTaken(); },
                }),
-      language(state, form4, form1, form2, form3, form5, form6, panel),
+      language(state, form4, form1, form2, form3, form5, form6, panel, activity),
       password(state, form5, link, platform.dialogs) {
   settings.Set_Language = [this] { language.Set_Language(); };
   saveToSlot.Set_Language = [this] { language.Set_Language(); };
@@ -65,6 +75,34 @@ Program::Program(Platform& platform, const std::string& programFolder)
   p_.serial.onReadyRead = [this] { receiver.onReadable(); };
   p_.serial.onError = [this](const std::string& error) { connection.portLost(error); };
   wireMenus();
+  wireActivity();
+}
+
+// The operator's view of long work listens to the link and the preset file.
+void Program::wireActivity() {
+  link.onResent = [this] { activity.frameResent(); };
+  link.onBatchStep = [this] { activity.batchStepEnded(); };
+  auto& e = presetFile.events;
+  e.linkedLoadStarted = [this](const std::string& path, int steps) {
+    activity.linkedLoadStarted(path, steps);
+  };
+  e.linkedLoadReplanned = [this](int more) { activity.linkedLoadReplanned(more); };
+  e.linkedLoadEnded = [this](int unconfirmed) { activity.linkedLoadEnded(unconfirmed); };
+  e.saveEnded = [this](const std::string& path, const std::string& error) {
+    activity.saveEnded(path, error);
+  };
+  e.currentFileChanged = [this] { activity.currentFileChanged(); };
+  auto expiry = form4.Timer1->onTick;
+  form4.Timer1->onTick = [this, expiry] {
+    if (expiry) expiry();
+    activity.watchdogExpired();
+  };
+  auto reset = form4.All_Reset1.onClick;
+  form4.All_Reset1.onClick = [this, reset] {
+    const bool linked = state.Is_Linked;
+    if (reset) reset();
+    if (linked) activity.factoryResetSent();
+  };
 }
 
 void Program::wireMenus() {
@@ -102,6 +140,7 @@ void Program::startUp() {
   form4.show();
   state.Is_English = 0;
   language.Set_Language();
+  language.Set_Extra_Language();
   panel.Is_unlink_Command();
   Comm_set(state, p_.serial, form2, p_.dialogs);
   state.Is_Busy = false;

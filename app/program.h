@@ -20,6 +20,7 @@
 #include "presets/preset_file.h"
 #include "presets/save_to_slot.h"
 #include "presets/preset_sets.h"
+#include "shell/activity.h"
 #include "shell/form5.h"
 #include "shell/help.h"
 #include "shell/language.h"
@@ -54,6 +55,7 @@ class Program {
   Form3 form3;
   Form5 form5;
   Form6 form6;
+  Activity activity;
   Transmitter link;
   PresetSets presetSets;
   DeviceSettingsDialog settings;
@@ -69,6 +71,7 @@ class Program {
 
  private:
   void wireMenus();
+  void wireActivity();
   bool shutDown_ = false;
 };
 

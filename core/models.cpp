@@ -8,6 +8,8 @@ void Control::setEnabled(bool on) { setShown(enabled_, on); }
 
 void Control::setCaption(const std::string& text) { setShown(caption_, text); }
 
+void Control::setAccessibleName(const std::string& name) { setShown(accessibleName_, name); }
+
 Slider::Slider(int min, int max)
     : min_(min), max_(max), limit_(max), value_(std::clamp(0, min, max)) {}
 
@@ -92,6 +94,18 @@ void Button::setPicture(const std::string& path) { setShown(picture_, path); }
 void Button::click() {
   if (enabled() && onClick) onClick();
 }
+
+void ProgressBar::setMaximum(int maximum) {
+  maximum = std::max(0, maximum);
+  if (maximum == maximum_) return;
+  maximum_ = maximum;
+  value_ = std::min(value_, maximum_);
+  viewChanged();
+}
+
+void ProgressBar::setValue(int value) { setShown(value_, std::clamp(value, 0, maximum_)); }
+
+void ProgressBar::setVisible(bool on) { setShown(visible_, on); }
 
 void OptionButton::setChecked(bool on) { setShown(checked_, on); }
 

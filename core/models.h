@@ -51,9 +51,14 @@ class Control : public ViewedModel {
   // Where the view has placed it inside its window, in twips.
   int left = 0, top = 0, width = 0, height = 0;
 
+  // What screen readers and UI automation call it; it follows the language.
+  const std::string& accessibleName() const { return accessibleName_; }
+  void setAccessibleName(const std::string& name);
+
  private:
   bool enabled_ = true;
   std::string caption_;
+  std::string accessibleName_;
 };
 
 // A vertical level or equaliser slider. Code may set any value of the design
@@ -145,6 +150,24 @@ class Button : public Control {
 };
 
 class Label : public Control {};
+
+// How far a piece of work has come: value out of maximum, never beyond it.
+// The caption is the text drawn on the bar; a hidden bar takes no room.
+class ProgressBar : public Control {
+ public:
+  int value() const { return value_; }
+  int maximum() const { return maximum_; }
+  // A maximum below 0 counts as 0; the value is held within the new range.
+  void setMaximum(int maximum);
+  void setValue(int value);
+  bool visible() const { return visible_; }
+  void setVisible(bool on);
+
+ private:
+  int value_ = 0;
+  int maximum_ = 0;
+  bool visible_ = false;
+};
 
 // An option button of a group: selecting one is the caller's business.
 class OptionButton : public Control {

@@ -86,10 +86,12 @@ void Connection::connectClicked() {
   form1_.Command1.setEnabled(false);
   form1_.Combo1.setEnabled(false);
   form1_.Timer1->start();
+  if (env_.connectProgress) env_.connectProgress();
 }
 
 void Connection::connectTick() {
   ++s_.Connect_Ticks;
+  if (env_.connectProgress) env_.connectProgress();
   if (s_.Dump_Mode == 0) {
     tx_.Send_Command(addr::System, selectedCode());
     if (s_.Connect_Ticks == kGiveUpTicks) failConnect(kConnectTimeoutMessage);

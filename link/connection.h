@@ -24,6 +24,9 @@ struct ConnectionEnv {
   std::function<void()> Is_unlink_Command;
   std::function<void()> Is_connect_Value;
   std::function<void(const std::string& path)> Open_Pro_Ini;
+  // The connect attempt has started or its timer has ticked (before a
+  // time-out is declared), for the operator's view of the wait.
+  std::function<void()> connectProgress;
 };
 
 class Connection {

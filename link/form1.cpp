@@ -21,6 +21,9 @@ void Form1::onUnload() {
   setCaption("连接/断开");
   Command1.setCaption("连  接");
   Command2.setCaption("取  消");
+  workText.setCaption("");
+  workBar.setVisible(false);
+  workBar.setMaximum(0);
 }
 
 }  // namespace kp

@@ -21,6 +21,10 @@ class Form1 : public Window {
   Button Command1;   // connect
   Button Command2;   // cancel
   std::unique_ptr<Timer> Timer1;
+  // How far the connect attempt has come: the wait for the unit's answer,
+  // then its dump.
+  kp::Label workText;
+  ProgressBar workBar;
 
   // The dialog's load step, set by the link lifecycle.
   std::function<void()> loadStep;

@@ -46,6 +46,11 @@ Bytes Make_Byte_Frame(std::uint8_t b);
 // The command frame for address A and value V.
 Bytes commandFrame(std::uint8_t address, std::uint8_t value);
 
+// The dump address that ends the unit's parameter dump: the short dump of the
+// first model group, the long one of the units with the 5.1 outputs.
+inline constexpr std::uint8_t kShortDumpEnd = 83;
+inline constexpr std::uint8_t kLongDumpEnd = 93;
+
 inline Bytes disconnectFrame() { return commandFrame(addr::System, cmd::Disconnect); }
 inline Bytes dumpRequestFrame() { return commandFrame(addr::System, cmd::DumpRequest); }
 

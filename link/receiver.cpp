@@ -8,8 +8,6 @@ namespace {
 constexpr std::uint8_t kMarkerFirst = 13;  // preset sections 13..18
 constexpr std::uint8_t kMarkerLast = 18;
 constexpr std::uint8_t kVolumeNotice = 10;
-constexpr int kShortDumpEnd = 83;
-constexpr int kLongDumpEnd = 93;
 
 // The entry of a microphone preset byte: bands come as 19 + row, the six
 // effect levels under their own dump addresses 11..16.
@@ -91,6 +89,7 @@ void Receiver::phaseA(const Bytes& m) {
   if (m[0] == kResendRequest) {
     tx_.restartWatchdog();
     tx_.writeRaw(s_.Last_Frame);
+    tx_.noteResent();
     return;
   }
   if (m.size() < kFrameSize) return;  // the acknowledgement AA 60: nothing
@@ -104,6 +103,9 @@ void Receiver::phaseA(const Bytes& m) {
     Timer* timer = env_.connectTimer;
     const bool running = timer && timer->isActive();
     if (timer) timer->stop();
+    // Counted before it is handled, so the count is whole when the last
+    // message completes the link.
+    if (env_.dumpMessageTaken) env_.dumpMessageTaken();
     handle();
     if (!timer || s_.Is_Linked) return;
     if (!running) s_.Connect_Ticks = 1;  // a dump no connect started counts afresh
@@ -152,6 +154,7 @@ void Receiver::phaseA(const Bytes& m) {
       s_.Connect_Ticks = 1;
       env_.connectTimer->start();
     }
+    if (env_.connectAnswered) env_.connectAnswered();
     return;
   }
   ack();
@@ -174,6 +177,7 @@ void Receiver::phaseB(const Bytes& m) {
   if (m[0] == kResendRequest) {
     tx_.restartWatchdog();
     tx_.writeRaw(s_.Last_Frame);
+    tx_.noteResent();
     return;
   }
   if (m[1] == kReplyAddress) {

@@ -28,6 +28,10 @@ struct ReceiverEnv {
   std::function<void(std::uint8_t address, std::uint8_t value)> Apply_Value;
   std::function<void()> Is_link_Command;
   std::function<void()> Unlock_Forms;
+  // For the operator's view of the dump: the unit answered the connect (its
+  // dump is now awaited), and one message of a dump was taken.
+  std::function<void()> connectAnswered;
+  std::function<void()> dumpMessageTaken;
 };
 
 class Receiver {

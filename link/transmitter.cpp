@@ -43,6 +43,7 @@ void Transmitter::Wait_Reply() {
       ++s_.Send_Count;
       s_.Send_Stamp = now32();
       port_.write(s_.Last_Frame);
+      noteResent();
       // At or past the limit, not only exactly at it: a count that a nested
       // exchange left above the limit must end the wait too, or it would
       // resend forever and keep the watchdog from ever running out.
@@ -59,7 +60,7 @@ void Transmitter::Wait_Reply() {
   givenUp_ = 0;
 }
 
-bool Transmitter::waitConfirmed() {
+bool Transmitter::confirmLastFrame() {
   // The frame this wait is for. The operator may move a control while the
   // batch waits, which replaces Last_Frame; it is this frame that is sent
   // again. A step that sent nothing finds a frame given up on before: that
@@ -81,6 +82,7 @@ bool Transmitter::waitConfirmed() {
     if (abandoned_ || !port_.isOpen() || !s_.Is_Linked || s_.Is_Busy) break;
     if (frame.size() != kFrameSize) break;
     Send_Command(frame[1], frame[3]);
+    noteResent();
     Wait_Reply();
   }
   const bool taken = !s_.Awaiting_Reply && !s_.Is_Busy;

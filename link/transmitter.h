@@ -2,6 +2,7 @@
 // Sending frames to the unit: Send_Command arms the wait for the answer and
 // the link watchdog; Wait_Reply waits with resend for batch senders.
 #include <cstdint>
+#include <functional>
 
 #include "core/ports.h"
 #include "core/state.h"
@@ -35,7 +36,11 @@ class Transmitter {
   // Returns whether the unit took the frame; a frame it did not take is
   // counted in unconfirmed().
   static constexpr int kBatchRounds = 3;
-  bool waitConfirmed();
+  bool waitConfirmed() {
+    const bool taken = confirmLastFrame();
+    if (onBatchStep) onBatchStep();
+    return taken;
+  }
   int unconfirmed() const { return unconfirmed_; }
   void resetUnconfirmed() { unconfirmed_ = 0; }
 
@@ -48,6 +53,16 @@ class Transmitter {
   void restartWatchdog();
   void stopWatchdog();
 
+  // The operator's view of long work counts on these; neither changes what
+  // is sent or when. onResent: a frame went out again (after silence, in a
+  // batch round, or at the unit's request). onBatchStep: a waitConfirmed()
+  // has ended.
+  std::function<void()> onResent;
+  std::function<void()> onBatchStep;
+  void noteResent() {
+    if (onResent) onResent();
+  }
+
   // Ends every wait in progress at its next turn; used when the program is
   // closing, so a wait never outlives the window that started it.
   void abandonWaits() { abandoned_ = true; }
@@ -55,6 +70,7 @@ class Transmitter {
 
  private:
   std::uint32_t now32() const;
+  bool confirmLastFrame();
 
   SharedState& s_;
   SerialPort& port_;

@@ -1,5 +1,7 @@
 #include "panel/catalogue.h"
 
+#include "link/frames.h"
+
 namespace kp {
 
 namespace {
@@ -24,6 +26,16 @@ constexpr std::array<Level, 6> kSurround = {{{88, 87, 0, 71, "L"},
                                              {91, 90, 0, 73, "SR"},
                                              {92, 91, 0, 76, "C"},
                                              {93, 92, 0, 75, "SUB"}}};
+constexpr std::array<const char*, 31> kBandFrequencies = {
+    "20",  "25",  "31.5", "40",   "50",   "63",  "80",    "100", "125", "160", "200",
+    "250", "315", "400",  "500",  "630",  "800", "1k",    "1.25k", "1.6k", "2k", "2.5k",
+    "3.15k", "4k", "5k",  "6.3k", "8k",   "10k", "12.5k", "16k", "20k"};
+
+// Dump addresses that are neither a slider nor a device setting: the four
+// password digits, the two mode selections and the key step.
+constexpr std::array<int, 7> kOtherDumpAddresses = {1, 2, 3, 4, 17, 18, 19};
+constexpr int kUserSlots = 3;
+
 constexpr std::array<Level, 6> kEffects = {{{78, 13, 32, 77, "REP"},
                                             {77, 12, 33, 78, "DEL"},
                                             {79, 14, 34, 80, "ECHO"},
@@ -93,6 +105,30 @@ const SliderParam* sliderByImageRow(ImageTable table, int row) {
   for (const auto& p : sliderCatalogue())
     if (p.table == table && p.row == row) return &p;
   return nullptr;
+}
+
+const char* bandFrequency(int k) {
+  return k >= 1 && k <= 31 ? kBandFrequencies[static_cast<std::size_t>(k - 1)] : "";
+}
+
+std::string sliderItemName(const SliderParam& p) {
+  if (p.encoding == Encoding::Band) return bandFrequency(p.row);
+  if (p.slider == kMusicMaster || p.slider == kMicMaster) return "MASTER";
+  return p.name ? p.name : "";
+}
+
+int dumpMessageCount(int dumpMode) {
+  if (dumpMode != 1 && dumpMode != 2) return 0;
+  const int last = dumpMode == 1 ? kShortDumpEnd : kLongDumpEnd;
+  int musicEntries = 0, micEntries = 0, parameters = 0;
+  for (const auto& p : sliderCatalogue()) {
+    musicEntries += p.table == ImageTable::Music;
+    micEntries += p.table == ImageTable::Mic;
+    parameters += p.dumpAddress <= last;
+  }
+  for (const auto& p : settingsCatalogue()) parameters += p.dumpAddress <= last;
+  for (int a : kOtherDumpAddresses) parameters += a <= last;
+  return kUserSlots * (1 + musicEntries) + kUserSlots * (1 + micEntries) + parameters;
 }
 
 const std::array<SettingParam, 9>& settingsCatalogue() {

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "core/state.h"
@@ -62,6 +63,21 @@ inline constexpr int kMusicMaster = 32;
 inline constexpr int kMicMaster = 65;
 inline constexpr int kFirstSurround = 67;  // L, R, SL, SR, C, SUB: 67..72
 inline constexpr int kFirstEffect = 73;    // REP .. MASTER: 73..78
+
+// Centre frequency of equaliser band k = 1..31 as the scale under it reads
+// ("1.25k"); "" for any other k.
+const char* bandFrequency(int k);
+
+// What a slider is called on the panel: its band's frequency, "MASTER" for
+// the two channel masters, or its own caption ("REV VOL", "SUB").
+std::string sliderItemName(const SliderParam& p);
+
+// The unit's dump after a connect or a factory reset: a marker and the
+// entries of each user slot, music RAM1..RAM3 then microphone RAM1..RAM3,
+// followed by one message per parameter up to the dump's last address (83
+// for the short dump, 93 for the long one). Counted from the catalogue;
+// 0 for any other dump mode.
+int dumpMessageCount(int dumpMode);
 
 // The device settings: the settings dialog's controls, named by their
 // preset-file key, which is also their field of Device_Settings.

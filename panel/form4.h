@@ -31,6 +31,12 @@ class Form4 : public Window {
   ListBox Combo1;  // music mode
   ListBox Combo2;  // microphone mode
 
+  // Under the status label: the current preset file (the one a save
+  // writes), and the progress and outcome of long work.
+  kp::Label fileName;
+  kp::Label workText;
+  ProgressBar workBar;
+
   // Menus: captions and actions.
   Button file1, open1, save1, exit1;
   Button Pro1, link1, unlink, com_set1, Pro_set1, All_Reset1, Pass_set1, China_E1;

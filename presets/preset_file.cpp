@@ -104,6 +104,7 @@ std::string PresetFile::read(const char* key) const {
 
 void PresetFile::Open_Pro_Ini(const std::string& path) {
   s_.Ini_Path = path;
+  if (events.currentFileChanged) events.currentFileChanged();
   if (s_.Is_Linked)
     loadLinked();
   else
@@ -114,6 +115,37 @@ void PresetFile::loadDeviceSettings() {
   for (const SettingParam& p : settingsCatalogue())
     if (auto v = readByteRounded(read(p.key)))
       s_.Device_Settings.*p.field = static_cast<std::uint8_t>(*v);
+}
+
+// How many of the two masters stand above their maximum volume: now, or as
+// the end of a linked load will find them when judged from the file (a value
+// the load cannot use leaves the current one).
+int PresetFile::mastersOverMaximum(bool fromFile) const {
+  const auto& ds = s_.Device_Settings;
+  auto over = [&](int slider, const char* masterKey, const char* maxKey, int max) {
+    const Slider& s = f4_.cpvSlider(slider);
+    int master = s.value();
+    if (fromFile) {
+      if (auto v = readFloor(read(masterKey)); v && *v >= s.min() && *v <= s.max()) master = *v;
+      max = readByteRounded(read(maxKey)).value_or(max);
+    }
+    return master > max ? 1 : 0;
+  };
+  return over(kMicMaster, "Mic_Master", "MIC_MAX_VOLUME", ds.MIC_MAX_VOLUME) +
+         over(kMusicMaster, "Music_Master", "MUSIC_MAX_VOLUME", ds.MUSIC_MAX_VOLUME);
+}
+
+// The waits of a linked load of the current file, one per step below, less
+// those of holding the masters to their maximum at the end.
+int PresetFile::linkedLoadSteps() {
+  const std::string path = s_.Ini_Path;
+  // Start of batch, six device settings, two masters; then the three
+  // ultra-low settings, the end of batch and the six outputs, or the end of
+  // batch alone; the two mode selections at the end.
+  int steps = 1 + 6 + 2 + (s_.Full_Model ? 3 + 1 + 6 : 1) + 2;
+  steps += sets_.musicSetSteps() + sets_.micSetSteps();
+  s_.Ini_Path = path;
+  return steps;
 }
 
 void PresetFile::clampMasters(bool wait) {
@@ -163,6 +195,11 @@ void PresetFile::loadLinked() {
   f4_.Combo1.setEnabled(false);
   f4_.Combo2.setEnabled(false);
   tx_.Send_Command(addr::System, cmd::StartBatch);
+  // The steps are counted from the file while the unit takes the first
+  // frame, so counting them holds nothing up.
+  const int plannedClamps = mastersOverMaximum(true);
+  if (events.linkedLoadStarted)
+    events.linkedLoadStarted(s_.Ini_Path, linkedLoadSteps() + plannedClamps);
   wait();
 
   f3_.load();
@@ -228,7 +265,12 @@ void PresetFile::loadLinked() {
   wait();
   f3_.unload();
   loadDeviceSettings();
+  // The operator or the unit may have moved a master during the load.
+  const int clamps = mastersOverMaximum(false);
+  if (clamps != plannedClamps && events.linkedLoadReplanned)
+    events.linkedLoadReplanned(clamps - plannedClamps);
   clampMasters(true);
+  if (events.linkedLoadEnded) events.linkedLoadEnded(tx_.unconfirmed());
   // A link that ended during the load has told the operator already, and a
   // program closing in the middle of it has no one left to tell.
   if (tx_.unconfirmed() > 0 && s_.Is_Linked && !tx_.abandoned())
@@ -306,6 +348,7 @@ bool PresetFile::Save_Pro_Ini(const std::string& path) {
   if (ok) ok = Sync_Ini(utf8FromPath(copy->path()), &error);
   if (ok) ok = os::replaceFile(copy->path(), target, true, error);
   s_.Ini_Path = path;
+  if (events.saveEnded) events.saveEnded(path, ok ? std::string() : error);
   if (!ok) {
     if (copy) os::removeFile(copy->path());
     dialogs_.message("无法保存预设文件 " + path + ": " + error);
@@ -317,6 +360,7 @@ void PresetFile::open1() {
   const auto chosen = dialogs_.openFile(s_.currentPresetFile, kFilter);
   if (!chosen) return;
   s_.currentPresetFile = *chosen;
+  if (events.currentFileChanged) events.currentFileChanged();
   if (File_Exists(*chosen)) Open_Pro_Ini(*chosen);
 }
 
@@ -324,6 +368,7 @@ void PresetFile::save1() {
   const auto chosen = dialogs_.saveFile(s_.currentPresetFile, kFilter);
   if (!chosen) return;
   s_.currentPresetFile = *chosen;
+  if (events.currentFileChanged) events.currentFileChanged();
   Save_Pro_Ini(*chosen);
 }
 

@@ -2,6 +2,7 @@
 // Preset files: one complete parameter set in INI text. Loading unlinked
 // shows the values on the panel and keeps them in the device image; loading
 // linked pushes them to the unit one frame at a time, each with its wait.
+#include <functional>
 #include <string>
 
 #include "core/ports.h"
@@ -33,11 +34,28 @@ class PresetFile {
   void open1();
   void save1();
 
+  // What the operator's view of long work is told; nothing here changes
+  // what is sent or when. A linked load announces the waits it will make
+  // (its steps), corrects that count if the end of the load needs another
+  // number of them, and says when it is over with the count of frames the
+  // unit did not take, before any message box.
+  struct Events {
+    std::function<void(const std::string& path, int steps)> linkedLoadStarted;
+    std::function<void(int moreSteps)> linkedLoadReplanned;
+    std::function<void(int unconfirmed)> linkedLoadEnded;
+    // error is empty when the file was saved.
+    std::function<void(const std::string& path, const std::string& error)> saveEnded;
+    // The current preset file (the one a save writes) has another name.
+    std::function<void()> currentFileChanged;
+  } events;
+
  private:
   void loadUnlinked();
   void loadLinked();
   bool writeAll(std::string* error);
   void clampMasters(bool wait);
+  int linkedLoadSteps();
+  int mastersOverMaximum(bool fromFile) const;
   void loadDeviceSettings();
   std::string read(const char* key) const;
 

@@ -41,40 +41,69 @@ void PresetSets::Is_Unconnect_Value() {
   f4_.Combo2.setItems(kUserSlots);
 }
 
-void PresetSets::Music_Open_Ini() {
+// The frames of the file's slots in the order a linked load sends them,
+// each handed to send; stops at the first value it cannot use. Returns how
+// many it handed over.
+int PresetSets::walkMusicSets(const SendStep& send) {
   file();
+  int steps = 0;
   for (int n = 0; n < kUserSlotCount; ++n) {
     for (int k = 1; k <= kBands; ++k) {
       const auto v = slotValue(musicSection(n), k);
-      if (!v) return;
-      tx_.Send_Command(static_cast<std::uint8_t>(44 + k), static_cast<std::uint8_t>(*v));
-      tx_.waitConfirmed();
+      if (!v) return steps;
+      send(static_cast<std::uint8_t>(44 + k), static_cast<std::uint8_t>(*v));
+      ++steps;
     }
-    tx_.Send_Command(addr::StoreMusic, static_cast<std::uint8_t>(n));
-    tx_.waitConfirmed();
+    send(addr::StoreMusic, static_cast<std::uint8_t>(n));
+    ++steps;
   }
+  return steps;
 }
 
-void PresetSets::Mic_Open_Ini() {
+int PresetSets::walkMicSets(const SendStep& send) {
   file();
+  int steps = 0;
   for (int n = 0; n < kUserSlotCount; ++n) {
     for (int k = 1; k <= kBands; ++k) {
       const auto v = slotValue(micSection(n), k);
-      if (!v) return;
-      tx_.Send_Command(static_cast<std::uint8_t>(13 + k), static_cast<std::uint8_t>(*v));
-      tx_.waitConfirmed();
+      if (!v) return steps;
+      send(static_cast<std::uint8_t>(13 + k), static_cast<std::uint8_t>(*v));
+      ++steps;
     }
     for (int row = kFirstEffectRow; row <= kLastEffectRow; ++row) {
       const SliderParam* p = sliderByImageRow(ImageTable::Mic, row);
       const auto v = slotValue(micSection(n), row);
-      if (!p || !v) return;
-      tx_.Send_Command(static_cast<std::uint8_t>(std::stoi(f4_.cpvSlider(p->slider).Tag)),
-                       static_cast<std::uint8_t>(*v));
-      tx_.waitConfirmed();
+      if (!p || !v) return steps;
+      send(static_cast<std::uint8_t>(std::stoi(f4_.cpvSlider(p->slider).Tag)),
+           static_cast<std::uint8_t>(*v));
+      ++steps;
     }
-    tx_.Send_Command(addr::StoreMic, static_cast<std::uint8_t>(n));
-    tx_.waitConfirmed();
+    send(addr::StoreMic, static_cast<std::uint8_t>(n));
+    ++steps;
   }
+  return steps;
+}
+
+void PresetSets::Music_Open_Ini() {
+  walkMusicSets([this](std::uint8_t a, std::uint8_t v) {
+    tx_.Send_Command(a, v);
+    tx_.waitConfirmed();
+  });
+}
+
+void PresetSets::Mic_Open_Ini() {
+  walkMicSets([this](std::uint8_t a, std::uint8_t v) {
+    tx_.Send_Command(a, v);
+    tx_.waitConfirmed();
+  });
+}
+
+int PresetSets::musicSetSteps() {
+  return walkMusicSets([](std::uint8_t, std::uint8_t) {});
+}
+
+int PresetSets::micSetSteps() {
+  return walkMicSets([](std::uint8_t, std::uint8_t) {});
 }
 
 void PresetSets::Music_Open_Inies() {

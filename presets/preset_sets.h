@@ -1,6 +1,9 @@
 #pragma once
 // Moving the user slots RAM1..RAM3 of the music and microphone channels
 // between the preset file, the device image, the sliders and the unit.
+#include <cstdint>
+#include <functional>
+
 #include "core/state.h"
 #include "link/transmitter.h"
 #include "panel/form4.h"
@@ -21,6 +24,10 @@ class PresetSets {
   // stops at the first value it cannot use; what was sent stays sent.
   void Music_Open_Ini();
   void Mic_Open_Ini();
+  // How many frames, each with its wait, those two will send for the
+  // current preset file; nothing is sent.
+  int musicSetSteps();
+  int micSetSteps();
   // The file's slots into the device image; nothing is sent.
   void Music_Open_Inies();
   void MIC_Open_Inies();
@@ -40,6 +47,9 @@ class PresetSets {
   void Mic_Ini_Pro();
 
  private:
+  using SendStep = std::function<void(std::uint8_t address, std::uint8_t value)>;
+  int walkMusicSets(const SendStep& send);
+  int walkMicSets(const SendStep& send);
   std::optional<int> slotValue(const std::string& section, int key) const;
   const std::string& file();
 

@@ -1,13 +1,17 @@
 #include "shell/language.h"
 
+#include <array>
 #include <string>
+
+#include "panel/catalogue.h"
 
 #include "shell/ini/ini.h"
 
 namespace kp {
 
 Language::Language(SharedState& state, Form4& form4, Form1& form1, Form2& form2,
-                   Form3& form3, Form5& form5, Form6& form6, Panel& panel)
+                   Form3& form3, Form5& form5, Form6& form6, Panel& panel,
+                   Activity& activity)
     : s_(state),
       f4_(form4),
       f1_(form1),
@@ -15,12 +19,56 @@ Language::Language(SharedState& state, Form4& form4, Form1& form1, Form2& form2,
       f3_(form3),
       f5_(form5),
       f6_(form6),
-      panel_(panel) {}
+      panel_(panel),
+      activity_(activity) {}
 
 void Language::toggle() {
   // The flag is a 16-bit true/false: complementing it alternates 0 and -1.
   s_.Is_English = static_cast<std::int16_t>(~s_.Is_English);
   Set_Language();
+  Set_Extra_Language();
+}
+
+void Language::Set_Extra_Language() {
+  const std::string path = s_.configPath();
+  const std::string suffix = s_.Is_English ? "_e_" : "_c_";
+  auto text = [&](const char* family, int n) {
+    return Read_Ini("config", family + suffix + std::to_string(n), path);
+  };
+  std::array<std::string, Activity::kTexts> work;
+  for (int n = 1; n <= Activity::kTexts; ++n) work[static_cast<std::size_t>(n - 1)] = text("Work", n);
+  std::array<std::string, kNameTexts> names;
+  for (int n = 1; n <= kNameTexts; ++n) names[static_cast<std::size_t>(n - 1)] = text("Name", n);
+  auto name = [&](int n) -> const std::string& { return names[static_cast<std::size_t>(n - 1)]; };
+  const std::string& music = name(1);
+  const std::string& mic = name(2);
+
+  // Sliders and their readouts by their catalogue entry: "Music 1.25k",
+  // "Microphone MASTER", "REV VOL", and "... reading" for the readout.
+  for (const SliderParam& p : sliderCatalogue()) {
+    std::string full = sliderItemName(p);
+    const bool band = p.encoding == Encoding::Band;
+    if ((band && p.table == ImageTable::Music) || p.slider == kMusicMaster)
+      full = fillText(music, full);
+    else if ((band && p.table == ImageTable::Mic) || p.slider == kMicMaster)
+      full = fillText(mic, full);
+    f4_.cpvSlider(p.slider).setAccessibleName(full);
+    f4_.Label(p.label).setAccessibleName(fillText(name(3), full));
+  }
+  for (int step = 1; step <= 15; ++step) {
+    Button& b = f4_.Command(Panel::kFirstStepButton + step - 1);
+    b.setAccessibleName(fillText(name(4), step == Panel::kCentreStep ? name(5) : b.caption()));
+  }
+  f4_.Command(67).setAccessibleName(fillText(music, name(6)));
+  f4_.Command(68).setAccessibleName(fillText(music, name(7)));
+  f4_.Command(143).setAccessibleName(fillText(mic, name(6)));
+  f4_.Command(144).setAccessibleName(fillText(mic, name(7)));
+  f4_.Combo1.setAccessibleName(fillText(music, name(8)));
+  f4_.Combo2.setAccessibleName(fillText(mic, name(8)));
+  f4_.workBar.setAccessibleName(name(9));
+  f1_.workBar.setAccessibleName(name(9));
+
+  activity_.setTexts(work);
 }
 
 void Language::Set_Language() {

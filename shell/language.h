@@ -10,6 +10,7 @@
 #include "panel/form4.h"
 #include "panel/panel.h"
 #include "presets/form6.h"
+#include "shell/activity.h"
 #include "shell/form5.h"
 
 namespace kp {
@@ -17,13 +18,20 @@ namespace kp {
 class Language {
  public:
   Language(SharedState& state, Form4& form4, Form1& form1, Form2& form2, Form3& form3,
-           Form5& form5, Form6& form6, Panel& panel);
+           Form5& form5, Form6& form6, Panel& panel, Activity& activity);
 
   // Applies the current language's texts to all six windows and the status
   // label. A window that does not exist yet is created hidden first; the
   // load steps of the settings and save-to-slot dialogs call this again,
   // which only sets the same texts once more.
   void Set_Language();
+
+  // The texts Set_Language does not apply, in the same language: those of
+  // the progress and outcome of long work ("Work_c_1".."Work_c_13") and the
+  // accessible names of the main window's sliders, readouts, buttons and
+  // lists ("Name_c_1".."Name_c_9"), read in that order, every one anew.
+  static constexpr int kNameTexts = 9;
+  void Set_Extra_Language();
 
   // The language menu item and toolbar button: Chinese <-> English.
   void toggle();
@@ -37,6 +45,7 @@ class Language {
   Form5& f5_;
   Form6& f6_;
   Panel& panel_;
+  Activity& activity_;
 };
 
 }  // namespace kp

@@ -11,6 +11,7 @@
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QLabel>
+#include <QProgressBar>
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -30,6 +31,7 @@ void bind(Slider& m, QSlider* v) {
     v->setRange(m.min(), std::max(m.upperLimit(), m.value()));
     v->setValue(m.value());
     v->setEnabled(m.enabled());
+    v->setAccessibleName(qs(m.accessibleName()));
   };
   m.onViewChanged = sync;
   sync();
@@ -46,6 +48,7 @@ void bind(kp::Label& m, QLabel* v) {
   auto sync = [&m, v] {
     v->setText(qs(m.caption()));
     v->setEnabled(m.enabled());
+    v->setAccessibleName(qs(m.accessibleName()));
   };
   m.onViewChanged = sync;
   sync();
@@ -64,6 +67,7 @@ void bind(Button& m, QAbstractButton* v) {
   auto sync = [&m, v] {
     v->setText(qs(m.caption()));
     v->setEnabled(m.enabled());
+    v->setAccessibleName(qs(m.accessibleName()));
   };
   m.onViewChanged = sync;
   sync();
@@ -76,6 +80,7 @@ void bind(Button& m, GraphicButton* v) {
     v->setEnabled(m.enabled());
     v->setFace(m.backColor());
     v->setPicturePath(qs(m.picture()));
+    v->setAccessibleName(qs(m.accessibleName()));
   };
   m.onViewChanged = sync;
   sync();
@@ -84,9 +89,11 @@ void bind(Button& m, GraphicButton* v) {
 
 void bind(Button& m, QAction* v, bool captionIsTooltip) {
   auto sync = [&m, v, captionIsTooltip] {
-    if (captionIsTooltip)
+    if (captionIsTooltip) {
       v->setToolTip(qs(m.caption()));
-    else
+      // Not drawn beside a picture, but it names the button for screen readers.
+      v->setIconText(qs(m.caption()));
+    } else
       v->setText(qs(m.caption()));
     v->setEnabled(m.enabled());
   };
@@ -108,6 +115,7 @@ void bind(ListBox& m, QComboBox* v) {
     }
     v->setCurrentIndex(m.index());
     v->setEnabled(m.enabled());
+    v->setAccessibleName(qs(m.accessibleName()));
   };
   m.onViewChanged = sync;
   sync();
@@ -124,6 +132,18 @@ void bind(OptionButton& m, QRadioButton* v) {
   m.onViewChanged = sync;
   sync();
   QObject::connect(v, &QRadioButton::toggled, v, [&m](bool on) { m.setChecked(on); });
+}
+
+void bind(ProgressBar& m, QProgressBar* v) {
+  auto sync = [&m, v] {
+    v->setRange(0, m.maximum());
+    v->setValue(m.value());
+    v->setFormat(qs(m.caption()));
+    v->setAccessibleName(qs(m.accessibleName()));
+    v->setVisible(m.visible());
+  };
+  m.onViewChanged = sync;
+  sync();
 }
 
 void addConfirmCancel(QDialog* dialog, QBoxLayout* layout, Button& confirm, Button& cancel) {

@@ -2,6 +2,8 @@
 // Binding control models to Qt widgets. A view sets the widget from its
 // model with the widget's signals blocked, and turns operator input into a
 // model call, so every change is handled by the model's one change path.
+// A control's accessible name goes to its widget; one without a name of its
+// own is known by its text, as Qt does by default.
 #include <QString>
 #include <string>
 
@@ -13,6 +15,7 @@ class QComboBox;
 class QGroupBox;
 class QLineEdit;
 class QLabel;
+class QProgressBar;
 class QRadioButton;
 class QSlider;
 class QSpinBox;
@@ -24,6 +27,7 @@ class Control;
 class Label;
 class ListBox;
 class OptionButton;
+class ProgressBar;
 class Slider;
 class SpinButton;
 class TextBox;
@@ -46,6 +50,8 @@ void bind(Button& model, GraphicButton* view);
 void bind(Button& model, QAction* view, bool captionIsTooltip = false);
 void bind(ListBox& model, QComboBox* view);
 void bind(OptionButton& model, QRadioButton* view);
+// Shown only while the model is visible, with its caption drawn on the bar.
+void bind(ProgressBar& model, QProgressBar* view);
 // The confirm and cancel row at the foot of a dialog: confirm is the default
 // button (Enter), and both are bound to their models.
 void addConfirmCancel(QDialog* dialog, QBoxLayout* layout, Button& confirm, Button& cancel);

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
 #include <QVBoxLayout>
@@ -27,6 +28,16 @@ ConnectDialog::ConnectDialog(Form1& model, QWidget* parent)
   top->addWidget(models, 1);
   layout->addLayout(top);
 
+  // How far the connect attempt has come; shown from the connect click on.
+  auto* work = new QLabel(this);
+  work->setObjectName("workText");
+  work->setTextFormat(Qt::PlainText);
+  layout->addWidget(work);
+  auto* bar = new QProgressBar(this);
+  bar->setObjectName("workBar");
+  bar->setTextVisible(true);
+  layout->addWidget(bar);
+
   auto* buttons = new QHBoxLayout;
   auto* connect = new QPushButton(this);
   auto* cancel = new QPushButton(this);
@@ -42,6 +53,8 @@ ConnectDialog::ConnectDialog(Form1& model, QWidget* parent)
   bind(m_.Combo1, models);
   bind(m_.Command1, connect);
   bind(m_.Command2, cancel);
+  bind(m_.workText, work);
+  bind(m_.workBar, bar);
   bind(static_cast<Window&>(m_), this);
 }
 

@@ -5,6 +5,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -123,14 +124,6 @@ QPushButton* sectionButton(Button& model, int number, QWidget* parent) {
 
 }  // namespace
 
-const char* PanelView::bandFrequency(int band) {
-  static const char* const kBands[31] = {
-      "20",  "25",  "31.5", "40",   "50",    "63",  "80",  "100", "125", "160", "200",
-      "250", "315", "400",  "500",  "630",   "800", "1k",  "1.25k", "1.6k", "2k", "2.5k",
-      "3.15k", "4k", "5k",  "6.3k", "8k",    "10k", "12.5k", "16k", "20k"};
-  return band >= 1 && band <= 31 ? kBands[band - 1] : "";
-}
-
 PanelView::PanelView(Form4& form, QWidget* parent) : QWidget(parent), f_(form) {
   // Captions that are the same in every language.
   for (int s = 1; s <= kSteps; ++s) {
@@ -184,7 +177,7 @@ QWidget* PanelView::equaliserSection(bool music) {
     if (k == 1) firstBand = band;
     grid->addWidget(readout(f_.Label(p->label), p->label, accent, frame), 0, k);
     grid->addWidget(band, 1, k);
-    grid->addWidget(scaleText(bandFrequency(k), frame), 2, k);
+    grid->addWidget(scaleText(kp::bandFrequency(k), frame), 2, k);
     grid->setColumnStretch(k, 1);
   }
   grid->addWidget(new ScaleView(firstBand, frame), 1, 0);
@@ -282,6 +275,31 @@ QWidget* PanelView::statusSection() {
   status->setMinimumWidth(160);
   bind(f_.Label(3), status);
   v->addWidget(status, 1);
+
+  // The current preset file, then the progress and outcome of long work.
+  // A long file name wraps or is cut, but never widens the window.
+  auto* file = new QLabel(frame);
+  file->setObjectName("fileName");
+  file->setTextFormat(Qt::PlainText);
+  file->setWordWrap(true);
+  file->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  bind(f_.fileName, file);
+  v->addWidget(file);
+  auto* work = new QLabel(frame);
+  work->setObjectName("workText");
+  work->setTextFormat(Qt::PlainText);
+  work->setWordWrap(true);
+  work->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  work->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  // Room for two lines, so the panel does not jump when work starts.
+  work->setMinimumHeight(2 * work->fontMetrics().lineSpacing());
+  bind(f_.workText, work);
+  v->addWidget(work);
+  auto* bar = new QProgressBar(frame);
+  bar->setObjectName("workBar");
+  bar->setTextVisible(true);
+  bind(f_.workBar, bar);
+  v->addWidget(bar);
   return frame;
 }
 

@@ -12,10 +12,6 @@ class PanelView : public QWidget {
  public:
   explicit PanelView(Form4& form, QWidget* parent = nullptr);
 
-  // Centre frequencies of the 31 equaliser bands, as the scale under them
-  // reads, band 1 first.
-  static const char* bandFrequency(int band);
-
  private:
   QWidget* equaliserSection(bool music);
   QWidget* levelSection(bool surround);

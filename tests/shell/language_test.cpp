@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "panel/catalogue.h"
 #include "shell/language.h"
 #include "tests/support/rig.h"
 
@@ -46,7 +47,7 @@ class LanguageTest : public ::testing::Test {
     rig.config(config);
     p = &rig.make();
     lang = std::make_unique<Language>(p->state, p->form4, p->form1, p->form2, p->form3,
-                                      p->form5, p->form6, p->panel);
+                                      p->form5, p->form6, p->panel, p->activity);
     // The load steps of the settings and save-to-slot dialogs, as wired.
     p->settings.Set_Language = [this] { lang->Set_Language(); };
     p->saveToSlot.Set_Language = [this] { lang->Set_Language(); };
@@ -208,7 +209,7 @@ class FreshProgramLanguage : public ::testing::Test {
     rig.config(textsConfig());
     p = &rig.make();
     lang = std::make_unique<Language>(p->state, p->form4, p->form1, p->form2, p->form3,
-                                      p->form5, p->form6, p->panel);
+                                      p->form5, p->form6, p->panel, p->activity);
     p->settings.Set_Language = [this] {
       ++settingsCalls;
       lang->Set_Language();
@@ -293,6 +294,28 @@ TEST_F(ShippedConfig, HasEveryTextInBothLanguages) {
     for (unsigned char ch : t.caption())
       EXPECT_LT(ch, 0x80) << t.name << " is English text: " << t.caption();
   }
+}
+
+// The texts of long work and the accessible names, in both languages and
+// read anew at every call.
+TEST_F(ShippedConfig, TheExtraTextsAndTheAccessibleNamesFollowTheLanguage) {
+  Form4& f = p->form4;
+  EXPECT_EQ(f.cpvSlider(19).accessibleName(), "音乐 1.25k");
+  EXPECT_EQ(f.fileName.caption(), "预设文件: Pro.dat");
+  lang->toggle();
+  EXPECT_EQ(f.cpvSlider(19).accessibleName(), "Music 1.25k");
+  EXPECT_EQ(f.Label(sliderParam(19)->label).accessibleName(), "Music 1.25k reading");
+  EXPECT_EQ(f.cpvSlider(kMicMaster).accessibleName(), "Microphone MASTER");
+  EXPECT_EQ(f.cpvSlider(76).accessibleName(), "REV VOL");
+  EXPECT_EQ(f.Command(76).accessibleName(), "Key natural");
+  EXPECT_EQ(f.Command(144).accessibleName(), "Microphone Reset");
+  for (const auto& sp : sliderCatalogue())
+    for (unsigned char ch : f.Label(sp.label).accessibleName()) EXPECT_LT(ch, 0x80);
+  std::string edited = shipped();
+  edited.replace(edited.find("Preset file: %1"), 15, "File %1");
+  rig.config(edited);
+  lang->Set_Extra_Language();
+  EXPECT_EQ(f.fileName.caption(), "File Pro.dat");
 }
 
 }  // namespace

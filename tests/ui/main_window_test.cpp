@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -11,6 +12,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSlider>
@@ -521,6 +523,44 @@ TEST_F(StatusView, TheStatusLabelShowsTheLinkStateOnFourLines) {
   EXPECT_EQ(status->text(), "\nA\n\nB");
   // Every line fits: the label is tall enough for four lines of its font.
   EXPECT_GE(status->height(), 4 * status->fontMetrics().lineSpacing());
+}
+
+// What a screen reader or UI automation hears: a name of its own for every
+// slider, readout and button, in the current language.
+TEST_F(StatusView, EverySliderReadoutAndButtonHasAnAccessibleNameOfItsOwn) {
+  rig.config(std::string(kConfig) + "Name_c_1=m %1\r\nName_c_2=k %1\r\nName_c_3=%1 r\r\n" +
+             "Name_c_4=s %1\r\nName_c_5=n\r\nName_c_6=save\r\nName_c_7=reset\r\n");
+  p->language.Set_Extra_Language();
+  settle();
+  auto heard = [](QObject* o) { return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name); };
+  QStringList all;
+  for (QSlider* s : window->findChildren<QSlider*>()) all << heard(s);
+  for (const auto& sp : sliderCatalogue()) all << heard(label(sp.label));
+  for (QAbstractButton* b : window->findChildren<QAbstractButton*>()) {
+    // The caption under a level slider repeats the slider's name.
+    const int n = b->objectName().mid(7).toInt();
+    if (n >= 84 && n <= 95) EXPECT_EQ(heard(b), heard(slider(n - 84 + kFirstSurround)));
+    else if (b->isVisible()) all << heard(b);
+  }
+  EXPECT_EQ(all.size(), 76 * 2 + 15 + 4 + 10);
+  EXPECT_FALSE(all.contains(QString()));
+  EXPECT_EQ(all.removeDuplicates(), 0) << all.join(", ").toStdString();
+  EXPECT_EQ(heard(slider(19)), "m 1.25k");
+  EXPECT_EQ(heard(label(sliderParam(kMicMaster)->label)), "k MASTER r");
+  EXPECT_EQ(heard(step(8)), "s n");
+}
+
+TEST_F(StatusView, TheWorkBarShowsOnlyWhileWorkRunsAndLongNamesNeverWidenTheWindow) {
+  auto* bar = find<QProgressBar>("workBar");
+  ASSERT_NE(bar, nullptr);
+  EXPECT_FALSE(bar->isVisible());
+  p->form4.workBar.setVisible(true);
+  p->form4.fileName.setCaption(std::string(200, 'x') + ".dat");
+  p->form4.workText.setCaption(std::string(200, 'y') + ".dat");
+  settle();
+  EXPECT_TRUE(window->rect().contains(place(bar)));
+  EXPECT_LE(window->minimumSizeHint().width(), 1366);
+  EXPECT_LE(window->sizeHint().width(), 1366);
 }
 
 }  // namespace

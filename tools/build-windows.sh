@@ -88,7 +88,7 @@ echo "== test suites under Wine"
 DISPLAY_NO=$(( 90 + RANDOM % 100 ))
 Xvfb ":$DISPLAY_NO" -screen 0 1366x768x24 -nolisten tcp >/dev/null 2>&1 &
 XVFB_PID=$!
-trap 'kill $XVFB_PID 2>/dev/null' EXIT
+trap 'kill $XVFB_PID 2>/dev/null || true' EXIT
 export DISPLAY=":$DISPLAY_NO"
 prefix=$(tools/windows/wine-prefix.sh "$ROOT/$BUILD/wine-tests")
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

@@ -11,10 +11,10 @@ ROOT=$PWD
 WORK=$(mktemp -d /tmp/kp-smoke.XXXXXX)
 SIM_PID= XVFB_PID= PANEL_PID=
 cleanup() {
-  [ -n "$PANEL_PID" ] && kill "$PANEL_PID" 2>/dev/null
+  [ -z "$PANEL_PID" ] || kill "$PANEL_PID" 2>/dev/null || true
   WINEPREFIX=$WORK/prefix wineserver -k 2>/dev/null || true
-  [ -n "$SIM_PID" ] && kill "$SIM_PID" 2>/dev/null
-  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+  [ -z "$SIM_PID" ] || kill "$SIM_PID" 2>/dev/null || true
+  [ -z "$XVFB_PID" ] || kill "$XVFB_PID" 2>/dev/null || true
   rm -rf "$WORK"
 }
 trap cleanup EXIT

@@ -60,7 +60,7 @@ std::string_view trimmed(std::string_view s) {
 bool readsBackAsWritten(const std::string& v) {
   const std::string g = utf8ToGbk(v);
   if (gbkToUtf8(g) != v || g.size() > kIniMaxValueBytes) return false;
-  if (trimmed(v) != v || v.find_first_of("\r\n") != std::string::npos) return false;
+  if (trimmed(v) != v || v.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) return false;
   const bool quoted = v.size() >= 2 && v.front() == v.back() && (v.front() == '"' || v.front() == '\'');
   return !quoted;
 }

@@ -1,16 +1,16 @@
 #include "core/virtual_loop.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace kp {
 
-namespace {
-
-class VirtualTimer : public Timer {
+class VirtualTimer : public Timer, private VirtualLoop::Ticking {
  public:
-  explicit VirtualTimer(VirtualLoop& loop)
-      : loop_(loop), alive_(std::make_shared<int>(0)) {}
-  ~VirtualTimer() override { *alive_ = -1; }
+  explicit VirtualTimer(VirtualLoop& loop) : loop_(loop), alive_(loop.timers_) {
+    alive_->insert(this);
+  }
+  ~VirtualTimer() override { alive_->erase(this); }
 
   void setInterval(int ms) override { interval_ = std::max(1, ms); }
   int interval() const override { return interval_; }
@@ -19,45 +19,63 @@ class VirtualTimer : public Timer {
     active_ = true;
     schedule();
   }
-  void stop() override {
-    active_ = false;
-    ++generation_;
-  }
+  void stop() override { active_ = false; }
   bool isActive() const override { return active_; }
 
  private:
+  using Key = VirtualLoop::Key;
+
   void schedule() {
-    std::weak_ptr<int> alive = alive_;
-    const std::uint64_t gen = generation_;
-    loop_.at(loop_.nowMs() + interval_, [this, alive, gen] {
-      auto lock = alive.lock();
-      if (!lock || *lock < 0 || !active_ || gen != generation_) return;
-      schedule();  // periodic, like a toolkit timer
-      if (onTick) onTick();
-    });
+    due_ = loop_.keyAt(loop_.nowMs() + interval_);
+    // An earlier event of ours stays queued and moves on when it comes up.
+    if (!queued_ || due_ < queuedKey_) {
+      queuedKey_ = due_;
+      queued_ = true;
+      loop_.push({due_, {}, this});
+    }
+  }
+  void tick(const Key& key) override {
+    if (!queued_ || key != queuedKey_) return;  // superseded by an earlier one
+    queued_ = false;
+    if (!active_) return;
+    if (due_ > key) {  // restarted since: wait on
+      queuedKey_ = due_;
+      queued_ = true;
+      loop_.push({due_, {}, this});
+      return;
+    }
+    schedule();  // periodic, like a toolkit timer
+    if (onTick) onTick();
   }
 
   VirtualLoop& loop_;
-  std::shared_ptr<int> alive_;
+  std::shared_ptr<std::unordered_set<Ticking*>> alive_;
   int interval_ = 1000;
   bool active_ = false;
-  std::uint64_t generation_ = 0;
+  Key due_{};
+  bool queued_ = false;
+  Key queuedKey_{};
 };
 
-}  // namespace
+void VirtualLoop::push(Event e) {
+  events_.push_back(std::move(e));
+  std::push_heap(events_.begin(), events_.end(), std::greater<>());
+}
 
 void VirtualLoop::at(std::int64_t whenMs, std::function<void()> fn) {
-  events_.emplace(Key{std::max(whenMs, now_), seq_++}, std::move(fn));
+  push(Event{keyAt(whenMs), std::move(fn), nullptr});
 }
 
 bool VirtualLoop::runNextDueBy(std::int64_t limit) {
-  if (events_.empty()) return false;
-  auto it = events_.begin();
-  if (it->first.when > limit) return false;
-  now_ = std::max(now_, it->first.when);
-  auto fn = std::move(it->second);
-  events_.erase(it);
-  fn();
+  if (events_.empty() || events_.front().key.when > limit) return false;
+  std::pop_heap(events_.begin(), events_.end(), std::greater<>());
+  Event e = std::move(events_.back());
+  events_.pop_back();
+  now_ = std::max(now_, e.key.when);
+  if (e.fn)
+    e.fn();
+  else if (timers_->count(e.timer))
+    e.timer->tick(e.key);
   return true;
 }
 
@@ -115,17 +133,20 @@ void VirtualSerialPort::write(const Bytes& bytes) {
     ++writesWhileClosed;
     return;
   }
-  writes.push_back(bytes);
-  writeTimes.push_back(loop_.nowMs());
+  ++writeCount;
+  if (keepLog) {
+    writes.push_back(bytes);
+    writeTimes.push_back(loop_.nowMs());
+  }
+  if (onWrite) onWrite(bytes);
   if (onTransmit) onTransmit(bytes);
 }
 
-Bytes VirtualSerialPort::read() {
+void VirtualSerialPort::readInto(Bytes& out) {
   const std::size_t n =
       std::min(inbox_.size(), readSize ? readSize : inbox_.size());
-  Bytes out(inbox_.begin(), inbox_.begin() + static_cast<std::ptrdiff_t>(n));
+  out.assign(inbox_.begin(), inbox_.begin() + static_cast<std::ptrdiff_t>(n));
   inbox_.erase(inbox_.begin(), inbox_.begin() + static_cast<std::ptrdiff_t>(n));
-  return out;
 }
 
 void VirtualSerialPort::receive(const Bytes& bytes) {

@@ -2,6 +2,8 @@
 // An event loop that owns virtual time, for tests, benchmarks and the
 // in-process virtual unit: a 4 s resend or a 15 s watchdog runs in
 // microseconds and exactly.
+#include <algorithm>
+#include <compare>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -9,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "core/ports.h"
@@ -43,19 +46,41 @@ class VirtualLoop : public Clock, public EventPump {
   std::uint64_t pumps() const { return pumps_; }
 
  private:
+  friend class VirtualTimer;
   struct Key {
     std::int64_t when;
     std::uint64_t seq;
-    bool operator<(const Key& o) const {
-      return when != o.when ? when < o.when : seq < o.seq;
-    }
+    auto operator<=>(const Key&) const = default;
   };
+  // A timer's tick is an event of its own kind: a timer keeps one event in
+  // the queue however often it is restarted (the link restarts its timers at
+  // every message), and ticks at the very place in the order that an event
+  // scheduled at its last start would have.
+  struct Ticking {
+    virtual void tick(const Key& key) = 0;
+
+   protected:
+    ~Ticking() = default;
+  };
+  struct Event {
+    Key key;
+    std::function<void()> fn;  // empty for a timer's tick
+    Ticking* timer = nullptr;
+    bool operator>(const Event& o) const { return key > o.key; }
+  };
+  Key keyAt(std::int64_t whenMs) { return Key{std::max(whenMs, now_), seq_++}; }
+  void push(Event e);
   bool runNextDueBy(std::int64_t limit);
 
   std::int64_t now_ = 1'000'000;  // far from 0, so "stamp 0" bugs show
   std::uint64_t seq_ = 0;
   std::uint64_t pumps_ = 0;
-  std::map<Key, std::function<void()>> events_;
+  // Earliest first, a heap in a vector.
+  std::vector<Event> events_;
+  // Timers alive; a tick of one destroyed is dropped. Shared, so that a
+  // timer may outlive its loop.
+  std::shared_ptr<std::unordered_set<Ticking*>> timers_ =
+      std::make_shared<std::unordered_set<Ticking*>>();
 };
 
 // A serial port on virtual time. What the panel writes goes to onTransmit
@@ -73,7 +98,7 @@ class VirtualSerialPort : public SerialPort {
   bool isOpen() const override { return open_; }
   void write(const Bytes& bytes) override;
   void discardInput() override { inbox_.clear(); }
-  Bytes read() override;
+  void readInto(Bytes& out) override;
   std::size_t bytesAvailable() const override { return inbox_.size(); }
 
   // Bytes from the far end arrive now; the panel is notified through the loop.
@@ -84,9 +109,13 @@ class VirtualSerialPort : public SerialPort {
   // What the far end sees of every write, in order.
   std::function<void(const Bytes&)> onTransmit;
 
-  // Every write made while open, and its virtual time.
+  // Every write made while open, and its virtual time; a fuzz target that
+  // checks each write in onWrite turns the log off and saves its copies.
+  bool keepLog = true;
   std::vector<Bytes> writes;
   std::vector<std::int64_t> writeTimes;
+  std::size_t writeCount = 0;  // writes made while open, logged or not
+  std::function<void(const Bytes&)> onWrite;
   int writesWhileClosed = 0;
   int opens = 0;
   int closes = 0;

@@ -110,10 +110,9 @@ class CountingPort : public kp::SerialPort {
     received += in_.bytesAvailable();
     in_.discardInput();
   }
-  kp::Bytes read() override {
-    auto b = in_.read();
-    received += b.size();
-    return b;
+  void readInto(kp::Bytes& out) override {
+    in_.readInto(out);
+    received += out.size();
   }
   std::size_t bytesAvailable() const override { return in_.bytesAvailable(); }
   void resetCounts() { written = received = 0; }

@@ -46,8 +46,15 @@ class SerialPort {
   virtual void write(const Bytes& bytes) = 0;
   // Drops received bytes that have not been read yet.
   virtual void discardInput() = 0;
-  // Takes up to the read size of waiting bytes; empty when nothing waits.
-  virtual Bytes read() = 0;
+  // Takes up to the read size of waiting bytes into out, replacing what it
+  // held; empty when nothing waits. Keeps out's storage, so a reader that
+  // reads all day allocates nothing.
+  virtual void readInto(Bytes& out) = 0;
+  Bytes read() {
+    Bytes out;
+    readInto(out);
+    return out;
+  }
   virtual std::size_t bytesAvailable() const = 0;
 
   // Raised on the user-interface thread when bytes wait. The handler must

@@ -33,10 +33,15 @@ void Framer::lineSilent() {
 }
 
 void Framer::deliver(std::size_t n) {
-  Bytes message(buf_.begin(), buf_.begin() + static_cast<std::ptrdiff_t>(n));
+  // The message's storage is kept for the next one: a link delivers hundreds
+  // of messages a second, each as short as the last.
+  Bytes message;
+  message.swap(spare_);
+  message.assign(buf_.begin(), buf_.begin() + static_cast<std::ptrdiff_t>(n));
   buf_.erase(buf_.begin(), buf_.begin() + static_cast<std::ptrdiff_t>(n));
   ++messages_;
   onMessage_(message);
+  spare_.swap(message);
 }
 
 void Framer::drop(std::size_t n) {

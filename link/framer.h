@@ -32,6 +32,7 @@ class Framer {
 
   std::function<void(const Bytes&)> onMessage_;
   Bytes buf_;
+  Bytes spare_;
   // After a bare AA 60, the rest of a whole acknowledgement frame (9F ..)
   // may still follow; it belongs to the acknowledgement and is skipped.
   bool ackTailPossible_ = false;

@@ -41,10 +41,15 @@ Receiver::Receiver(SharedState& state, Transmitter& tx, SerialPort& port,
 bool Receiver::readWaiting() {
   bool any = false;
   reading_ = true;
-  for (Bytes chunk = port_.read(); !chunk.empty(); chunk = port_.read()) {
+  // The chunk's storage is kept from read to read; a handler that reads
+  // again (a message box running events) finds it taken and uses its own.
+  Bytes chunk;
+  chunk.swap(chunk_);
+  for (port_.readInto(chunk); !chunk.empty(); port_.readInto(chunk)) {
     any = true;
     framer_.feed(chunk);
   }
+  chunk_.swap(chunk);
   reading_ = false;
   return any;
 }
@@ -73,7 +78,10 @@ void Receiver::onSilence() {
   if (!more) framer_.lineSilent();
 }
 
-void Receiver::ack() { tx_.writeRaw(Make_Byte_Frame(kAckByte)); }
+void Receiver::ack() {
+  static const Bytes kAck = Make_Byte_Frame(kAckByte);
+  tx_.writeRaw(kAck);
+}
 
 void Receiver::Receive_Data(const Bytes& m) {
   if (m.empty()) return;

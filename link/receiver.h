@@ -69,6 +69,7 @@ class Receiver {
   EventPump& pump_;
   ReceiverEnv env_;
   Framer framer_;
+  Bytes chunk_;
   std::unique_ptr<Timer> silence_;
   bool reading_ = false;
 };

@@ -17,7 +17,8 @@ std::uint32_t Transmitter::now32() const {
 void Transmitter::Send_Command(std::uint8_t address, std::uint8_t value) {
   if (s_.Is_Busy) return;
   port_.discardInput();
-  s_.Last_Frame = commandFrame(address, value);
+  const auto frame = commandBytes(address, value);
+  s_.Last_Frame.assign(frame.begin(), frame.end());  // no allocation once it has held a frame
   port_.write(s_.Last_Frame);
   s_.Awaiting_Reply = true;
   startWatchdog();

@@ -42,8 +42,7 @@ void LoggingSerialPort::discardInput() {
   in_.discardInput();
 }
 
-kp::Bytes LoggingSerialPort::read() {
-  kp::Bytes b = in_.read();
-  if (!b.empty()) log("unit→panel", b);
-  return b;
+void LoggingSerialPort::readInto(kp::Bytes& out) {
+  in_.readInto(out);
+  if (!out.empty()) log("unit→panel", out);
 }

@@ -118,15 +118,15 @@ void QtSerialPort::discardInput() {
   port_.readAll();
 }
 
-kp::Bytes QtSerialPort::read() {
-  if (!port_.isOpen()) return {};
+void QtSerialPort::readInto(kp::Bytes& out) {
+  out.clear();
+  if (!port_.isOpen()) return;
   qint64 n = port_.bytesAvailable();
   if (readSize_ > 0) n = std::min<qint64>(n, static_cast<qint64>(readSize_));
-  if (n <= 0) return {};
-  kp::Bytes out(static_cast<std::size_t>(n));
+  if (n <= 0) return;
+  out.resize(static_cast<std::size_t>(n));
   const qint64 got = port_.read(reinterpret_cast<char*>(out.data()), n);
   out.resize(static_cast<std::size_t>(std::max<qint64>(got, 0)));
-  return out;
 }
 
 std::size_t QtSerialPort::bytesAvailable() const {

@@ -39,7 +39,7 @@ class QtSerialPort : public QObject, public kp::SerialPort {
   // Queues the bytes and hands what the driver takes at once to it.
   void write(const kp::Bytes& bytes) override;
   void discardInput() override;
-  kp::Bytes read() override;
+  void readInto(kp::Bytes& out) override;
   std::size_t bytesAvailable() const override;
 
   // The device path the next open() uses.

@@ -128,7 +128,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   scratch.reset();
   const std::string path = scratch.file("t.ini");
   const bool exists = !(flags & 1);
-  if (exists) scratch.write("t.ini", file);
+  if (exists)
+    scratch.write("t.ini", file);
+  else
+    scratch.remove("t.ini");
 
   const std::string before = exists ? scratch.read("t.ini") : std::string();
   const std::string old = Read_Ini(section, key, path);

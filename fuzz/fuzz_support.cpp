@@ -9,6 +9,7 @@
 
 #include "link/frames.h"
 #include "panel/catalogue.h"
+#include "shell/ini/ini.h"
 #include "sim/in_process.h"
 
 namespace kp::fuzz {
@@ -70,15 +71,55 @@ Scratch::~Scratch() {
 void Scratch::write(const std::string& name, const std::string& bytes) const {
   std::ofstream out(file(name), std::ios::binary | std::ios::trunc);
   out << bytes;
+  Held& h = held_[file(name)];
+  if (h.bytes != bytes) {
+    h.bytes = bytes;
+    h.answers.clear();
+  }
+}
+
+void Scratch::remove(const std::string& name) const {
+  std::error_code ec;
+  fs::remove(file(name), ec);
+  held_.erase(file(name));
 }
 
 std::string Scratch::read(const std::string& name) const { return slurp(file(name)); }
 
+std::optional<std::string> Scratch::heldRead(const std::string& section, const std::string& key,
+                                             const std::string& path) {
+  const auto it = get().held_.find(path);
+  if (it == get().held_.end()) return std::nullopt;
+  Held& h = it->second;
+  std::string id;
+  id.reserve(section.size() + 1 + key.size());
+  id.append(section).push_back('\0');
+  id.append(key);
+  auto answer = h.answers.find(id);
+  if (answer == h.answers.end())
+    answer = h.answers.emplace(std::move(id), Read_Ini_Text(h.bytes, section, key)).first;
+  return answer->second;
+}
+
 void Scratch::reset(bool wholePreset) const {
+  // Only what was written here is removed: the program writes nothing in
+  // the folder, and a listing per input would cost more than the input.
   std::error_code ec;
-  for (const auto& e : fs::directory_iterator(folder_, ec)) fs::remove_all(e.path(), ec);
-  write("config.ini", config_);
-  write("Pro.dat", wholePreset ? preset_ : presetConfig_);
+  for (auto it = held_.begin(); it != held_.end();) {
+    if (it->first == file("config.ini") || it->first == file("Pro.dat")) {
+      ++it;
+      continue;
+    }
+    fs::remove(it->first, ec);
+    it = held_.erase(it);
+  }
+  // The two files are written again only when they change.
+  auto put = [this](const std::string& name, const std::string& bytes) {
+    const auto it = held_.find(file(name));
+    if (it == held_.end() || it->second.bytes != bytes) write(name, bytes);
+  };
+  put("config.ini", config_);
+  put("Pro.dat", wholePreset ? preset_ : presetConfig_);
 }
 
 std::string Scratch::strayFiles(std::initializer_list<const char*> expected) const {
@@ -95,12 +136,19 @@ std::string Scratch::strayFiles(std::initializer_list<const char*> expected) con
 
 FuzzRig::FuzzRig(bool wholePreset) {
   Scratch::get().reset(wholePreset);
+  setIniReadHook(&Scratch::heldRead);
+  // Each write is checked as it is made, so none is kept.
+  port.keepLog = false;
+  port.onWrite = [](const Bytes& w) {
+    FUZZ_CHECK(wellFormedWrite(w), "the panel wrote a malformed message: %s", toHex(w).c_str());
+  };
   program = std::make_unique<Program>(platform, Scratch::get().folder());
 }
 
 FuzzRig::~FuzzRig() {
   dialogs.onMessage = nullptr;
   program.reset();
+  setIniReadHook(nullptr);
 }
 
 void FuzzRig::modalBoxesRunEvents(int ms, int depth) {
@@ -124,12 +172,7 @@ bool wellFormedWrite(const Bytes& w) {
   return w[0] == kFrameHeader && w[2] == 0xFF - w[1] && w[4] == 0xFF - w[3] && w[5] == kFrameTrailer;
 }
 
-void FuzzRig::checkWrites() {
-  for (; checkedWrites_ < port.writes.size(); ++checkedWrites_) {
-    const Bytes& w = port.writes[checkedWrites_];
-    FUZZ_CHECK(wellFormedWrite(w), "the panel wrote a malformed message: %s", toHex(w).c_str());
-  }
-}
+
 
 void FuzzRig::checkSliders() {
   for (const SliderParam& sp : sliderCatalogue()) {

@@ -260,12 +260,11 @@ void WinSerialPort::notifyReadyRead() {
       Qt::QueuedConnection);
 }
 
-kp::Bytes WinSerialPort::read() {
+void WinSerialPort::readInto(kp::Bytes& out) {
   std::size_t n = rx_.size();
   if (readSize_ > 0) n = std::min(n, readSize_);
-  kp::Bytes out(rx_.begin(), rx_.begin() + static_cast<std::ptrdiff_t>(n));
+  out.assign(rx_.begin(), rx_.begin() + static_cast<std::ptrdiff_t>(n));
   rx_.erase(rx_.begin(), rx_.begin() + static_cast<std::ptrdiff_t>(n));
-  return out;
 }
 
 void WinSerialPort::discardInput() {

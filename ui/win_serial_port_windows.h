@@ -40,7 +40,7 @@ class WinSerialPort : public QObject, public kp::SerialPort {
 
   void write(const kp::Bytes& bytes) override;
   void discardInput() override;
-  kp::Bytes read() override;
+  void readInto(kp::Bytes& out) override;
   std::size_t bytesAvailable() const override { return rx_.size(); }
 
  private:

@@ -101,6 +101,7 @@ class CountingPort : public kp::SerialPort {
   void setReadSize(std::size_t n) override { in_.setReadSize(n); }
   bool open(std::string* e) override { return in_.open(e); }
   void close() override { in_.close(); }
+  void drain(int maxMs) override { in_.drain(maxMs); }
   bool isOpen() const override { return in_.isOpen(); }
   void write(const kp::Bytes& b) override {
     written += b.size();

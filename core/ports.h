@@ -44,6 +44,11 @@ class SerialPort {
 
   // Queues bytes for transmission in order; never blocks.
   virtual void write(const Bytes& bytes) = 0;
+  // Waits until what was written has left the machine (the port's buffers,
+  // then the driver's), for at most maxMs: closing a port restores its old
+  // line settings at once, which would garble a frame still on its way, and
+  // a dead port must not hang the program.
+  virtual void drain(int maxMs) = 0;
   // Drops received bytes that have not been read yet.
   virtual void discardInput() = 0;
   // Takes up to the read size of waiting bytes into out, replacing what it

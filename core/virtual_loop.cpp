@@ -118,6 +118,7 @@ bool VirtualSerialPort::open(std::string* error) {
   }
   open_ = true;
   ++opens;
+  trail += 'o';
   return true;
 }
 
@@ -125,6 +126,7 @@ void VirtualSerialPort::close() {
   if (!open_) return;
   open_ = false;
   ++closes;
+  trail += 'c';
   inbox_.clear();
 }
 
@@ -135,6 +137,7 @@ void VirtualSerialPort::write(const Bytes& bytes) {
   }
   ++writeCount;
   if (keepLog) {
+    trail += 'w';
     writes.push_back(bytes);
     writeTimes.push_back(loop_.nowMs());
   }
@@ -164,6 +167,12 @@ void VirtualSerialPort::fail(const std::string& error) {
   if (!open_) return;
   close();
   if (onError) onError(error);
+}
+
+void VirtualSerialPort::drain(int maxMs) {
+  if (!open_) return;
+  trail += 'd';
+  lastDrainMs = maxMs;
 }
 
 Bytes VirtualSerialPort::allWritten() const {

@@ -97,6 +97,7 @@ class VirtualSerialPort : public SerialPort {
   void close() override;
   bool isOpen() const override { return open_; }
   void write(const Bytes& bytes) override;
+  void drain(int maxMs) override;
   void discardInput() override { inbox_.clear(); }
   void readInto(Bytes& out) override;
   std::size_t bytesAvailable() const override { return inbox_.size(); }
@@ -115,6 +116,9 @@ class VirtualSerialPort : public SerialPort {
   std::vector<Bytes> writes;
   std::vector<std::int64_t> writeTimes;
   std::size_t writeCount = 0;  // writes made while open, logged or not
+  // What reached the line, in order: o open, w write, d drain, c close.
+  std::string trail;
+  int lastDrainMs = 0;
   std::function<void(const Bytes&)> onWrite;
   int writesWhileClosed = 0;
   int opens = 0;

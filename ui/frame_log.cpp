@@ -25,6 +25,11 @@ bool LoggingSerialPort::open(std::string* error) {
   return ok;
 }
 
+void LoggingSerialPort::drain(int maxMs) {
+  in_.drain(maxMs);
+  qCDebug(lcFrames, "%9.3f drained", clock_.elapsed() / 1000.0);
+}
+
 void LoggingSerialPort::close() {
   qCDebug(lcFrames, "%9.3f close", clock_.elapsed() / 1000.0);
   in_.close();

@@ -1,11 +1,13 @@
 #include "ui/qt_serial_port.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMetaObject>
 #include <algorithm>
 #include <utility>
 
 #include "link/port_names.h"
+#include "ui/serial_drain.h"
 
 QtSerialPort::QtSerialPort(std::string programFolder, QObject* parent)
     : QObject(parent), folder_(std::move(programFolder)) {
@@ -110,6 +112,18 @@ void QtSerialPort::write(const kp::Bytes& bytes) {
   // Non-blocking: the frame leaves now even if the core does not return to
   // the event loop soon; what the driver cannot take waits in Qt's buffer.
   port_.flush();
+}
+
+void QtSerialPort::drain(int maxMs) {
+  if (!port_.isOpen()) return;
+  QElapsedTimer clock;
+  clock.start();
+  while (port_.bytesToWrite() > 0) {
+    const qint64 left = maxMs - clock.elapsed();
+    if (left <= 0 || !port_.waitForBytesWritten(static_cast<int>(left))) return;
+  }
+  const qint64 left = maxMs - clock.elapsed();
+  if (left > 0) drainSerialDriver(port_.handle(), static_cast<int>(left));
 }
 
 void QtSerialPort::discardInput() {

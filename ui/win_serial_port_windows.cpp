@@ -317,8 +317,9 @@ bool WinSerialPort::finishWrite(bool wait, DWORD waitMs) {
   return true;
 }
 
-void WinSerialPort::drainOutput() {
-  const ULONGLONG deadline = GetTickCount64() + kDrainMs;
+void WinSerialPort::drainOutput(DWORD maxMs) {
+  if (!isOpen()) return;
+  const ULONGLONG deadline = GetTickCount64() + maxMs;
   while (writePending_ || !txQueue_.empty()) {
     const ULONGLONG now = GetTickCount64();
     if (now >= deadline) return;
@@ -341,7 +342,7 @@ void WinSerialPort::drainOutput() {
 void WinSerialPort::close() {
   if (!isOpen()) return;
   ++session_;
-  drainOutput();
+  drainOutput(kDrainMs);
   releaseHandles();
 }
 

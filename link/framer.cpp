@@ -9,7 +9,9 @@ constexpr std::uint8_t kAckComplement = 0xFF - kReplyAddress;  // 9F
 }
 
 void Framer::feed(const Bytes& bytes) {
+  discarded_ = false;
   for (std::uint8_t b : bytes) {
+    if (discarded_) break;
     if (ackTailLeft_ > 0) {
       --ackTailLeft_;
       continue;
@@ -30,6 +32,11 @@ void Framer::lineSilent() {
   if (!buf_.empty()) drop(buf_.size());
   ackTailPossible_ = false;
   ackTailLeft_ = 0;
+}
+
+void Framer::discard() {
+  lineSilent();
+  discarded_ = true;
 }
 
 void Framer::deliver(std::size_t n) {
@@ -63,8 +70,8 @@ void Framer::parse() {
     }
     if (buf_.size() < 2) return;
     if (buf_[1] == kReplyAddress) {
+      ackTailPossible_ = true;  // before its handling, which may discard it all
       deliver(2);
-      ackTailPossible_ = true;
       return;
     }
     if (buf_.size() < kFrameSize) return;

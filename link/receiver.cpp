@@ -78,6 +78,11 @@ void Receiver::onSilence() {
   if (!more) framer_.lineSilent();
 }
 
+void Receiver::discardUnread() {
+  framer_.discard();
+  silence_->stop();
+}
+
 void Receiver::ack() {
   static const Bytes kAck = Make_Byte_Frame(kAckByte);
   tx_.writeRaw(kAck);
@@ -85,6 +90,7 @@ void Receiver::ack() {
 
 void Receiver::Receive_Data(const Bytes& m) {
   if (m.empty()) return;
+  tx_.unitHeard();
   if (s_.Awaiting_Reply && !s_.Is_Linked)
     phaseA(m);
   else if (s_.Awaiting_Reply)
@@ -122,6 +128,9 @@ void Receiver::phaseA(const Bytes& m) {
 
   if (a == 0 && v >= kMarkerFirst && v <= kMarkerLast) {
     return dumpMessage([&] {
+      // The dump has begun: its 19 s count from here, whatever the wait for
+      // it took.
+      if (v == kMarkerFirst) s_.Connect_Ticks = 1;
       s_.Dump_Section = v - 12;
       s_.Is_Busy = true;
       ack();

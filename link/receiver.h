@@ -52,6 +52,8 @@ class Receiver {
   void onSilence();
   // Handles one whole message of the unit.
   void Receive_Data(const Bytes& m);
+  // Unread input was dropped: so is what has been read of a message.
+  void discardUnread();
 
   const Framer& framer() const { return framer_; }
 

@@ -185,10 +185,9 @@ struct LinkFigures {
   bool linked = false;
   double wallS = 0, cpuS = 0;
   std::size_t out = 0, in = 0;
+  // The time the bytes need on the line, both ways; paced, the simulator
+  // takes the panel's bytes at the line's speed too.
   double floorS() const { return wireSeconds(out + in); }
-  // The simulator paces only its own bytes; a pseudo-terminal passes the
-  // panel's at once.
-  double unitFloorS() const { return wireSeconds(in); }
 };
 
 inline LinkFigures measureLink(bool paced, int com = 7) {
@@ -215,7 +214,6 @@ struct LoadFigures {
   double wallS = 0, cpuS = 0, simCpuS = 0;
   std::size_t out = 0, in = 0;
   double floorS() const { return wireSeconds(out + in) + kLoadPauseS; }
-  double unitFloorS() const { return wireSeconds(in) + kLoadPauseS; }
 };
 
 // `loads` linked loads in a row on one link; empty when nothing could run,

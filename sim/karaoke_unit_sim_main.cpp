@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -46,7 +47,7 @@ const char* kUsage =
     "  --resend P         answer a frame with 55 with probability P\n"
     "  --drop P           ignore a frame with probability P\n"
     "  --chunks           deliver messages in random pieces\n"
-    "  --paced            send at the line speed, 28800 baud 8E1\n"
+    "  --paced            the line's speed both ways, 28800 baud 8E1\n"
     "  --latency MS       wait MS before each message\n"
     "  --seed S           seed of the fault decisions (default 1)\n"
     "SIGUSR1 sends the volume notice; SIGINT or SIGTERM ends the program.\n";
@@ -212,6 +213,9 @@ std::string stamp(std::int64_t us) {
 int main(int argc, char** argv) {
   Args args;
   if (!parseArgs(argc, argv, &args)) return 0;
+  // Paced bytes are 382 us apart: the kernel's usual 50 us of slack on each
+  // wake-up would stretch the line.
+  if (args.unit.paced) prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 
   std::ostream* log = nullptr;
   std::ofstream logFile;
@@ -273,11 +277,14 @@ int main(int argc, char** argv) {
     *log << stamp(clock.nowUs()) << ' ' << line << '\n';
     log->flush();
   };
-  unit.onTrace = [&](const TraceEvent& e) {
-    const bool in = e.direction == TraceEvent::Direction::PanelToUnit;
-    logLine(std::string(in ? "panel→unit " : "unit→panel ") + kp::toHex(e.bytes) + " (" +
-            e.text + ")");
-  };
+  // Only with a log: the unit then spends nothing on describing its frames.
+  if (log) {
+    unit.onTrace = [&](const TraceEvent& e) {
+      const bool in = e.direction == TraceEvent::Direction::PanelToUnit;
+      logLine(std::string(in ? "panel→unit " : "unit→panel ") + kp::toHex(e.bytes) + " (" +
+              e.text + ")");
+    };
+  }
   unit.onOutput = [&](const kp::Bytes& bytes) {
     // Written while nobody holds the slave, bytes would wait in the terminal
     // and greet the next panel as stale input.

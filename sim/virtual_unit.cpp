@@ -18,6 +18,11 @@ std::int64_t tickToUs(std::int64_t tick) { return (tick + kTicksPerUs - 1) / kTi
 
 std::uint8_t inv(std::uint8_t b) { return static_cast<std::uint8_t>(0xFF - b); }
 
+bool wholeFrameAt(const Bytes& b, std::size_t i) {
+  return i + kFrameSize <= b.size() && b[i] == kFrameHeader && b[i + 2] == inv(b[i + 1]) &&
+         b[i + 4] == inv(b[i + 3]) && b[i + 5] == kFrameTrailer;
+}
+
 std::string ramName(int slot) { return "RAM" + std::to_string(slot + 1); }
 
 }  // namespace
@@ -41,6 +46,27 @@ VirtualUnit::~VirtualUnit() = default;
 
 void VirtualUnit::onBytesFromPanel(const Bytes& bytes) {
   if (bytes.empty()) return;
+  if (!options_.paced) return takeIn(bytes);
+  // On a real line the unit has a byte only once its eleven bits are over,
+  // and the bytes come one after the other. The unit acts only at the end
+  // of what the panel sends (a lone AA or a whole frame), so such a piece is
+  // taken in at once when its last byte is through; anything else byte by
+  // byte.
+  std::int64_t tick = std::max(inLineFreeTick_, clock_.nowUs() * kTicksPerUs);
+  for (std::size_t i = 0; i < bytes.size();) {
+    const std::size_t n = wholeFrameAt(bytes, i) ? kFrameSize : 1;
+    tick += kTicksPerByte * static_cast<std::int64_t>(n);
+    std::weak_ptr<int> alive = alive_;
+    clock_.at(tickToUs(tick), [this, alive, piece = Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(i),
+                                                       bytes.begin() + static_cast<std::ptrdiff_t>(i + n))] {
+      if (alive.lock()) takeIn(piece);
+    });
+    i += n;
+  }
+  inLineFreeTick_ = tick;
+}
+
+void VirtualUnit::takeIn(const Bytes& bytes) {
   inbox_.insert(inbox_.end(), bytes.begin(), bytes.end());
   ++inboxGeneration_;
   parse();
@@ -100,13 +126,25 @@ void VirtualUnit::parse() {
   }
 }
 
+// One check is pending at a time: a frame coming in byte by byte moves its
+// deadline on instead of leaving a check behind for every byte.
 void VirtualUnit::armPartialTimeout() {
+  partialDueUs_ = clock_.nowUs() + options_.partialFrameTimeoutMs * 1000LL;
+  partialGeneration_ = inboxGeneration_;
+  if (!partialCheckPending_) schedulePartialCheck();
+}
+
+void VirtualUnit::schedulePartialCheck() {
+  partialCheckPending_ = true;
   std::weak_ptr<int> alive = alive_;
-  const std::uint64_t gen = inboxGeneration_;
-  clock_.at(clock_.nowUs() + options_.partialFrameTimeoutMs * 1000LL,
-            [this, alive, gen] {
-              if (alive.lock()) onPartialTimeout(gen);
-            });
+  clock_.at(partialDueUs_, [this, alive] {
+    if (!alive.lock()) return;
+    partialCheckPending_ = false;
+    if (clock_.nowUs() < partialDueUs_)
+      schedulePartialCheck();
+    else
+      onPartialTimeout(partialGeneration_);
+  });
 }
 
 void VirtualUnit::onPartialTimeout(std::uint64_t generation) {
@@ -140,7 +178,7 @@ void VirtualUnit::handleAck() {
 void VirtualUnit::handleFrame(std::uint8_t a, std::uint8_t v) {
   ++counters_.framesReceived;
   const Bytes frame = commandFrame(a, v);
-  std::string text = describeUnitAddress(a, v);
+  std::string text = note([&] { return describeUnitAddress(a, v); });
   if (options_.silent) {
     ++counters_.framesIgnored;
     trace(TraceEvent::Direction::PanelToUnit, frame, text);
@@ -337,7 +375,7 @@ std::vector<VirtualUnit::Message> VirtualUnit::musicBlock() const {
   std::vector<Message> out;
   for (int k = 0; k < kBands; ++k) {
     const auto a = static_cast<std::uint8_t>(dumpaddr::MusicBand1 + k);
-    out.push_back({a, state_.music.bands[k], describeDumpAddress(a, state_.music.bands[k])});
+    out.push_back({a, state_.music.bands[k], note([&] { return describeDumpAddress(a, state_.music.bands[k]); })});
   }
   return out;
 }
@@ -347,44 +385,42 @@ std::vector<VirtualUnit::Message> VirtualUnit::micBlock() const {
   std::vector<Message> out;
   for (int k = 0; k < kBands; ++k) {
     const auto a = static_cast<std::uint8_t>(dumpaddr::MicBand1 + k);
-    out.push_back({a, state_.mic.bands[k], describeDumpAddress(a, state_.mic.bands[k])});
+    out.push_back({a, state_.mic.bands[k], note([&] { return describeDumpAddress(a, state_.mic.bands[k]); })});
   }
   for (int a = dumpaddr::Effect1; a <= dumpaddr::EffectLast; ++a) {
     const auto v = state_.mic.effect(*effectOfDumpAddress(static_cast<std::uint8_t>(a)));
-    out.push_back({static_cast<std::uint8_t>(a), v, describeDumpAddress(static_cast<std::uint8_t>(a), v)});
+    out.push_back({static_cast<std::uint8_t>(a), v,
+                   note([&] { return describeDumpAddress(static_cast<std::uint8_t>(a), v); })});
   }
   return out;
 }
 
 std::vector<VirtualUnit::Message> VirtualUnit::dumpMessages() const {
   std::vector<Message> out;
-  auto add = [&out](int a, int v, std::string note = {}) {
+  // prefix makes the note's beginning, when notes are made at all.
+  auto add = [&](int a, int v, const std::function<std::string()>& prefix = {}) {
     const auto aa = static_cast<std::uint8_t>(a);
     const auto vv = static_cast<std::uint8_t>(v);
-    out.push_back({aa, vv, note.empty() ? describeDumpAddress(aa, vv) : std::move(note)});
+    out.push_back({aa, vv, note([&] { return (prefix ? prefix() : "") + describeDumpAddress(aa, vv); })});
+  };
+  auto marker = [&](int v, std::string what) {
+    out.push_back({0, static_cast<std::uint8_t>(v),
+                   note([&] { return "dump marker " + std::to_string(v) + ": " + what; })});
   };
 
   // Six preset sections: music RAM1..RAM3, then microphone RAM1..RAM3.
   for (int s = 0; s < kUserSlots; ++s) {
-    add(0, kFirstSectionMarker + s, "dump marker " + std::to_string(kFirstSectionMarker + s) +
-                                        ": music " + ramName(s));
-    for (int k = 0; k < kBands; ++k) {
-      const int a = dumpaddr::MusicBand1 + k, v = state_.musicSlots[s].bands[k];
-      add(a, v, ramName(s) + " " + describeDumpAddress(static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(v)));
-    }
+    marker(kFirstSectionMarker + s, "music " + ramName(s));
+    for (int k = 0; k < kBands; ++k)
+      add(dumpaddr::MusicBand1 + k, state_.musicSlots[s].bands[k], [s] { return ramName(s) + " "; });
   }
   for (int s = 0; s < kUserSlots; ++s) {
-    const int marker = kFirstSectionMarker + kUserSlots + s;
-    add(0, marker, "dump marker " + std::to_string(marker) + ": mic " + ramName(s));
+    marker(kFirstSectionMarker + kUserSlots + s, "mic " + ramName(s));
     const MicCurve& c = state_.micSlots[s];
-    for (int k = 0; k < kBands; ++k) {
-      const int a = dumpaddr::MicBand1 + k;
-      add(a, c.bands[k], ramName(s) + " " + describeDumpAddress(static_cast<std::uint8_t>(a), c.bands[k]));
-    }
-    for (int a = dumpaddr::Effect1; a <= dumpaddr::EffectLast; ++a) {
-      const auto v = c.effect(*effectOfDumpAddress(static_cast<std::uint8_t>(a)));
-      add(a, v, ramName(s) + " " + describeDumpAddress(static_cast<std::uint8_t>(a), v));
-    }
+    auto slot = [s] { return ramName(s) + " "; };
+    for (int k = 0; k < kBands; ++k) add(dumpaddr::MicBand1 + k, c.bands[k], slot);
+    for (int a = dumpaddr::Effect1; a <= dumpaddr::EffectLast; ++a)
+      add(a, c.effect(*effectOfDumpAddress(static_cast<std::uint8_t>(a))), slot);
   }
 
   // The parameters in force, by dump address.
@@ -497,16 +533,20 @@ void VirtualUnit::emit(const Outgoing& out, bool paced) {
                 out.bytes.begin() + static_cast<std::ptrdiff_t>(ends[p]));
     from = ends[p];
     const bool last = p + 1 == ends.size();
-    std::string note;
-    if (last) note = ends.size() > 1 ? out.note + " (in " + std::to_string(ends.size()) + " pieces)" : out.note;
+    std::string text;
+    Bytes whole;  // for the trace only
+    if (last && onTrace) {
+      text = ends.size() > 1 ? out.note + " (in " + std::to_string(ends.size()) + " pieces)" : out.note;
+      whole = out.bytes;
+    }
     std::weak_ptr<int> alive = alive_;
     clock_.at(when, [this, alive, piece = std::move(piece), last, paced, gen,
-                     whole = out.bytes, note = std::move(note)] {
+                     whole = std::move(whole), text = std::move(text)] {
       if (!alive.lock()) return;
       if (last) {
         // Before the bytes go out: the panel may acknowledge at once.
         if (paced && gen == sendGeneration_) awaitedDelivered_ = true;
-        trace(TraceEvent::Direction::UnitToPanel, whole, note);
+        trace(TraceEvent::Direction::UnitToPanel, whole, text);
       }
       if (onOutput) onOutput(piece);
     });

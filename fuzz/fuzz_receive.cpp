@@ -6,7 +6,9 @@
 //   h0  starting phase (see Phase)
 //   h1  bit 0 the long-dump model; bits 1..3 the port's read size; bits 4..5
 //       how long a message box runs events
-//   h2  phase detail: frames of the dump already taken, or the mode chosen
+//   h2  phase detail: frames of the dump already taken, or the mode chosen;
+//       bit 7: a linked phase starts from the unit's whole dump, not from
+//       the shortest dump that links (the answer and the last parameter)
 //   record: op, then (op & 15) + 1 bytes from the unit; op >> 4 says what
 //       follows them (kAfter)
 #include <cstddef>
@@ -92,7 +94,7 @@ void setUp(FuzzRig& r, Phase phase, bool longDump, std::uint8_t detail) {
                "a dump cut after %zu frames left Dump_Mode %d", frames, p.state.Dump_Mode);
     return;
   }
-  r.port.receive(dump);
+  r.port.receive(detail & 0x80 ? dump : shortestDumpStream(longDump));
   r.loop.settle();
   FUZZ_CHECK(p.state.Is_Linked && !p.state.Awaiting_Reply && !p.state.Is_Busy,
              "the unit's own dump did not link the panel");

@@ -71,6 +71,11 @@ Scratch::~Scratch() {
 void Scratch::write(const std::string& name, const std::string& bytes) const {
   std::ofstream out(file(name), std::ios::binary | std::ios::trunc);
   out << bytes;
+  hold(name, bytes);
+  held_[file(name)].onDisk = true;
+}
+
+void Scratch::hold(const std::string& name, const std::string& bytes) const {
   Held& h = held_[file(name)];
   if (h.bytes != bytes) {
     h.bytes = bytes;
@@ -110,7 +115,7 @@ void Scratch::reset(bool wholePreset) const {
       ++it;
       continue;
     }
-    fs::remove(it->first, ec);
+    if (it->second.onDisk) fs::remove(it->first, ec);
     it = held_.erase(it);
   }
   // The two files are written again only when they change.
@@ -142,7 +147,7 @@ FuzzRig::FuzzRig(bool wholePreset) {
   port.onWrite = [](const Bytes& w) {
     FUZZ_CHECK(wellFormedWrite(w), "the panel wrote a malformed message: %s", toHex(w).c_str());
   };
-  program = std::make_unique<Program>(platform, Scratch::get().folder());
+  program.emplace(platform, Scratch::get().folder());
 }
 
 FuzzRig::~FuzzRig() {
@@ -184,7 +189,7 @@ void FuzzRig::checkSliders() {
 
 namespace {
 struct Streams {
-  Bytes shortDump, longDump;
+  Bytes shortDump, longDump, shortestShort, shortestLong;
   Streams() {
     for (bool longDump : {false, true}) {
       VirtualLoop loop;
@@ -197,6 +202,9 @@ struct Streams {
         const Bytes f = commandFrame(m.address, m.value);
         out.insert(out.end(), f.begin(), f.end());
       }
+      Bytes& shortest = longDump ? shortestLong : shortestShort;
+      shortest.assign(out.begin(), out.begin() + kFrameSize);
+      shortest.insert(shortest.end(), out.end() - kFrameSize, out.end());
     }
   }
 };
@@ -211,5 +219,9 @@ const Bytes& dumpStream(bool longDump) {
 }
 
 std::size_t dumpFrames(bool longDump) { return dumpStream(longDump).size() / kFrameSize; }
+
+const Bytes& shortestDumpStream(bool longDump) {
+  return longDump ? streams().shortestLong : streams().shortestShort;
+}
 
 }  // namespace kp::fuzz

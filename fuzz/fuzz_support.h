@@ -60,6 +60,9 @@ class Scratch {
   void remove(const std::string& name) const;
   // Writes the file to the folder and keeps its bytes for heldRead().
   void write(const std::string& name, const std::string& bytes) const;
+  // Keeps the bytes for heldRead() only: the program reads the file as if it
+  // were there, and a write of the program would show as a file that is.
+  void hold(const std::string& name, const std::string& bytes) const;
   std::string read(const std::string& name) const;
   // Read_Ini's hook while a program runs: the files written here answer
   // from memory, each key worked out once per content by Read_Ini's own
@@ -77,6 +80,7 @@ class Scratch {
   std::string folder_, config_, preset_, presetConfig_;
   struct Held {
     std::string bytes;
+    bool onDisk = false;
     std::unordered_map<std::string, std::string> answers;  // section NUL key
   };
   mutable std::unordered_map<std::string, Held> held_;  // by path
@@ -91,7 +95,8 @@ struct FuzzRig {
   RecordingDialogs dialogs;
   RecordingDesktop desktop;
   Platform platform{port, loop, loop, dialogs, desktop};
-  std::unique_ptr<Program> program;
+  // In place: a heap block this size would be mapped afresh for every input.
+  std::optional<Program> program;
   Program& p() { return *program; }
 
   // Lets a message box run events for a while, as a modal box does,
@@ -116,5 +121,7 @@ bool wellFormedWrite(const Bytes& w);
 const Bytes& dumpStream(bool longDump);
 // Number of frames in dumpStream(longDump), the answer included.
 std::size_t dumpFrames(bool longDump);
+// The answer and the dump's last frame alone: the shortest dump that links.
+const Bytes& shortestDumpStream(bool longDump);
 
 }  // namespace kp::fuzz

@@ -84,6 +84,7 @@ int main(int argc, char** argv) {
     append(answers, kp::commandFrame(0x60, 0));  // a whole acknowledgement frame
     append(answers, notice);
     seed("linked_awaiting_answers", {4, 0x10, 0}, records(answers, 2, 11));
+    seed("linked_by_whole_dump_awaiting_answers", {4, 0x10, 0x80}, records(answers, 2, 11));
     Bytes idle = notice;
     append(idle, {0x00, 0x13, 0xFE, 0xAA, 0x05});
     seed("idle_notice_and_garbage", {0, 0x20, 0}, records(idle, 4, 7));
@@ -119,7 +120,7 @@ int main(int argc, char** argv) {
   {
     const fs::path d = root / "fuzz_preset";
     const std::string preset = kp::fuzz::Scratch::get().shippedPreset();
-    for (std::uint8_t flags : {0x00, 0x01, 0x03, 0x07, 0x05}) {
+    for (std::uint8_t flags : {0x00, 0x01, 0x03, 0x07, 0x05, 0x0B}) {
       Bytes b{flags};
       append(b, text(preset));
       save(d, "shipped_pro_dat_flags_" + std::to_string(flags), b);

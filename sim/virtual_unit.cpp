@@ -1,6 +1,7 @@
 #include "sim/virtual_unit.h"
 
 #include <algorithm>
+#include <array>
 
 #include "link/frames.h"
 #include "sim/unit_map.h"
@@ -177,7 +178,7 @@ void VirtualUnit::handleAck() {
 
 void VirtualUnit::handleFrame(std::uint8_t a, std::uint8_t v) {
   ++counters_.framesReceived;
-  const Bytes frame = commandFrame(a, v);
+  const Bytes frame = onTrace ? commandFrame(a, v) : Bytes();
   std::string text = note([&] { return describeUnitAddress(a, v); });
   if (options_.silent) {
     ++counters_.framesIgnored;
@@ -328,6 +329,7 @@ void VirtualUnit::startDump(bool confirm) {
   }
   if (!options_.noDump) {
     auto dump = dumpMessages();
+    if (options_.shortestDump) dump.erase(dump.begin(), dump.end() - 1);
     messages.insert(messages.end(), dump.begin(), dump.end());
   }
   queuePaced(messages, !options_.noDump);
@@ -498,15 +500,17 @@ void VirtualUnit::emit(const Outgoing& out, bool paced) {
   counters_.bytesSent += out.bytes.size();
   if (out.endsDump) link_ = Link::Linked;
 
-  // Cut into pieces where the chunk fault says so; at least one cut.
-  std::vector<std::size_t> ends;  // end offset of each piece
+  // Cut into pieces where the chunk fault says so; at least one cut. The
+  // unit's messages are six bytes at most.
+  std::array<std::size_t, kFrameSize + 1> ends{};  // end offset of each piece
+  std::size_t pieces = 0;
   const std::size_t n = out.bytes.size();
-  if (options_.chunks && n > 1) {
+  if (options_.chunks && n > 1 && n <= kFrameSize) {
     for (std::size_t i = 1; i < n; ++i)
-      if (rng_() & 1) ends.push_back(i);
-    if (ends.empty()) ends.push_back(1 + rng_() % (n - 1));
+      if (rng_() & 1) ends[pieces++] = i;
+    if (pieces == 0) ends[pieces++] = 1 + rng_() % (n - 1);
   }
-  ends.push_back(n);
+  ends[pieces++] = n;
 
   const std::int64_t start = clock_.nowUs() + options_.latencyMs * 1000LL;
   std::int64_t startTick = 0;
@@ -523,7 +527,7 @@ void VirtualUnit::emit(const Outgoing& out, bool paced) {
   }
 
   std::size_t from = 0;
-  for (std::size_t p = 0; p < ends.size(); ++p) {
+  for (std::size_t p = 0; p < pieces; ++p) {
     std::int64_t when =
         options_.paced ? tickToUs(startTick + kTicksPerByte * static_cast<std::int64_t>(ends[p]))
                        : start + static_cast<std::int64_t>(p) * options_.chunkGapUs;
@@ -532,11 +536,11 @@ void VirtualUnit::emit(const Outgoing& out, bool paced) {
     Bytes piece(out.bytes.begin() + static_cast<std::ptrdiff_t>(from),
                 out.bytes.begin() + static_cast<std::ptrdiff_t>(ends[p]));
     from = ends[p];
-    const bool last = p + 1 == ends.size();
+    const bool last = p + 1 == pieces;
     std::string text;
     Bytes whole;  // for the trace only
     if (last && onTrace) {
-      text = ends.size() > 1 ? out.note + " (in " + std::to_string(ends.size()) + " pieces)" : out.note;
+      text = pieces > 1 ? out.note + " (in " + std::to_string(pieces) + " pieces)" : out.note;
       whole = out.bytes;
     }
     std::weak_ptr<int> alive = alive_;

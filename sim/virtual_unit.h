@@ -33,6 +33,7 @@ struct UnitOptions {
   // Faults the unit can play.
   bool silent = false;                    // hears, never speaks
   bool noDump = false;                    // answers the connect, never dumps
+  bool shortestDump = false;              // dumps only the last parameter, which ends it
   std::optional<std::uint64_t> stopAfter; // goes mute after this many messages
   double resendProbability = 0;           // answer a frame with 55 instead
   double dropProbability = 0;             // ignore a received frame

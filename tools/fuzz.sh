@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 FUZZ_SECONDS=${FUZZ_SECONDS:-60}
-FUZZ_TARGETS=${FUZZ_TARGETS:-"fuzz_receive fuzz_ini fuzz_preset"}
+FUZZ_TARGETS=${FUZZ_TARGETS:-"fuzz_receive fuzz_framer fuzz_ini fuzz_preset"}
 BUILD=${FUZZ_BUILD_DIR:-build-fuzz}
 
 cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo \

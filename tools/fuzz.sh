@@ -22,7 +22,10 @@ KP_FUZZ_TMP=$(mktemp -d "$shm/kp-fuzz.XXXXXX")
 export KP_FUZZ_TMP
 trap 'rm -rf "$KP_FUZZ_TMP"' EXIT
 
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
+# A quarantine of 16 MB instead of 256: freed memory comes back sooner instead
+# of being mapped afresh for every input, and a use after free is still caught
+# within the last 16 MB freed.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:quarantine_size_mb=16}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 failed=()
 for t in $FUZZ_TARGETS; do
@@ -37,7 +40,9 @@ for t in $FUZZ_TARGETS; do
   if "$BUILD/fuzz/$t" -max_total_time="$FUZZ_SECONDS" -timeout=30 -rss_limit_mb=4096 \
        -print_final_stats=1 -artifact_prefix="$artifacts" "${dict[@]}" "$work" "fuzz/corpus/$t" \
        > "$BUILD/$t.log" 2>&1; then
-    echo "   $t: no crash in $(( $(date +%s) - start ))s ($(grep -o 'stat::number_of_executed_units: *[0-9]*' "$BUILD/$t.log" | grep -o '[0-9]*$') runs)"
+    runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$BUILD/$t.log" | grep -o '[0-9]*$')
+    rate=$(grep -o 'stat::average_exec_per_sec: *[0-9]*' "$BUILD/$t.log" | grep -o '[0-9]*$')
+    echo "   $t: no crash in $(( $(date +%s) - start ))s ($runs runs, $rate inputs/s)"
   else
     echo "   $t: FAILED after $(( $(date +%s) - start ))s; input in $artifacts"
     grep -E -A1 'FUZZ_CHECK|ERROR:|runtime error|Test unit written' "$BUILD/$t.log" | head -20 || true

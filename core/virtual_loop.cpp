@@ -58,7 +58,15 @@ class VirtualTimer : public Timer, private VirtualLoop::Ticking {
 };
 
 void VirtualLoop::push(Event e) {
-  events_.push_back(std::move(e));
+  std::size_t slot = slots_.size();
+  if (freeSlots_.empty()) {
+    slots_.push_back(std::move(e));
+  } else {
+    slot = freeSlots_.back();
+    freeSlots_.pop_back();
+    slots_[slot] = std::move(e);
+  }
+  events_.push_back({slots_[slot].key, slot});
   std::push_heap(events_.begin(), events_.end(), std::greater<>());
 }
 
@@ -69,8 +77,11 @@ void VirtualLoop::at(std::int64_t whenMs, std::function<void()> fn) {
 bool VirtualLoop::runNextDueBy(std::int64_t limit) {
   if (events_.empty() || events_.front().key.when > limit) return false;
   std::pop_heap(events_.begin(), events_.end(), std::greater<>());
-  Event e = std::move(events_.back());
+  const std::size_t slot = events_.back().slot;
   events_.pop_back();
+  Event e = std::move(slots_[slot]);
+  slots_[slot].fn = nullptr;
+  freeSlots_.push_back(slot);
   now_ = std::max(now_, e.key.when);
   if (e.fn)
     e.fn();
@@ -148,13 +159,15 @@ void VirtualSerialPort::write(const Bytes& bytes) {
 void VirtualSerialPort::readInto(Bytes& out) {
   const std::size_t n =
       std::min(inbox_.size(), readSize ? readSize : inbox_.size());
-  out.assign(inbox_.begin(), inbox_.begin() + static_cast<std::ptrdiff_t>(n));
-  inbox_.erase(inbox_.begin(), inbox_.begin() + static_cast<std::ptrdiff_t>(n));
+  const auto from = inbox_.bytes.begin() + static_cast<std::ptrdiff_t>(inbox_.head);
+  out.assign(from, from + static_cast<std::ptrdiff_t>(n));
+  inbox_.head += n;
+  if (inbox_.empty()) inbox_.clear();
 }
 
 void VirtualSerialPort::receive(const Bytes& bytes) {
   if (!open_ || bytes.empty()) return;  // a closed port hears nothing
-  inbox_.insert(inbox_.end(), bytes.begin(), bytes.end());
+  inbox_.bytes.insert(inbox_.bytes.end(), bytes.begin(), bytes.end());
   if (notifyPending_) return;
   notifyPending_ = true;
   loop_.post([this] {

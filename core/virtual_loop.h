@@ -66,7 +66,6 @@ class VirtualLoop : public Clock, public EventPump {
     Key key;
     std::function<void()> fn;  // empty for a timer's tick
     Ticking* timer = nullptr;
-    bool operator>(const Event& o) const { return key > o.key; }
   };
   Key keyAt(std::int64_t whenMs) { return Key{std::max(whenMs, now_), seq_++}; }
   void push(Event e);
@@ -75,8 +74,16 @@ class VirtualLoop : public Clock, public EventPump {
   std::int64_t now_ = 1'000'000;  // far from 0, so "stamp 0" bugs show
   std::uint64_t seq_ = 0;
   std::uint64_t pumps_ = 0;
-  // Earliest first, a heap in a vector.
-  std::vector<Event> events_;
+  // Earliest first: a heap of keys, each naming the slot that holds its
+  // event, so that ordering the queue moves only small records.
+  struct Queued {
+    Key key;
+    std::size_t slot;
+    bool operator>(const Queued& o) const { return key > o.key; }
+  };
+  std::vector<Queued> events_;
+  std::vector<Event> slots_;
+  std::vector<std::size_t> freeSlots_;
   // Timers alive; a tick of one destroyed is dropped. Shared, so that a
   // timer may outlive its loop.
   std::shared_ptr<std::unordered_set<Ticking*>> timers_ =
@@ -139,7 +146,17 @@ class VirtualSerialPort : public SerialPort {
   int port_ = 0;
   bool open_ = false;
   bool notifyPending_ = false;
-  std::deque<std::uint8_t> inbox_;
+  // Received and not yet read: the bytes from head on.
+  struct Inbox {
+    Bytes bytes;
+    std::size_t head = 0;
+    std::size_t size() const { return bytes.size() - head; }
+    bool empty() const { return size() == 0; }
+    void clear() {
+      bytes.clear();
+      head = 0;
+    }
+  } inbox_;
 };
 
 // Message boxes and file dialogs that record what the program showed.

@@ -96,13 +96,9 @@ std::optional<std::string> Scratch::heldRead(const std::string& section, const s
   const auto it = get().held_.find(path);
   if (it == get().held_.end()) return std::nullopt;
   Held& h = it->second;
-  std::string id;
-  id.reserve(section.size() + 1 + key.size());
-  id.append(section).push_back('\0');
-  id.append(key);
-  auto answer = h.answers.find(id);
-  if (answer == h.answers.end())
-    answer = h.answers.emplace(std::move(id), Read_Ini_Text(h.bytes, section, key)).first;
+  auto& keys = h.answers[section];
+  auto answer = keys.find(key);
+  if (answer == keys.end()) answer = keys.emplace(key, Read_Ini_Text(h.bytes, section, key)).first;
   return answer->second;
 }
 

@@ -81,7 +81,8 @@ class Scratch {
   struct Held {
     std::string bytes;
     bool onDisk = false;
-    std::unordered_map<std::string, std::string> answers;  // section NUL key
+    // By section, then key: a read that was answered before allocates nothing.
+    std::unordered_map<std::string, std::unordered_map<std::string, std::string>> answers;
   };
   mutable std::unordered_map<std::string, Held> held_;  // by path
 };

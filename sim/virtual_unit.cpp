@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <unordered_map>
 
 #include "link/frames.h"
 #include "sim/unit_map.h"
@@ -38,10 +39,27 @@ const char* linkName(VirtualUnit::Link link) {
   return "?";
 }
 
-VirtualUnit::VirtualUnit(UnitClock& clock, UnitOptions options)
-    : clock_(clock), options_(options), rng_(options.seed) {}
+namespace {
+// Units alive, each with its serial: an event the clock runs after its unit
+// has gone, or once another unit lives at the same address, finds no match.
+std::unordered_map<const VirtualUnit*, std::uint64_t>& liveUnits() {
+  static std::unordered_map<const VirtualUnit*, std::uint64_t> units;
+  return units;
+}
+std::uint64_t lastSerial = 0;
+}  // namespace
 
-VirtualUnit::~VirtualUnit() = default;
+bool VirtualUnit::alive(const VirtualUnit* unit, std::uint64_t serial) {
+  const auto it = liveUnits().find(unit);
+  return it != liveUnits().end() && it->second == serial;
+}
+
+VirtualUnit::VirtualUnit(UnitClock& clock, UnitOptions options)
+    : clock_(clock), options_(options), rng_(options.seed), serial_(++lastSerial) {
+  liveUnits()[this] = serial_;
+}
+
+VirtualUnit::~VirtualUnit() { liveUnits().erase(this); }
 
 // ---------------------------------------------------------------- receiving
 
@@ -57,10 +75,9 @@ void VirtualUnit::onBytesFromPanel(const Bytes& bytes) {
   for (std::size_t i = 0; i < bytes.size();) {
     const std::size_t n = wholeFrameAt(bytes, i) ? kFrameSize : 1;
     tick += kTicksPerByte * static_cast<std::int64_t>(n);
-    std::weak_ptr<int> alive = alive_;
-    clock_.at(tickToUs(tick), [this, alive, piece = Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(i),
-                                                       bytes.begin() + static_cast<std::ptrdiff_t>(i + n))] {
-      if (alive.lock()) takeIn(piece);
+    clock_.at(tickToUs(tick), [this, serial = serial_, piece = Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(i),
+                                                                  bytes.begin() + static_cast<std::ptrdiff_t>(i + n))] {
+      if (alive(this, serial)) takeIn(piece);
     });
     i += n;
   }
@@ -137,9 +154,8 @@ void VirtualUnit::armPartialTimeout() {
 
 void VirtualUnit::schedulePartialCheck() {
   partialCheckPending_ = true;
-  std::weak_ptr<int> alive = alive_;
-  clock_.at(partialDueUs_, [this, alive] {
-    if (!alive.lock()) return;
+  clock_.at(partialDueUs_, [this, serial = serial_] {
+    if (!alive(this, serial)) return;
     partialCheckPending_ = false;
     if (clock_.nowUs() < partialDueUs_)
       schedulePartialCheck();
@@ -533,28 +549,42 @@ void VirtualUnit::emit(const Outgoing& out, bool paced) {
                        : start + static_cast<std::int64_t>(p) * options_.chunkGapUs;
     when = std::max(when, lastDeliveryUs_);  // the line keeps its order
     lastDeliveryUs_ = when;
-    Bytes piece(out.bytes.begin() + static_cast<std::ptrdiff_t>(from),
-                out.bytes.begin() + static_cast<std::ptrdiff_t>(ends[p]));
+    Delivery d;
+    d.size = ends[p] - from;
+    std::copy(out.bytes.begin() + static_cast<std::ptrdiff_t>(from),
+              out.bytes.begin() + static_cast<std::ptrdiff_t>(ends[p]), d.bytes.begin());
     from = ends[p];
-    const bool last = p + 1 == pieces;
-    std::string text;
-    Bytes whole;  // for the trace only
-    if (last && onTrace) {
-      text = pieces > 1 ? out.note + " (in " + std::to_string(pieces) + " pieces)" : out.note;
-      whole = out.bytes;
+    d.last = p + 1 == pieces;
+    d.paced = paced;
+    d.generation = gen;
+    if (d.last && onTrace) {
+      d.text = pieces > 1 ? out.note + " (in " + std::to_string(pieces) + " pieces)" : out.note;
+      d.whole = out.bytes;
     }
-    std::weak_ptr<int> alive = alive_;
-    clock_.at(when, [this, alive, piece = std::move(piece), last, paced, gen,
-                     whole = std::move(whole), text = std::move(text)] {
-      if (!alive.lock()) return;
-      if (last) {
-        // Before the bytes go out: the panel may acknowledge at once.
-        if (paced && gen == sendGeneration_) awaitedDelivered_ = true;
-        trace(TraceEvent::Direction::UnitToPanel, whole, text);
-      }
-      if (onOutput) onOutput(piece);
+    // Deliveries fall due in the order they are made: the line keeps its
+    // order, and the event need only say whose turn it is.
+    deliveries_.push_back(std::move(d));
+    clock_.at(when, [this, serial = serial_] {
+      if (alive(this, serial)) deliverNext();
     });
   }
+}
+
+void VirtualUnit::deliverNext() {
+  if (deliveries_.empty()) return;
+  const Delivery d = std::move(deliveries_.front());
+  deliveries_.pop_front();
+  if (d.last) {
+    // Before the bytes go out: the panel may acknowledge at once.
+    if (d.paced && d.generation == sendGeneration_) awaitedDelivered_ = true;
+    trace(TraceEvent::Direction::UnitToPanel, d.whole, d.text);
+  }
+  if (!onOutput) return;
+  Bytes piece;  // the storage of the last piece, kept for the next
+  piece.swap(pieceBuffer_);
+  piece.assign(d.bytes.begin(), d.bytes.begin() + static_cast<std::ptrdiff_t>(d.size));
+  onOutput(piece);
+  pieceBuffer_.swap(piece);
 }
 
 bool VirtualUnit::chance(double p) {

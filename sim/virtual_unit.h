@@ -5,6 +5,7 @@
 // moment it would reach the panel, on the UnitClock it is given. Paced, it
 // also takes in each byte of the panel only when it would have crossed the
 // line.
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -159,7 +160,9 @@ class VirtualUnit {
   UnitClock& clock_;
   UnitOptions options_;
   std::mt19937_64 rng_;
-  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+  // What the clock runs for this unit checks first that the unit still lives.
+  static bool alive(const VirtualUnit* unit, std::uint64_t serial);
+  std::uint64_t serial_;
 
   UnitState state_ = UnitState::factory();
   Link link_ = Link::Idle;
@@ -173,6 +176,18 @@ class VirtualUnit {
   bool partialCheckPending_ = false;
 
   std::deque<Outgoing> queue_;
+  // Pieces on their way to the panel, in the order they fall due.
+  struct Delivery {
+    std::array<std::uint8_t, 6> bytes{};
+    std::size_t size = 0;
+    bool last = false, paced = false;
+    std::uint64_t generation = 0;
+    std::string text;  // for the trace
+    Bytes whole;
+  };
+  std::deque<Delivery> deliveries_;
+  Bytes pieceBuffer_;
+  void deliverNext();
   bool awaitingAck_ = false;
   bool awaitedDelivered_ = false;  // an AA counts only after the message arrived
   std::uint64_t sendGeneration_ = 0;

@@ -41,8 +41,7 @@ Receiver::Receiver(SharedState& state, Transmitter& tx, SerialPort& port,
 bool Receiver::readWaiting() {
   bool any = false;
   reading_ = true;
-  // The chunk's storage is kept from read to read; a handler that reads
-  // again (a message box running events) finds it taken and uses its own.
+  // The chunk's storage is kept from read to read.
   Bytes chunk;
   chunk.swap(chunk_);
   for (port_.readInto(chunk); !chunk.empty(); port_.readInto(chunk)) {

@@ -152,6 +152,9 @@ class QtPanel {
   kp::Program& start() {
     program = std::make_unique<kp::Program>(platform, folder.str());
     program->startUp();
+    // The simulator looks for a panel on its port every 50 ms while none
+    // holds it: a connect right away would be timed from that look.
+    runUntil(pump, clock, [] { return false; }, 120);
     return *program;
   }
   // The operator's connect with this model, up to the linked state.

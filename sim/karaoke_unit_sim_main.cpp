@@ -31,6 +31,9 @@ using kp::sim::VirtualUnit;
 namespace {
 
 constexpr int kAbsentProbeMs = 50;  // how often to look for a panel that closed the port
+// Paced, the last stretch before a byte is due is waited out awake: a sleep
+// ends tens of microseconds late, and a line loses that at every message.
+constexpr std::int64_t kAwakeUs = 150;
 
 const char* kUsage =
     "usage: karaoke-unit-sim [options]\n"
@@ -313,6 +316,7 @@ int main(int argc, char** argv) {
       const std::int64_t untilProbe = std::max<std::int64_t>(0, probeAtUs - clock.nowUs());
       timeoutUs = timeoutUs < 0 ? untilProbe : std::min(timeoutUs, untilProbe);
     }
+    if (args.unit.paced && timeoutUs > 0) timeoutUs = std::max<std::int64_t>(0, timeoutUs - kAwakeUs);
     timespec ts{static_cast<time_t>(timeoutUs / 1000000),
                 static_cast<long>((timeoutUs % 1000000) * 1000)};
     const int r = ppoll(fds, probe ? 2 : 1, timeoutUs < 0 ? nullptr : &ts, nullptr);

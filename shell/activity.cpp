@@ -16,16 +16,17 @@ std::string count(int done, int total) {
 
 std::string fillText(const std::string& text, const std::string& first,
                      const std::string& second) {
+  // Shown at every message of a dump: one allocation, not one per character.
   std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 1 < text.size() && (text[i + 1] == '1' || text[i + 1] == '2')) {
-      out += text[i + 1] == '1' ? first : second;
-      ++i;
-    } else {
-      out += text[i];
+  out.reserve(text.size() + first.size() + second.size());
+  std::size_t from = 0;
+  for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] == '%' && (text[i + 1] == '1' || text[i + 1] == '2')) {
+      out.append(text, from, i - from).append(text[i + 1] == '1' ? first : second);
+      from = ++i + 1;
     }
   }
-  return out;
+  return out.append(text, from, std::string::npos);
 }
 
 std::string fileNameOf(const std::string& path) {

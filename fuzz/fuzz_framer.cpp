@@ -44,7 +44,7 @@ struct Rig {
                     ReceiverEnv{connectTimer.get(), &connectDialog, &settingsDialog, &musicModes,
                                 &micModes, &musicMaster, &micMaster,
                                 [this](std::uint8_t, std::uint8_t) { ++applied; },
-                                [] {}, [] {}}};
+                                [] {}, [] {}, [] {}, [] {}}};
 
   Rig() {
     connectTimer->setInterval(1000);

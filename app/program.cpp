@@ -73,6 +73,7 @@ Program::Program(Platform& platform, const std::string& programFolder)
   form4.Command(Panel::kCentreStepButton).setPicture(panel.picture("1.JPG"));
   panel.unloadConnectDialog = [this] { form1.unload(); };
   p_.serial.onReadyRead = [this] { receiver.onReadable(); };
+  link.onInputDiscarded = [this] { receiver.discardUnread(); };
   p_.serial.onError = [this](const std::string& error) { connection.portLost(error); };
   wireMenus();
   wireActivity();
@@ -154,7 +155,7 @@ void Program::shutDown() {
   if (shutDown_) return;
   shutDown_ = true;
   link.abandonWaits();
-  if (state.Is_Linked) link.writeRaw(disconnectFrame());
+  if (state.Is_Linked) link.writeDisconnect();
   if (p_.serial.isOpen()) p_.serial.close();
   for (Window* w : std::initializer_list<Window*>{&form1, &form2, &form3, &form4, &form5, &form6})
     w->unload();

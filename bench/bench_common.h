@@ -101,6 +101,7 @@ class CountingPort : public kp::SerialPort {
   void setReadSize(std::size_t n) override { in_.setReadSize(n); }
   bool open(std::string* e) override { return in_.open(e); }
   void close() override { in_.close(); }
+  void drain(int maxMs) override { in_.drain(maxMs); }
   bool isOpen() const override { return in_.isOpen(); }
   void write(const kp::Bytes& b) override {
     written += b.size();
@@ -110,10 +111,9 @@ class CountingPort : public kp::SerialPort {
     received += in_.bytesAvailable();
     in_.discardInput();
   }
-  kp::Bytes read() override {
-    auto b = in_.read();
-    received += b.size();
-    return b;
+  void readInto(kp::Bytes& out) override {
+    in_.readInto(out);
+    received += out.size();
   }
   std::size_t bytesAvailable() const override { return in_.bytesAvailable(); }
   void resetCounts() { written = received = 0; }
@@ -152,6 +152,9 @@ class QtPanel {
   kp::Program& start() {
     program = std::make_unique<kp::Program>(platform, folder.str());
     program->startUp();
+    // The simulator looks for a panel on its port every 50 ms while none
+    // holds it: a connect right away would be timed from that look.
+    runUntil(pump, clock, [] { return false; }, 120);
     return *program;
   }
   // The operator's connect with this model, up to the linked state.
@@ -185,10 +188,9 @@ struct LinkFigures {
   bool linked = false;
   double wallS = 0, cpuS = 0;
   std::size_t out = 0, in = 0;
+  // The time the bytes need on the line, both ways; paced, the simulator
+  // takes the panel's bytes at the line's speed too.
   double floorS() const { return wireSeconds(out + in); }
-  // The simulator paces only its own bytes; a pseudo-terminal passes the
-  // panel's at once.
-  double unitFloorS() const { return wireSeconds(in); }
 };
 
 inline LinkFigures measureLink(bool paced, int com = 7) {
@@ -215,7 +217,6 @@ struct LoadFigures {
   double wallS = 0, cpuS = 0, simCpuS = 0;
   std::size_t out = 0, in = 0;
   double floorS() const { return wireSeconds(out + in) + kLoadPauseS; }
-  double unitFloorS() const { return wireSeconds(in) + kLoadPauseS; }
 };
 
 // `loads` linked loads in a row on one link; empty when nothing could run,

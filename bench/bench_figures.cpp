@@ -112,8 +112,8 @@ void link(bool paced) {
     return;
   }
   rows.push_back({what, fmt("%.1f ms", f.wallS * 1e3),
-                  fmt("wire floor %.1f ms both ways, %.1f ms unit->panel", f.floorS() * 1e3,
-                      f.unitFloorS() * 1e3) +
+                  fmt("wire floor %.1f ms both ways, %.3fx of it", f.floorS() * 1e3,
+                      f.wallS / f.floorS()) +
                       fmt("; CPU %.1f ms", f.cpuS * 1e3) +
                       " (" + std::to_string(f.out) + " B out, " + std::to_string(f.in) + " B in)"});
 }
@@ -137,8 +137,8 @@ void presetLoad(bool paced) {
     anyMessage = anyMessage || l.messageShown;
   }
   rows.push_back({what + " (median of 3)", fmt("%.1f ms", m.wallS * 1e3),
-                  fmt("floor %.1f ms both ways, %.1f ms unit->panel", m.floorS() * 1e3,
-                      m.unitFloorS() * 1e3) +
+                  fmt("floor %.1f ms both ways, %.3fx of it", m.floorS() * 1e3,
+                      m.wallS / m.floorS()) +
                       fmt("; CPU %.1f ms", m.cpuS * 1e3) +
                       (allDone ? "" : "; LINK LOST") + (anyMessage ? "; A MESSAGE WAS SHOWN" : "")});
 }

@@ -44,10 +44,22 @@ class SerialPort {
 
   // Queues bytes for transmission in order; never blocks.
   virtual void write(const Bytes& bytes) = 0;
+  // Waits until what was written has left the machine (the port's buffers,
+  // then the driver's), for at most maxMs: closing a port restores its old
+  // line settings at once, which would garble a frame still on its way, and
+  // a dead port must not hang the program.
+  virtual void drain(int maxMs) = 0;
   // Drops received bytes that have not been read yet.
   virtual void discardInput() = 0;
-  // Takes up to the read size of waiting bytes; empty when nothing waits.
-  virtual Bytes read() = 0;
+  // Takes up to the read size of waiting bytes into out, replacing what it
+  // held; empty when nothing waits. Keeps out's storage, so a reader that
+  // reads all day allocates nothing.
+  virtual void readInto(Bytes& out) = 0;
+  Bytes read() {
+    Bytes out;
+    readInto(out);
+    return out;
+  }
   virtual std::size_t bytesAvailable() const = 0;
 
   // Raised on the user-interface thread when bytes wait. The handler must

@@ -1,16 +1,16 @@
 #include "core/virtual_loop.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace kp {
 
-namespace {
-
-class VirtualTimer : public Timer {
+class VirtualTimer : public Timer, private VirtualLoop::Ticking {
  public:
-  explicit VirtualTimer(VirtualLoop& loop)
-      : loop_(loop), alive_(std::make_shared<int>(0)) {}
-  ~VirtualTimer() override { *alive_ = -1; }
+  explicit VirtualTimer(VirtualLoop& loop) : loop_(loop), alive_(loop.timers_) {
+    alive_->insert(this);
+  }
+  ~VirtualTimer() override { alive_->erase(this); }
 
   void setInterval(int ms) override { interval_ = std::max(1, ms); }
   int interval() const override { return interval_; }
@@ -19,45 +19,74 @@ class VirtualTimer : public Timer {
     active_ = true;
     schedule();
   }
-  void stop() override {
-    active_ = false;
-    ++generation_;
-  }
+  void stop() override { active_ = false; }
   bool isActive() const override { return active_; }
 
  private:
+  using Key = VirtualLoop::Key;
+
   void schedule() {
-    std::weak_ptr<int> alive = alive_;
-    const std::uint64_t gen = generation_;
-    loop_.at(loop_.nowMs() + interval_, [this, alive, gen] {
-      auto lock = alive.lock();
-      if (!lock || *lock < 0 || !active_ || gen != generation_) return;
-      schedule();  // periodic, like a toolkit timer
-      if (onTick) onTick();
-    });
+    due_ = loop_.keyAt(loop_.nowMs() + interval_);
+    // An earlier event of ours stays queued and moves on when it comes up.
+    if (!queued_ || due_ < queuedKey_) {
+      queuedKey_ = due_;
+      queued_ = true;
+      loop_.push({due_, {}, this});
+    }
+  }
+  void tick(const Key& key) override {
+    if (!queued_ || key != queuedKey_) return;  // superseded by an earlier one
+    queued_ = false;
+    if (!active_) return;
+    if (due_ > key) {  // restarted since: wait on
+      queuedKey_ = due_;
+      queued_ = true;
+      loop_.push({due_, {}, this});
+      return;
+    }
+    schedule();  // periodic, like a toolkit timer
+    if (onTick) onTick();
   }
 
   VirtualLoop& loop_;
-  std::shared_ptr<int> alive_;
+  std::shared_ptr<std::unordered_set<Ticking*>> alive_;
   int interval_ = 1000;
   bool active_ = false;
-  std::uint64_t generation_ = 0;
+  Key due_{};
+  bool queued_ = false;
+  Key queuedKey_{};
 };
 
-}  // namespace
+void VirtualLoop::push(Event e) {
+  std::size_t slot = slots_.size();
+  if (freeSlots_.empty()) {
+    slots_.push_back(std::move(e));
+  } else {
+    slot = freeSlots_.back();
+    freeSlots_.pop_back();
+    slots_[slot] = std::move(e);
+  }
+  events_.push_back({slots_[slot].key, slot});
+  std::push_heap(events_.begin(), events_.end(), std::greater<>());
+}
 
 void VirtualLoop::at(std::int64_t whenMs, std::function<void()> fn) {
-  events_.emplace(Key{std::max(whenMs, now_), seq_++}, std::move(fn));
+  push(Event{keyAt(whenMs), std::move(fn), nullptr});
 }
 
 bool VirtualLoop::runNextDueBy(std::int64_t limit) {
-  if (events_.empty()) return false;
-  auto it = events_.begin();
-  if (it->first.when > limit) return false;
-  now_ = std::max(now_, it->first.when);
-  auto fn = std::move(it->second);
-  events_.erase(it);
-  fn();
+  if (events_.empty() || events_.front().key.when > limit) return false;
+  std::pop_heap(events_.begin(), events_.end(), std::greater<>());
+  const std::size_t slot = events_.back().slot;
+  events_.pop_back();
+  Event e = std::move(slots_[slot]);
+  slots_[slot].fn = nullptr;
+  freeSlots_.push_back(slot);
+  now_ = std::max(now_, e.key.when);
+  if (e.fn)
+    e.fn();
+  else if (timers_->count(e.timer))
+    e.timer->tick(e.key);
   return true;
 }
 
@@ -100,6 +129,7 @@ bool VirtualSerialPort::open(std::string* error) {
   }
   open_ = true;
   ++opens;
+  trail += 'o';
   return true;
 }
 
@@ -107,6 +137,7 @@ void VirtualSerialPort::close() {
   if (!open_) return;
   open_ = false;
   ++closes;
+  trail += 'c';
   inbox_.clear();
 }
 
@@ -115,22 +146,28 @@ void VirtualSerialPort::write(const Bytes& bytes) {
     ++writesWhileClosed;
     return;
   }
-  writes.push_back(bytes);
-  writeTimes.push_back(loop_.nowMs());
+  ++writeCount;
+  if (keepLog) {
+    trail += 'w';
+    writes.push_back(bytes);
+    writeTimes.push_back(loop_.nowMs());
+  }
+  if (onWrite) onWrite(bytes);
   if (onTransmit) onTransmit(bytes);
 }
 
-Bytes VirtualSerialPort::read() {
+void VirtualSerialPort::readInto(Bytes& out) {
   const std::size_t n =
       std::min(inbox_.size(), readSize ? readSize : inbox_.size());
-  Bytes out(inbox_.begin(), inbox_.begin() + static_cast<std::ptrdiff_t>(n));
-  inbox_.erase(inbox_.begin(), inbox_.begin() + static_cast<std::ptrdiff_t>(n));
-  return out;
+  const auto from = inbox_.bytes.begin() + static_cast<std::ptrdiff_t>(inbox_.head);
+  out.assign(from, from + static_cast<std::ptrdiff_t>(n));
+  inbox_.head += n;
+  if (inbox_.empty()) inbox_.clear();
 }
 
 void VirtualSerialPort::receive(const Bytes& bytes) {
   if (!open_ || bytes.empty()) return;  // a closed port hears nothing
-  inbox_.insert(inbox_.end(), bytes.begin(), bytes.end());
+  inbox_.bytes.insert(inbox_.bytes.end(), bytes.begin(), bytes.end());
   if (notifyPending_) return;
   notifyPending_ = true;
   loop_.post([this] {
@@ -143,6 +180,12 @@ void VirtualSerialPort::fail(const std::string& error) {
   if (!open_) return;
   close();
   if (onError) onError(error);
+}
+
+void VirtualSerialPort::drain(int maxMs) {
+  if (!open_) return;
+  trail += 'd';
+  lastDrainMs = maxMs;
 }
 
 Bytes VirtualSerialPort::allWritten() const {

@@ -2,6 +2,8 @@
 // An event loop that owns virtual time, for tests, benchmarks and the
 // in-process virtual unit: a 4 s resend or a 15 s watchdog runs in
 // microseconds and exactly.
+#include <algorithm>
+#include <compare>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -9,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "core/ports.h"
@@ -43,19 +46,48 @@ class VirtualLoop : public Clock, public EventPump {
   std::uint64_t pumps() const { return pumps_; }
 
  private:
+  friend class VirtualTimer;
   struct Key {
     std::int64_t when;
     std::uint64_t seq;
-    bool operator<(const Key& o) const {
-      return when != o.when ? when < o.when : seq < o.seq;
-    }
+    auto operator<=>(const Key&) const = default;
   };
+  // A timer's tick is an event of its own kind: a timer keeps one event in
+  // the queue however often it is restarted (the link restarts its timers at
+  // every message), and ticks at the very place in the order that an event
+  // scheduled at its last start would have.
+  struct Ticking {
+    virtual void tick(const Key& key) = 0;
+
+   protected:
+    ~Ticking() = default;
+  };
+  struct Event {
+    Key key;
+    std::function<void()> fn;  // empty for a timer's tick
+    Ticking* timer = nullptr;
+  };
+  Key keyAt(std::int64_t whenMs) { return Key{std::max(whenMs, now_), seq_++}; }
+  void push(Event e);
   bool runNextDueBy(std::int64_t limit);
 
   std::int64_t now_ = 1'000'000;  // far from 0, so "stamp 0" bugs show
   std::uint64_t seq_ = 0;
   std::uint64_t pumps_ = 0;
-  std::map<Key, std::function<void()>> events_;
+  // Earliest first: a heap of keys, each naming the slot that holds its
+  // event, so that ordering the queue moves only small records.
+  struct Queued {
+    Key key;
+    std::size_t slot;
+    bool operator>(const Queued& o) const { return key > o.key; }
+  };
+  std::vector<Queued> events_;
+  std::vector<Event> slots_;
+  std::vector<std::size_t> freeSlots_;
+  // Timers alive; a tick of one destroyed is dropped. Shared, so that a
+  // timer may outlive its loop.
+  std::shared_ptr<std::unordered_set<Ticking*>> timers_ =
+      std::make_shared<std::unordered_set<Ticking*>>();
 };
 
 // A serial port on virtual time. What the panel writes goes to onTransmit
@@ -72,8 +104,9 @@ class VirtualSerialPort : public SerialPort {
   void close() override;
   bool isOpen() const override { return open_; }
   void write(const Bytes& bytes) override;
+  void drain(int maxMs) override;
   void discardInput() override { inbox_.clear(); }
-  Bytes read() override;
+  void readInto(Bytes& out) override;
   std::size_t bytesAvailable() const override { return inbox_.size(); }
 
   // Bytes from the far end arrive now; the panel is notified through the loop.
@@ -84,9 +117,16 @@ class VirtualSerialPort : public SerialPort {
   // What the far end sees of every write, in order.
   std::function<void(const Bytes&)> onTransmit;
 
-  // Every write made while open, and its virtual time.
+  // Every write made while open, and its virtual time; a fuzz target that
+  // checks each write in onWrite turns the log off and saves its copies.
+  bool keepLog = true;
   std::vector<Bytes> writes;
   std::vector<std::int64_t> writeTimes;
+  std::size_t writeCount = 0;  // writes made while open, logged or not
+  // What reached the line, in order: o open, w write, d drain, c close.
+  std::string trail;
+  int lastDrainMs = 0;
+  std::function<void(const Bytes&)> onWrite;
   int writesWhileClosed = 0;
   int opens = 0;
   int closes = 0;
@@ -106,7 +146,17 @@ class VirtualSerialPort : public SerialPort {
   int port_ = 0;
   bool open_ = false;
   bool notifyPending_ = false;
-  std::deque<std::uint8_t> inbox_;
+  // Received and not yet read: the bytes from head on.
+  struct Inbox {
+    Bytes bytes;
+    std::size_t head = 0;
+    std::size_t size() const { return bytes.size() - head; }
+    bool empty() const { return size() == 0; }
+    void clear() {
+      bytes.clear();
+      head = 0;
+    }
+  } inbox_;
 };
 
 // Message boxes and file dialogs that record what the program showed.

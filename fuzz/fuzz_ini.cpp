@@ -60,7 +60,7 @@ std::string_view trimmed(std::string_view s) {
 bool readsBackAsWritten(const std::string& v) {
   const std::string g = utf8ToGbk(v);
   if (gbkToUtf8(g) != v || g.size() > kIniMaxValueBytes) return false;
-  if (trimmed(v) != v || v.find_first_of("\r\n") != std::string::npos) return false;
+  if (trimmed(v) != v || v.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) return false;
   const bool quoted = v.size() >= 2 && v.front() == v.back() && (v.front() == '"' || v.front() == '\'');
   return !quoted;
 }
@@ -128,7 +128,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   scratch.reset();
   const std::string path = scratch.file("t.ini");
   const bool exists = !(flags & 1);
-  if (exists) scratch.write("t.ini", file);
+  if (exists)
+    scratch.write("t.ini", file);
+  else
+    scratch.remove("t.ini");
 
   const std::string before = exists ? scratch.read("t.ini") : std::string();
   const std::string old = Read_Ini(section, key, path);

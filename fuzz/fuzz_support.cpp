@@ -9,6 +9,7 @@
 
 #include "link/frames.h"
 #include "panel/catalogue.h"
+#include "shell/ini/ini.h"
 #include "sim/in_process.h"
 
 namespace kp::fuzz {
@@ -70,15 +71,56 @@ Scratch::~Scratch() {
 void Scratch::write(const std::string& name, const std::string& bytes) const {
   std::ofstream out(file(name), std::ios::binary | std::ios::trunc);
   out << bytes;
+  hold(name, bytes);
+  held_[file(name)].onDisk = true;
+}
+
+void Scratch::hold(const std::string& name, const std::string& bytes) const {
+  Held& h = held_[file(name)];
+  if (h.bytes != bytes) {
+    h.bytes = bytes;
+    h.answers.clear();
+  }
+}
+
+void Scratch::remove(const std::string& name) const {
+  std::error_code ec;
+  fs::remove(file(name), ec);
+  held_.erase(file(name));
 }
 
 std::string Scratch::read(const std::string& name) const { return slurp(file(name)); }
 
+std::optional<std::string> Scratch::heldRead(const std::string& section, const std::string& key,
+                                             const std::string& path) {
+  const auto it = get().held_.find(path);
+  if (it == get().held_.end()) return std::nullopt;
+  Held& h = it->second;
+  auto& keys = h.answers[section];
+  auto answer = keys.find(key);
+  if (answer == keys.end()) answer = keys.emplace(key, Read_Ini_Text(h.bytes, section, key)).first;
+  return answer->second;
+}
+
 void Scratch::reset(bool wholePreset) const {
+  // Only what was written here is removed: the program writes nothing in
+  // the folder, and a listing per input would cost more than the input.
   std::error_code ec;
-  for (const auto& e : fs::directory_iterator(folder_, ec)) fs::remove_all(e.path(), ec);
-  write("config.ini", config_);
-  write("Pro.dat", wholePreset ? preset_ : presetConfig_);
+  for (auto it = held_.begin(); it != held_.end();) {
+    if (it->first == file("config.ini") || it->first == file("Pro.dat")) {
+      ++it;
+      continue;
+    }
+    if (it->second.onDisk) fs::remove(it->first, ec);
+    it = held_.erase(it);
+  }
+  // The two files are written again only when they change.
+  auto put = [this](const std::string& name, const std::string& bytes) {
+    const auto it = held_.find(file(name));
+    if (it == held_.end() || it->second.bytes != bytes) write(name, bytes);
+  };
+  put("config.ini", config_);
+  put("Pro.dat", wholePreset ? preset_ : presetConfig_);
 }
 
 std::string Scratch::strayFiles(std::initializer_list<const char*> expected) const {
@@ -95,12 +137,19 @@ std::string Scratch::strayFiles(std::initializer_list<const char*> expected) con
 
 FuzzRig::FuzzRig(bool wholePreset) {
   Scratch::get().reset(wholePreset);
-  program = std::make_unique<Program>(platform, Scratch::get().folder());
+  setIniReadHook(&Scratch::heldRead);
+  // Each write is checked as it is made, so none is kept.
+  port.keepLog = false;
+  port.onWrite = [](const Bytes& w) {
+    FUZZ_CHECK(wellFormedWrite(w), "the panel wrote a malformed message: %s", toHex(w).c_str());
+  };
+  program.emplace(platform, Scratch::get().folder());
 }
 
 FuzzRig::~FuzzRig() {
   dialogs.onMessage = nullptr;
   program.reset();
+  setIniReadHook(nullptr);
 }
 
 void FuzzRig::modalBoxesRunEvents(int ms, int depth) {
@@ -124,12 +173,7 @@ bool wellFormedWrite(const Bytes& w) {
   return w[0] == kFrameHeader && w[2] == 0xFF - w[1] && w[4] == 0xFF - w[3] && w[5] == kFrameTrailer;
 }
 
-void FuzzRig::checkWrites() {
-  for (; checkedWrites_ < port.writes.size(); ++checkedWrites_) {
-    const Bytes& w = port.writes[checkedWrites_];
-    FUZZ_CHECK(wellFormedWrite(w), "the panel wrote a malformed message: %s", toHex(w).c_str());
-  }
-}
+
 
 void FuzzRig::checkSliders() {
   for (const SliderParam& sp : sliderCatalogue()) {
@@ -141,7 +185,7 @@ void FuzzRig::checkSliders() {
 
 namespace {
 struct Streams {
-  Bytes shortDump, longDump;
+  Bytes shortDump, longDump, shortestShort, shortestLong;
   Streams() {
     for (bool longDump : {false, true}) {
       VirtualLoop loop;
@@ -154,6 +198,9 @@ struct Streams {
         const Bytes f = commandFrame(m.address, m.value);
         out.insert(out.end(), f.begin(), f.end());
       }
+      Bytes& shortest = longDump ? shortestLong : shortestShort;
+      shortest.assign(out.begin(), out.begin() + kFrameSize);
+      shortest.insert(shortest.end(), out.end() - kFrameSize, out.end());
     }
   }
 };
@@ -168,5 +215,9 @@ const Bytes& dumpStream(bool longDump) {
 }
 
 std::size_t dumpFrames(bool longDump) { return dumpStream(longDump).size() / kFrameSize; }
+
+const Bytes& shortestDumpStream(bool longDump) {
+  return longDump ? streams().shortestLong : streams().shortestShort;
+}
 
 }  // namespace kp::fuzz

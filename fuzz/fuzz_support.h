@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
+#include <optional>
+#include <unordered_map>
 #include <memory>
 #include <string>
 
@@ -53,8 +56,19 @@ class Scratch {
   // shipped, or only its [config] section, which loads far faster and is
   // all the link needs.
   void reset(bool wholePreset = false) const;
+  // Removes a file of the folder, whoever wrote it.
+  void remove(const std::string& name) const;
+  // Writes the file to the folder and keeps its bytes for heldRead().
   void write(const std::string& name, const std::string& bytes) const;
+  // Keeps the bytes for heldRead() only: the program reads the file as if it
+  // were there, and a write of the program would show as a file that is.
+  void hold(const std::string& name, const std::string& bytes) const;
   std::string read(const std::string& name) const;
+  // Read_Ini's hook while a program runs: the files written here answer
+  // from memory, each key worked out once per content by Read_Ini's own
+  // parser (the program never writes them); other files go to the disk.
+  static std::optional<std::string> heldRead(const std::string& section, const std::string& key,
+                                             const std::string& path);
   // Names in the folder other than config.ini, Pro.dat and those given.
   std::string strayFiles(std::initializer_list<const char*> expected = {}) const;
   const std::string& shippedConfig() const { return config_; }
@@ -64,6 +78,13 @@ class Scratch {
   Scratch();
   ~Scratch();
   std::string folder_, config_, preset_, presetConfig_;
+  struct Held {
+    std::string bytes;
+    bool onDisk = false;
+    // By section, then key: a read that was answered before allocates nothing.
+    std::unordered_map<std::string, std::unordered_map<std::string, std::string>> answers;
+  };
+  mutable std::unordered_map<std::string, Held> held_;  // by path
 };
 
 // The program on virtual time, as tests/support/rig.h builds it.
@@ -75,7 +96,8 @@ struct FuzzRig {
   RecordingDialogs dialogs;
   RecordingDesktop desktop;
   Platform platform{port, loop, loop, dialogs, desktop};
-  std::unique_ptr<Program> program;
+  // In place: a heap block this size would be mapped afresh for every input.
+  std::optional<Program> program;
   Program& p() { return *program; }
 
   // Lets a message box run events for a while, as a modal box does,
@@ -84,17 +106,15 @@ struct FuzzRig {
 
   // The operator connects with the given entry of the model list.
   void clickConnect(int model);
-  // Every write of the panel since the last call is a lone AA or a whole
-  // six-byte frame with its complements.
-  void checkWrites();
   // Sliders hold values of their design range.
   void checkSliders();
 
  private:
-  std::size_t checkedWrites_ = 0;
   int nesting_ = 0;
 };
 
+// A lone AA or a whole six-byte frame with its complements; a FuzzRig stops
+// at the first write of the panel that is not one.
 bool wellFormedWrite(const Bytes& w);
 
 // A unit's answer to a connect and its whole dump, as the virtual unit sends
@@ -102,5 +122,7 @@ bool wellFormedWrite(const Bytes& w);
 const Bytes& dumpStream(bool longDump);
 // Number of frames in dumpStream(longDump), the answer included.
 std::size_t dumpFrames(bool longDump);
+// The answer and the dump's last frame alone: the shortest dump that links.
+const Bytes& shortestDumpStream(bool longDump);
 
 }  // namespace kp::fuzz

@@ -25,7 +25,7 @@ Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 void append(Bytes& to, const Bytes& b) { to.insert(to.end(), b.begin(), b.end()); }
 
-// fuzz_receive records: the stream in pieces of `piece` bytes (1..16), each
+// fuzz_receive and fuzz_framer records: the stream in pieces of `piece` bytes (1..16), each
 // followed by what `after` (0..15) selects.
 Bytes records(const Bytes& stream, std::size_t piece, std::uint8_t after) {
   Bytes out;
@@ -84,9 +84,27 @@ int main(int argc, char** argv) {
     append(answers, kp::commandFrame(0x60, 0));  // a whole acknowledgement frame
     append(answers, notice);
     seed("linked_awaiting_answers", {4, 0x10, 0}, records(answers, 2, 11));
+    seed("linked_by_whole_dump_awaiting_answers", {4, 0x10, 0x80}, records(answers, 2, 11));
     Bytes idle = notice;
     append(idle, {0x00, 0x13, 0xFE, 0xAA, 0x05});
     seed("idle_notice_and_garbage", {0, 0x20, 0}, records(idle, 4, 7));
+  }
+  {
+    const fs::path d = root / "fuzz_framer";
+    // header: link flags, read size
+    auto seed = [&](const std::string& name, Bytes header, const Bytes& body) {
+      append(header, body);
+      save(d, name, header);
+    };
+    seed("dump_in_odd_pieces", {0x02 | 0x08, 0x06}, records(dumpStream(false), 7, 0));
+    Bytes answers{0x55};
+    append(answers, ack);
+    append(answers, kp::commandFrame(0x60, 0));
+    append(answers, notice);
+    seed("linked_answers_and_notice", {0x03, 0x06}, records(answers, 2, 5));
+    Bytes musicBlock = ack;
+    append(musicBlock, frames(unit.musicBlock()));
+    seed("linked_busy_music_block_read_by_one", {0x07, 0x01}, records(musicBlock, 6, 1));
   }
   {
     const fs::path d = root / "fuzz_ini";
@@ -119,7 +137,7 @@ int main(int argc, char** argv) {
   {
     const fs::path d = root / "fuzz_preset";
     const std::string preset = kp::fuzz::Scratch::get().shippedPreset();
-    for (std::uint8_t flags : {0x00, 0x01, 0x03, 0x07, 0x05}) {
+    for (std::uint8_t flags : {0x00, 0x01, 0x03, 0x07, 0x05, 0x0B}) {
       Bytes b{flags};
       append(b, text(preset));
       save(d, "shipped_pro_dat_flags_" + std::to_string(flags), b);

@@ -115,7 +115,7 @@ void Connection::failConnect(const char* message) {
 
 void Connection::unlink() {
   if (s_.Is_Linked) {
-    tx_.writeRaw(disconnectFrame());
+    tx_.writeDisconnect();
     port_.close();
     std::string error;
     if (!port_.open(&error)) dialogs_.message(std::string(kErrorPrefix) + error);
@@ -145,7 +145,7 @@ void Connection::portLost(const std::string& error) {
 void Connection::watchdogExpired() {
   watchdog_.stop();
   if (!s_.Is_Linked) return;
-  tx_.writeRaw(disconnectFrame());
+  tx_.writeDisconnect();
   port_.close();
   dialogs_.message(kLinkTimeoutMessage);
   s_.Full_Model = true;

@@ -16,7 +16,8 @@ const char* kLineSettings = "28800,E,8,1";
 constexpr std::size_t kReadSize = 7;
 }  // namespace
 
-std::optional<int> parsePortNumber(const std::string& text) {
+namespace {
+std::optional<double> parseNumber(const std::string& text) {
   std::size_t b = text.find_first_not_of(" \t");
   std::size_t e = text.find_last_not_of(" \t");
   if (b == std::string::npos) return std::nullopt;
@@ -24,8 +25,24 @@ std::optional<int> parsePortNumber(const std::string& text) {
   char* end = nullptr;
   const double v = std::strtod(t.c_str(), &end);
   if (end != t.c_str() + t.size() || !std::isfinite(v)) return std::nullopt;
+  return v;
+}
+
+// To a 16-bit integer as the classic conversion does: halves to even.
+std::optional<int> toInteger(double v) {
   if (v < -32768.5 || v > 32767.5) return std::nullopt;
-  return static_cast<int>(std::nearbyint(v));  // default rounding: halves to even
+  return static_cast<int>(std::nearbyint(v));
+}
+}  // namespace
+
+std::optional<int> parsePortNumber(const std::string& text) {
+  const auto v = parseNumber(text);
+  return v ? toInteger(*v) : std::nullopt;
+}
+
+std::optional<int> portOptionIndex(const std::string& text) {
+  const auto v = parseNumber(text);
+  return v ? toInteger(*v - 1) : std::nullopt;
 }
 
 Form2::Form2(SharedState& state, Dialogs& dialogs) : s_(state), dialogs_(dialogs) {
@@ -54,7 +71,7 @@ int Form2::selected() const {
 void Form2::onLoad() {
   s_.Ini_Path = s_.configPath();
   // A stored value that is missing or outside 1..10 selects nothing.
-  if (auto n = parsePortNumber(Read_Ini(kSection, kKey, s_.Ini_Path))) select(*n - 1);
+  if (auto i = portOptionIndex(Read_Ini(kSection, kKey, s_.Ini_Path))) select(*i);
 }
 
 void Form2::onUnload() {

@@ -54,5 +54,8 @@ void Comm_set(SharedState& state, SerialPort& port, Form2& form2,
 // reads it: a number rounded to the nearest integer (halves to even).
 // nullopt for an empty or non-numeric text.
 std::optional<int> parsePortNumber(const std::string& text);
+// The port dialog's option for the stored text: one less than the number,
+// rounded only then ("3.5" is COM3, where the port opened is COM4).
+std::optional<int> portOptionIndex(const std::string& text);
 
 }  // namespace kp

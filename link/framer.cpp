@@ -9,7 +9,9 @@ constexpr std::uint8_t kAckComplement = 0xFF - kReplyAddress;  // 9F
 }
 
 void Framer::feed(const Bytes& bytes) {
+  discarded_ = false;
   for (std::uint8_t b : bytes) {
+    if (discarded_) break;
     if (ackTailLeft_ > 0) {
       --ackTailLeft_;
       continue;
@@ -32,11 +34,21 @@ void Framer::lineSilent() {
   ackTailLeft_ = 0;
 }
 
+void Framer::discard() {
+  lineSilent();
+  discarded_ = true;
+}
+
 void Framer::deliver(std::size_t n) {
-  Bytes message(buf_.begin(), buf_.begin() + static_cast<std::ptrdiff_t>(n));
+  // The message's storage is kept for the next one: a link delivers hundreds
+  // of messages a second, each as short as the last.
+  Bytes message;
+  message.swap(spare_);
+  message.assign(buf_.begin(), buf_.begin() + static_cast<std::ptrdiff_t>(n));
   buf_.erase(buf_.begin(), buf_.begin() + static_cast<std::ptrdiff_t>(n));
   ++messages_;
   onMessage_(message);
+  spare_.swap(message);
 }
 
 void Framer::drop(std::size_t n) {
@@ -58,8 +70,8 @@ void Framer::parse() {
     }
     if (buf_.size() < 2) return;
     if (buf_[1] == kReplyAddress) {
+      ackTailPossible_ = true;  // before its handling, which may discard it all
       deliver(2);
-      ackTailPossible_ = true;
       return;
     }
     if (buf_.size() < kFrameSize) return;

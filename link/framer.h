@@ -20,6 +20,9 @@ class Framer {
   void feed(const Bytes& bytes);
   // The line has been silent for a while: drop an unfinished message.
   void lineSilent();
+  // Unread input is dropped: the unfinished message goes, and so does the
+  // rest of the bytes being fed, when this runs inside a message's handling.
+  void discard();
 
   bool hasPartial() const { return !buf_.empty(); }
   std::uint64_t droppedBytes() const { return dropped_; }
@@ -32,10 +35,12 @@ class Framer {
 
   std::function<void(const Bytes&)> onMessage_;
   Bytes buf_;
+  Bytes spare_;
   // After a bare AA 60, the rest of a whole acknowledgement frame (9F ..)
   // may still follow; it belongs to the acknowledgement and is skipped.
   bool ackTailPossible_ = false;
   int ackTailLeft_ = 0;
+  bool discarded_ = false;  // set by discard() while feed() runs
   std::uint64_t dropped_ = 0;
   std::uint64_t messages_ = 0;
 };

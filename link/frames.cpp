@@ -9,9 +9,14 @@ Bytes Make_Frame(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2,
 
 Bytes Make_Byte_Frame(std::uint8_t b) { return Bytes{b}; }
 
+std::array<std::uint8_t, kFrameSize> commandBytes(std::uint8_t address, std::uint8_t value) {
+  return {kFrameHeader, address, static_cast<std::uint8_t>(0xFF - address),
+          value, static_cast<std::uint8_t>(0xFF - value), kFrameTrailer};
+}
+
 Bytes commandFrame(std::uint8_t address, std::uint8_t value) {
-  return Make_Frame(kFrameHeader, address, static_cast<std::uint8_t>(0xFF - address),
-                    value, static_cast<std::uint8_t>(0xFF - value), kFrameTrailer);
+  const auto f = commandBytes(address, value);
+  return Bytes(f.begin(), f.end());
 }
 
 }  // namespace kp

@@ -5,6 +5,8 @@
 // Address 0 carries system commands, the code in V. The unit answers with
 // AA 60 or asks for a resend with a single 55; the panel acknowledges each
 // message of the unit's dumps with the single byte AA.
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "core/bytes.h"
@@ -45,6 +47,8 @@ Bytes Make_Frame(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2,
 Bytes Make_Byte_Frame(std::uint8_t b);
 // The command frame for address A and value V.
 Bytes commandFrame(std::uint8_t address, std::uint8_t value);
+// The same frame as a fixed array, for a sender that keeps its own storage.
+std::array<std::uint8_t, kFrameSize> commandBytes(std::uint8_t address, std::uint8_t value);
 
 // The dump address that ends the unit's parameter dump: the short dump of the
 // first model group, the long one of the units with the 5.1 outputs.

@@ -41,10 +41,14 @@ Receiver::Receiver(SharedState& state, Transmitter& tx, SerialPort& port,
 bool Receiver::readWaiting() {
   bool any = false;
   reading_ = true;
-  for (Bytes chunk = port_.read(); !chunk.empty(); chunk = port_.read()) {
+  // The chunk's storage is kept from read to read.
+  Bytes chunk;
+  chunk.swap(chunk_);
+  for (port_.readInto(chunk); !chunk.empty(); port_.readInto(chunk)) {
     any = true;
     framer_.feed(chunk);
   }
+  chunk_.swap(chunk);
   reading_ = false;
   return any;
 }
@@ -73,10 +77,19 @@ void Receiver::onSilence() {
   if (!more) framer_.lineSilent();
 }
 
-void Receiver::ack() { tx_.writeRaw(Make_Byte_Frame(kAckByte)); }
+void Receiver::discardUnread() {
+  framer_.discard();
+  silence_->stop();
+}
+
+void Receiver::ack() {
+  static const Bytes kAck = Make_Byte_Frame(kAckByte);
+  tx_.writeRaw(kAck);
+}
 
 void Receiver::Receive_Data(const Bytes& m) {
   if (m.empty()) return;
+  tx_.unitHeard();
   if (s_.Awaiting_Reply && !s_.Is_Linked)
     phaseA(m);
   else if (s_.Awaiting_Reply)
@@ -114,6 +127,9 @@ void Receiver::phaseA(const Bytes& m) {
 
   if (a == 0 && v >= kMarkerFirst && v <= kMarkerLast) {
     return dumpMessage([&] {
+      // The dump has begun: its 19 s count from here, whatever the wait for
+      // it took.
+      if (v == kMarkerFirst) s_.Connect_Ticks = 1;
       s_.Dump_Section = v - 12;
       s_.Is_Busy = true;
       ack();

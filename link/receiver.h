@@ -52,6 +52,8 @@ class Receiver {
   void onSilence();
   // Handles one whole message of the unit.
   void Receive_Data(const Bytes& m);
+  // Unread input was dropped: so is what has been read of a message.
+  void discardUnread();
 
   const Framer& framer() const { return framer_; }
 
@@ -69,6 +71,7 @@ class Receiver {
   EventPump& pump_;
   ReceiverEnv env_;
   Framer framer_;
+  Bytes chunk_;
   std::unique_ptr<Timer> silence_;
   bool reading_ = false;
 };

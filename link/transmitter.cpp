@@ -17,7 +17,9 @@ std::uint32_t Transmitter::now32() const {
 void Transmitter::Send_Command(std::uint8_t address, std::uint8_t value) {
   if (s_.Is_Busy) return;
   port_.discardInput();
-  s_.Last_Frame = commandFrame(address, value);
+  if (onInputDiscarded) onInputDiscarded();
+  const auto frame = commandBytes(address, value);
+  s_.Last_Frame.assign(frame.begin(), frame.end());  // no allocation once it has held a frame
   port_.write(s_.Last_Frame);
   s_.Awaiting_Reply = true;
   startWatchdog();
@@ -28,8 +30,12 @@ void Transmitter::Send_Command(std::uint8_t address, std::uint8_t value) {
 void Transmitter::Wait_Reply() {
   while ((s_.Is_Busy || s_.Awaiting_Reply) && !abandoned_) {
     // Nothing can answer through a closed port (the link has ended or the
-    // adapter is gone): a batch must not sit out eight seconds a frame.
-    if (!port_.isOpen()) return;
+    // adapter is gone): a batch must not sit out eight seconds a frame, and
+    // the next link starts afresh.
+    if (!port_.isOpen()) {
+      givenUp_ = 0;
+      return;
+    }
     // The stamp is a 32-bit tick like the platform's; unsigned arithmetic
     // keeps the difference right across its wrap.
     const std::uint32_t elapsed = now32() - s_.Send_Stamp;
@@ -91,6 +97,11 @@ bool Transmitter::confirmLastFrame() {
 }
 
 void Transmitter::writeRaw(const Bytes& bytes) { port_.write(bytes); }
+
+void Transmitter::writeDisconnect() {
+  port_.write(disconnectFrame());
+  port_.drain(kDrainMs);
+}
 
 void Transmitter::startWatchdog() {
   if (!watchdog_.isActive()) watchdog_.start();

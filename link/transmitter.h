@@ -22,6 +22,10 @@ class Transmitter {
   // all changes): drops unread input, writes the frame, keeps it for a
   // resend, marks the answer as awaited and starts the watchdog.
   void Send_Command(std::uint8_t address, std::uint8_t value);
+  // Runs where unread input is dropped: the receive side drops what it has
+  // read but not yet made into a message, or an answer that follows would
+  // be taken as the rest of it.
+  std::function<void()> onInputDiscarded;
 
   // Lets events run until the answer has been taken, resending the last
   // frame after more than 4000 ms; gives up right after the third
@@ -47,6 +51,11 @@ class Transmitter {
   // Bytes that go straight to the port (acknowledge, dump request,
   // disconnect): no reply is awaited for them.
   void writeRaw(const Bytes& bytes);
+  // The disconnect frame, straight to the port and given time to leave the
+  // machine: the caller closes the port next, and a frame cut off on the line
+  // would leave the unit linked.
+  static constexpr int kDrainMs = 500;
+  void writeDisconnect();
 
   // To start keeps a running countdown; to restart begins a new one.
   void startWatchdog();
@@ -63,6 +72,10 @@ class Transmitter {
     if (onResent) onResent();
   }
 
+  // The unit said something: it is there, so a wait given up before no
+  // longer stops resends from keeping the link alive.
+  void unitHeard() { givenUp_ = 0; }
+
   // Ends every wait in progress at its next turn; used when the program is
   // closing, so a wait never outlives the window that started it.
   void abandonWaits() { abandoned_ = true; }
@@ -78,7 +91,7 @@ class Transmitter {
   EventPump& pump_;
   Timer& watchdog_;
   bool abandoned_ = false;
-  int givenUp_ = 0;  // waits in a row that ended unanswered
+  int givenUp_ = 0;  // waits that ended unanswered since the unit was last heard
   int unconfirmed_ = 0;  // batch frames waitConfirmed() gave up on
 };
 

@@ -28,7 +28,7 @@ Form4::Form4(EventPump& pump) : Timer1(pump.createTimer()) {
       {&help1, "帮助(&H)"},   {&look_help, "查看帮助"}};
   for (const auto& [item, caption] : menus) item->setCaption(caption);
   const char* tips[] = {"打开", "保存", "链接", "断开", "串口设置",
-                        "密码设置", "设备设置", "恢复出出厂值", "中/英", "退出"};
+                        "密码设置", "设备设置", "恢复出厂值", "中/英", "退出"};
   for (int i = 1; i <= kToolbarButtons; ++i) Toolbar1(i).setCaption(tips[i - 1]);
   const std::pair<int, const char*> captions[] = {{1, "音乐均衡调节"}, {2, "话筒均衡调节"},
                                                   {4, "交调控制"},     {5, "效果调节"},

@@ -16,16 +16,17 @@ std::string count(int done, int total) {
 
 std::string fillText(const std::string& text, const std::string& first,
                      const std::string& second) {
+  // Shown at every message of a dump: one allocation, not one per character.
   std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 1 < text.size() && (text[i + 1] == '1' || text[i + 1] == '2')) {
-      out += text[i + 1] == '1' ? first : second;
-      ++i;
-    } else {
-      out += text[i];
+  out.reserve(text.size() + first.size() + second.size());
+  std::size_t from = 0;
+  for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] == '%' && (text[i + 1] == '1' || text[i + 1] == '2')) {
+      out.append(text, from, i - from).append(text[i + 1] == '1' ? first : second);
+      from = ++i + 1;
     }
   }
-  return out;
+  return out.append(text, from, std::string::npos);
 }
 
 std::string fileNameOf(const std::string& path) {
@@ -41,6 +42,7 @@ Activity::Activity(SharedState& state, Form4& form4, Form1& form1)
 
 void Activity::setTexts(const std::array<std::string, kTexts>& texts) {
   texts_ = texts;
+  filled_ = {};
   showMain();
   showConnect(false);
   showFile();
@@ -51,6 +53,17 @@ void Activity::setShown(bool on) {
   showMain();
   showConnect(false);
   showFile();
+}
+
+const std::string& Activity::filled(Text t, const std::string& first, const std::string& second) {
+  Filled& f = filled_[static_cast<std::size_t>(t - 1)];
+  if (!f.made || f.first != first || f.second != second) {
+    f.first = first;
+    f.second = second;
+    f.out = fillText(text(t), first, second);
+    f.made = true;
+  }
+  return f.out;
 }
 
 Activity::Work* Activity::find(Kind kind) {
@@ -176,12 +189,14 @@ void Activity::showMain() {
   ProgressBar& bar = f4_.workBar;
   if (!running_.empty()) {
     const Work& w = running_.back();
-    std::string line = fillText(text(w.kind == Kind::Load          ? kSending
+    const std::string& line = filled(w.kind == Kind::Load          ? kSending
                                      : w.kind == Kind::FactoryDump ? kReceivingFactory
-                                                                   : kReceiving),
-                                w.file);
-    if (w.resent > 0) line += "\n" + fillText(text(kResent), std::to_string(w.resent));
-    f4_.workText.setCaption(line);
+                                                                   : kReceiving,
+                                     w.file);
+    if (w.resent > 0)
+      f4_.workText.setCaption(line + "\n" + filled(kResent, std::to_string(w.resent)));
+    else
+      f4_.workText.setCaption(line);
     bar.setMaximum(w.total);
     bar.setValue(w.done);
     bar.setCaption(count(w.done, w.total));
@@ -218,17 +233,15 @@ void Activity::showConnect(bool start) {
   const Work* dump = findDump();
   ProgressBar& bar = f1_.workBar;
   if (s_.Dump_Mode == 0 && !dump) {
-    f1_.workText.setCaption(
-        fillText(text(kWaitingForAnswer), std::to_string(waited), std::to_string(allowed)));
+    f1_.workText.setCaption(filled(kWaitingForAnswer, std::to_string(waited), std::to_string(allowed)));
     bar.setMaximum(allowed);
     bar.setValue(waited);
   } else if (!dump || dump->done == 0) {
-    f1_.workText.setCaption(
-        fillText(text(kWaitingForData), std::to_string(waited), std::to_string(allowed)));
+    f1_.workText.setCaption(filled(kWaitingForData, std::to_string(waited), std::to_string(allowed)));
     bar.setMaximum(dump ? dump->total : dumpMessageCount(s_.Dump_Mode));
     bar.setValue(0);
   } else {
-    f1_.workText.setCaption(fillText(text(kReceiving), {}));
+    f1_.workText.setCaption(filled(kReceiving, {}));
     bar.setMaximum(dump->total);
     bar.setValue(dump->done);
   }

@@ -77,6 +77,10 @@ class Activity {
   enum class Outcome { None, LoadConfirmed, LoadUnconfirmed, Saved, NotSaved, Received, Stopped };
 
   const std::string& text(Text t) const { return texts_[static_cast<std::size_t>(t - 1)]; }
+  // fillText of the text, kept: a dump redraws at every message, mostly
+  // with the same words, and a caption given the words it shows changes
+  // nothing.
+  const std::string& filled(Text t, const std::string& first, const std::string& second = {});
   Work* find(Kind kind);
   Work* findDump();
   void beginDump(Kind kind);
@@ -90,6 +94,11 @@ class Activity {
   Form4& f4_;
   Form1& f1_;
   std::array<std::string, kTexts> texts_;
+  struct Filled {
+    bool made = false;
+    std::string first, second, out;
+  };
+  std::array<Filled, kTexts> filled_;
   bool shown_ = true;
   // Work in progress, latest last; the latest is the one shown.
   std::vector<Work> running_;

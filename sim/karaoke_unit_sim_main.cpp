@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -30,6 +31,9 @@ using kp::sim::VirtualUnit;
 namespace {
 
 constexpr int kAbsentProbeMs = 50;  // how often to look for a panel that closed the port
+// Paced, the last stretch before a byte is due is waited out awake: a sleep
+// ends tens of microseconds late, and a line loses that at every message.
+constexpr std::int64_t kAwakeUs = 150;
 
 const char* kUsage =
     "usage: karaoke-unit-sim [options]\n"
@@ -46,7 +50,7 @@ const char* kUsage =
     "  --resend P         answer a frame with 55 with probability P\n"
     "  --drop P           ignore a frame with probability P\n"
     "  --chunks           deliver messages in random pieces\n"
-    "  --paced            send at the line speed, 28800 baud 8E1\n"
+    "  --paced            the line's speed both ways, 28800 baud 8E1\n"
     "  --latency MS       wait MS before each message\n"
     "  --seed S           seed of the fault decisions (default 1)\n"
     "SIGUSR1 sends the volume notice; SIGINT or SIGTERM ends the program.\n";
@@ -212,6 +216,9 @@ std::string stamp(std::int64_t us) {
 int main(int argc, char** argv) {
   Args args;
   if (!parseArgs(argc, argv, &args)) return 0;
+  // Paced bytes are 382 us apart: the kernel's usual 50 us of slack on each
+  // wake-up would stretch the line.
+  if (args.unit.paced) prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 
   std::ostream* log = nullptr;
   std::ofstream logFile;
@@ -273,11 +280,14 @@ int main(int argc, char** argv) {
     *log << stamp(clock.nowUs()) << ' ' << line << '\n';
     log->flush();
   };
-  unit.onTrace = [&](const TraceEvent& e) {
-    const bool in = e.direction == TraceEvent::Direction::PanelToUnit;
-    logLine(std::string(in ? "panel→unit " : "unit→panel ") + kp::toHex(e.bytes) + " (" +
-            e.text + ")");
-  };
+  // Only with a log: the unit then spends nothing on describing its frames.
+  if (log) {
+    unit.onTrace = [&](const TraceEvent& e) {
+      const bool in = e.direction == TraceEvent::Direction::PanelToUnit;
+      logLine(std::string(in ? "panel→unit " : "unit→panel ") + kp::toHex(e.bytes) + " (" +
+              e.text + ")");
+    };
+  }
   unit.onOutput = [&](const kp::Bytes& bytes) {
     // Written while nobody holds the slave, bytes would wait in the terminal
     // and greet the next panel as stale input.
@@ -306,6 +316,7 @@ int main(int argc, char** argv) {
       const std::int64_t untilProbe = std::max<std::int64_t>(0, probeAtUs - clock.nowUs());
       timeoutUs = timeoutUs < 0 ? untilProbe : std::min(timeoutUs, untilProbe);
     }
+    if (args.unit.paced && timeoutUs > 0) timeoutUs = std::max<std::int64_t>(0, timeoutUs - kAwakeUs);
     timespec ts{static_cast<time_t>(timeoutUs / 1000000),
                 static_cast<long>((timeoutUs % 1000000) * 1000)};
     const int r = ppoll(fds, probe ? 2 : 1, timeoutUs < 0 ? nullptr : &ts, nullptr);

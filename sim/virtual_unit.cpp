@@ -1,6 +1,8 @@
 #include "sim/virtual_unit.h"
 
 #include <algorithm>
+#include <array>
+#include <unordered_map>
 
 #include "link/frames.h"
 #include "sim/unit_map.h"
@@ -18,6 +20,11 @@ std::int64_t tickToUs(std::int64_t tick) { return (tick + kTicksPerUs - 1) / kTi
 
 std::uint8_t inv(std::uint8_t b) { return static_cast<std::uint8_t>(0xFF - b); }
 
+bool wholeFrameAt(const Bytes& b, std::size_t i) {
+  return i + kFrameSize <= b.size() && b[i] == kFrameHeader && b[i + 2] == inv(b[i + 1]) &&
+         b[i + 4] == inv(b[i + 3]) && b[i + 5] == kFrameTrailer;
+}
+
 std::string ramName(int slot) { return "RAM" + std::to_string(slot + 1); }
 
 }  // namespace
@@ -32,15 +39,52 @@ const char* linkName(VirtualUnit::Link link) {
   return "?";
 }
 
-VirtualUnit::VirtualUnit(UnitClock& clock, UnitOptions options)
-    : clock_(clock), options_(options), rng_(options.seed) {}
+namespace {
+// Units alive, each with its serial: an event the clock runs after its unit
+// has gone, or once another unit lives at the same address, finds no match.
+std::unordered_map<const VirtualUnit*, std::uint64_t>& liveUnits() {
+  static std::unordered_map<const VirtualUnit*, std::uint64_t> units;
+  return units;
+}
+std::uint64_t lastSerial = 0;
+}  // namespace
 
-VirtualUnit::~VirtualUnit() = default;
+bool VirtualUnit::alive(const VirtualUnit* unit, std::uint64_t serial) {
+  const auto it = liveUnits().find(unit);
+  return it != liveUnits().end() && it->second == serial;
+}
+
+VirtualUnit::VirtualUnit(UnitClock& clock, UnitOptions options)
+    : clock_(clock), options_(options), rng_(options.seed), serial_(++lastSerial) {
+  liveUnits()[this] = serial_;
+}
+
+VirtualUnit::~VirtualUnit() { liveUnits().erase(this); }
 
 // ---------------------------------------------------------------- receiving
 
 void VirtualUnit::onBytesFromPanel(const Bytes& bytes) {
   if (bytes.empty()) return;
+  if (!options_.paced) return takeIn(bytes);
+  // On a real line the unit has a byte only once its eleven bits are over,
+  // and the bytes come one after the other. The unit acts only at the end
+  // of what the panel sends (a lone AA or a whole frame), so such a piece is
+  // taken in at once when its last byte is through; anything else byte by
+  // byte.
+  std::int64_t tick = std::max(inLineFreeTick_, clock_.nowUs() * kTicksPerUs);
+  for (std::size_t i = 0; i < bytes.size();) {
+    const std::size_t n = wholeFrameAt(bytes, i) ? kFrameSize : 1;
+    tick += kTicksPerByte * static_cast<std::int64_t>(n);
+    clock_.at(tickToUs(tick), [this, serial = serial_, piece = Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(i),
+                                                                  bytes.begin() + static_cast<std::ptrdiff_t>(i + n))] {
+      if (alive(this, serial)) takeIn(piece);
+    });
+    i += n;
+  }
+  inLineFreeTick_ = tick;
+}
+
+void VirtualUnit::takeIn(const Bytes& bytes) {
   inbox_.insert(inbox_.end(), bytes.begin(), bytes.end());
   ++inboxGeneration_;
   parse();
@@ -100,13 +144,24 @@ void VirtualUnit::parse() {
   }
 }
 
+// One check is pending at a time: a frame coming in byte by byte moves its
+// deadline on instead of leaving a check behind for every byte.
 void VirtualUnit::armPartialTimeout() {
-  std::weak_ptr<int> alive = alive_;
-  const std::uint64_t gen = inboxGeneration_;
-  clock_.at(clock_.nowUs() + options_.partialFrameTimeoutMs * 1000LL,
-            [this, alive, gen] {
-              if (alive.lock()) onPartialTimeout(gen);
-            });
+  partialDueUs_ = clock_.nowUs() + options_.partialFrameTimeoutMs * 1000LL;
+  partialGeneration_ = inboxGeneration_;
+  if (!partialCheckPending_) schedulePartialCheck();
+}
+
+void VirtualUnit::schedulePartialCheck() {
+  partialCheckPending_ = true;
+  clock_.at(partialDueUs_, [this, serial = serial_] {
+    if (!alive(this, serial)) return;
+    partialCheckPending_ = false;
+    if (clock_.nowUs() < partialDueUs_)
+      schedulePartialCheck();
+    else
+      onPartialTimeout(partialGeneration_);
+  });
 }
 
 void VirtualUnit::onPartialTimeout(std::uint64_t generation) {
@@ -139,8 +194,8 @@ void VirtualUnit::handleAck() {
 
 void VirtualUnit::handleFrame(std::uint8_t a, std::uint8_t v) {
   ++counters_.framesReceived;
-  const Bytes frame = commandFrame(a, v);
-  std::string text = describeUnitAddress(a, v);
+  const Bytes frame = onTrace ? commandFrame(a, v) : Bytes();
+  std::string text = note([&] { return describeUnitAddress(a, v); });
   if (options_.silent) {
     ++counters_.framesIgnored;
     trace(TraceEvent::Direction::PanelToUnit, frame, text);
@@ -290,6 +345,7 @@ void VirtualUnit::startDump(bool confirm) {
   }
   if (!options_.noDump) {
     auto dump = dumpMessages();
+    if (options_.shortestDump) dump.erase(dump.begin(), dump.end() - 1);
     messages.insert(messages.end(), dump.begin(), dump.end());
   }
   queuePaced(messages, !options_.noDump);
@@ -337,7 +393,7 @@ std::vector<VirtualUnit::Message> VirtualUnit::musicBlock() const {
   std::vector<Message> out;
   for (int k = 0; k < kBands; ++k) {
     const auto a = static_cast<std::uint8_t>(dumpaddr::MusicBand1 + k);
-    out.push_back({a, state_.music.bands[k], describeDumpAddress(a, state_.music.bands[k])});
+    out.push_back({a, state_.music.bands[k], note([&] { return describeDumpAddress(a, state_.music.bands[k]); })});
   }
   return out;
 }
@@ -347,44 +403,42 @@ std::vector<VirtualUnit::Message> VirtualUnit::micBlock() const {
   std::vector<Message> out;
   for (int k = 0; k < kBands; ++k) {
     const auto a = static_cast<std::uint8_t>(dumpaddr::MicBand1 + k);
-    out.push_back({a, state_.mic.bands[k], describeDumpAddress(a, state_.mic.bands[k])});
+    out.push_back({a, state_.mic.bands[k], note([&] { return describeDumpAddress(a, state_.mic.bands[k]); })});
   }
   for (int a = dumpaddr::Effect1; a <= dumpaddr::EffectLast; ++a) {
     const auto v = state_.mic.effect(*effectOfDumpAddress(static_cast<std::uint8_t>(a)));
-    out.push_back({static_cast<std::uint8_t>(a), v, describeDumpAddress(static_cast<std::uint8_t>(a), v)});
+    out.push_back({static_cast<std::uint8_t>(a), v,
+                   note([&] { return describeDumpAddress(static_cast<std::uint8_t>(a), v); })});
   }
   return out;
 }
 
 std::vector<VirtualUnit::Message> VirtualUnit::dumpMessages() const {
   std::vector<Message> out;
-  auto add = [&out](int a, int v, std::string note = {}) {
+  // prefix makes the note's beginning, when notes are made at all.
+  auto add = [&](int a, int v, const std::function<std::string()>& prefix = {}) {
     const auto aa = static_cast<std::uint8_t>(a);
     const auto vv = static_cast<std::uint8_t>(v);
-    out.push_back({aa, vv, note.empty() ? describeDumpAddress(aa, vv) : std::move(note)});
+    out.push_back({aa, vv, note([&] { return (prefix ? prefix() : "") + describeDumpAddress(aa, vv); })});
+  };
+  auto marker = [&](int v, std::string what) {
+    out.push_back({0, static_cast<std::uint8_t>(v),
+                   note([&] { return "dump marker " + std::to_string(v) + ": " + what; })});
   };
 
   // Six preset sections: music RAM1..RAM3, then microphone RAM1..RAM3.
   for (int s = 0; s < kUserSlots; ++s) {
-    add(0, kFirstSectionMarker + s, "dump marker " + std::to_string(kFirstSectionMarker + s) +
-                                        ": music " + ramName(s));
-    for (int k = 0; k < kBands; ++k) {
-      const int a = dumpaddr::MusicBand1 + k, v = state_.musicSlots[s].bands[k];
-      add(a, v, ramName(s) + " " + describeDumpAddress(static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(v)));
-    }
+    marker(kFirstSectionMarker + s, "music " + ramName(s));
+    for (int k = 0; k < kBands; ++k)
+      add(dumpaddr::MusicBand1 + k, state_.musicSlots[s].bands[k], [s] { return ramName(s) + " "; });
   }
   for (int s = 0; s < kUserSlots; ++s) {
-    const int marker = kFirstSectionMarker + kUserSlots + s;
-    add(0, marker, "dump marker " + std::to_string(marker) + ": mic " + ramName(s));
+    marker(kFirstSectionMarker + kUserSlots + s, "mic " + ramName(s));
     const MicCurve& c = state_.micSlots[s];
-    for (int k = 0; k < kBands; ++k) {
-      const int a = dumpaddr::MicBand1 + k;
-      add(a, c.bands[k], ramName(s) + " " + describeDumpAddress(static_cast<std::uint8_t>(a), c.bands[k]));
-    }
-    for (int a = dumpaddr::Effect1; a <= dumpaddr::EffectLast; ++a) {
-      const auto v = c.effect(*effectOfDumpAddress(static_cast<std::uint8_t>(a)));
-      add(a, v, ramName(s) + " " + describeDumpAddress(static_cast<std::uint8_t>(a), v));
-    }
+    auto slot = [s] { return ramName(s) + " "; };
+    for (int k = 0; k < kBands; ++k) add(dumpaddr::MicBand1 + k, c.bands[k], slot);
+    for (int a = dumpaddr::Effect1; a <= dumpaddr::EffectLast; ++a)
+      add(a, c.effect(*effectOfDumpAddress(static_cast<std::uint8_t>(a))), slot);
   }
 
   // The parameters in force, by dump address.
@@ -462,15 +516,17 @@ void VirtualUnit::emit(const Outgoing& out, bool paced) {
   counters_.bytesSent += out.bytes.size();
   if (out.endsDump) link_ = Link::Linked;
 
-  // Cut into pieces where the chunk fault says so; at least one cut.
-  std::vector<std::size_t> ends;  // end offset of each piece
+  // Cut into pieces where the chunk fault says so; at least one cut. The
+  // unit's messages are six bytes at most.
+  std::array<std::size_t, kFrameSize + 1> ends{};  // end offset of each piece
+  std::size_t pieces = 0;
   const std::size_t n = out.bytes.size();
-  if (options_.chunks && n > 1) {
+  if (options_.chunks && n > 1 && n <= kFrameSize) {
     for (std::size_t i = 1; i < n; ++i)
-      if (rng_() & 1) ends.push_back(i);
-    if (ends.empty()) ends.push_back(1 + rng_() % (n - 1));
+      if (rng_() & 1) ends[pieces++] = i;
+    if (pieces == 0) ends[pieces++] = 1 + rng_() % (n - 1);
   }
-  ends.push_back(n);
+  ends[pieces++] = n;
 
   const std::int64_t start = clock_.nowUs() + options_.latencyMs * 1000LL;
   std::int64_t startTick = 0;
@@ -487,30 +543,48 @@ void VirtualUnit::emit(const Outgoing& out, bool paced) {
   }
 
   std::size_t from = 0;
-  for (std::size_t p = 0; p < ends.size(); ++p) {
+  for (std::size_t p = 0; p < pieces; ++p) {
     std::int64_t when =
         options_.paced ? tickToUs(startTick + kTicksPerByte * static_cast<std::int64_t>(ends[p]))
                        : start + static_cast<std::int64_t>(p) * options_.chunkGapUs;
     when = std::max(when, lastDeliveryUs_);  // the line keeps its order
     lastDeliveryUs_ = when;
-    Bytes piece(out.bytes.begin() + static_cast<std::ptrdiff_t>(from),
-                out.bytes.begin() + static_cast<std::ptrdiff_t>(ends[p]));
+    Delivery d;
+    d.size = ends[p] - from;
+    std::copy(out.bytes.begin() + static_cast<std::ptrdiff_t>(from),
+              out.bytes.begin() + static_cast<std::ptrdiff_t>(ends[p]), d.bytes.begin());
     from = ends[p];
-    const bool last = p + 1 == ends.size();
-    std::string note;
-    if (last) note = ends.size() > 1 ? out.note + " (in " + std::to_string(ends.size()) + " pieces)" : out.note;
-    std::weak_ptr<int> alive = alive_;
-    clock_.at(when, [this, alive, piece = std::move(piece), last, paced, gen,
-                     whole = out.bytes, note = std::move(note)] {
-      if (!alive.lock()) return;
-      if (last) {
-        // Before the bytes go out: the panel may acknowledge at once.
-        if (paced && gen == sendGeneration_) awaitedDelivered_ = true;
-        trace(TraceEvent::Direction::UnitToPanel, whole, note);
-      }
-      if (onOutput) onOutput(piece);
+    d.last = p + 1 == pieces;
+    d.paced = paced;
+    d.generation = gen;
+    if (d.last && onTrace) {
+      d.text = pieces > 1 ? out.note + " (in " + std::to_string(pieces) + " pieces)" : out.note;
+      d.whole = out.bytes;
+    }
+    // Deliveries fall due in the order they are made: the line keeps its
+    // order, and the event need only say whose turn it is.
+    deliveries_.push_back(std::move(d));
+    clock_.at(when, [this, serial = serial_] {
+      if (alive(this, serial)) deliverNext();
     });
   }
+}
+
+void VirtualUnit::deliverNext() {
+  if (deliveries_.empty()) return;
+  const Delivery d = std::move(deliveries_.front());
+  deliveries_.pop_front();
+  if (d.last) {
+    // Before the bytes go out: the panel may acknowledge at once.
+    if (d.paced && d.generation == sendGeneration_) awaitedDelivered_ = true;
+    trace(TraceEvent::Direction::UnitToPanel, d.whole, d.text);
+  }
+  if (!onOutput) return;
+  Bytes piece;  // the storage of the last piece, kept for the next
+  piece.swap(pieceBuffer_);
+  piece.assign(d.bytes.begin(), d.bytes.begin() + static_cast<std::ptrdiff_t>(d.size));
+  onOutput(piece);
+  pieceBuffer_.swap(piece);
 }
 
 bool VirtualUnit::chance(double p) {

@@ -2,7 +2,10 @@
 // The virtual unit: the karaoke processor's side of the serial line, without
 // hardware and without any transport. Bytes from the panel go in through
 // onBytesFromPanel; what the unit says comes out through onOutput at the
-// moment it would reach the panel, on the UnitClock it is given.
+// moment it would reach the panel, on the UnitClock it is given. Paced, it
+// also takes in each byte of the panel only when it would have crossed the
+// line.
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -31,12 +34,13 @@ struct UnitOptions {
   // Faults the unit can play.
   bool silent = false;                    // hears, never speaks
   bool noDump = false;                    // answers the connect, never dumps
+  bool shortestDump = false;              // dumps only the last parameter, which ends it
   std::optional<std::uint64_t> stopAfter; // goes mute after this many messages
   double resendProbability = 0;           // answer a frame with 55 instead
   double dropProbability = 0;             // ignore a received frame
   bool chunks = false;                    // deliver each message in random pieces
   int chunkGapUs = 1000;                  // between pieces when not paced
-  bool paced = false;                     // 28800 baud, 11 bits a byte
+  bool paced = false;                     // 28800 baud, 11 bits a byte, both ways
   int latencyMs = 0;                      // before each message leaves
   std::uint64_t seed = 1;
 };
@@ -83,7 +87,8 @@ class VirtualUnit {
   void onBytesFromPanel(const Bytes& bytes);
   // Bytes as they reach the panel, called from the clock.
   std::function<void(const Bytes&)> onOutput;
-  // Every frame both ways, for logs.
+  // Every frame both ways, for logs. The descriptions are made only while
+  // it is set, so a unit nobody traces spends nothing on them.
   std::function<void(const TraceEvent&)> onTrace;
 
   // Unsolicited notice that the masters went back to their initial volumes
@@ -109,6 +114,7 @@ class VirtualUnit {
     std::uint8_t value;
     std::string note;
   };
+  // Their notes are empty while nobody traces.
   std::vector<Message> dumpMessages() const;
   std::vector<Message> musicBlock() const;
   std::vector<Message> micBlock() const;
@@ -121,9 +127,11 @@ class VirtualUnit {
     bool endsDump = false;
   };
 
+  void takeIn(const Bytes& bytes);
   void parse();
   Piece classify() const;
   void armPartialTimeout();
+  void schedulePartialCheck();
   void onPartialTimeout(std::uint64_t generation);
 
   void handleAck();
@@ -144,11 +152,17 @@ class VirtualUnit {
   void emit(const Outgoing& out, bool paced);
   bool chance(double p);
   void trace(TraceEvent::Direction d, const Bytes& bytes, std::string text);
+  template <class Make>
+  std::string note(Make&& make) const {
+    return onTrace ? make() : std::string();
+  }
 
   UnitClock& clock_;
   UnitOptions options_;
   std::mt19937_64 rng_;
-  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+  // What the clock runs for this unit checks first that the unit still lives.
+  static bool alive(const VirtualUnit* unit, std::uint64_t serial);
+  std::uint64_t serial_;
 
   UnitState state_ = UnitState::factory();
   Link link_ = Link::Idle;
@@ -157,13 +171,29 @@ class VirtualUnit {
 
   Bytes inbox_;
   std::uint64_t inboxGeneration_ = 0;
+  std::int64_t partialDueUs_ = 0;
+  std::uint64_t partialGeneration_ = 0;
+  bool partialCheckPending_ = false;
 
   std::deque<Outgoing> queue_;
+  // Pieces on their way to the panel, in the order they fall due.
+  struct Delivery {
+    std::array<std::uint8_t, 6> bytes{};
+    std::size_t size = 0;
+    bool last = false, paced = false;
+    std::uint64_t generation = 0;
+    std::string text;  // for the trace
+    Bytes whole;
+  };
+  std::deque<Delivery> deliveries_;
+  Bytes pieceBuffer_;
+  void deliverNext();
   bool awaitingAck_ = false;
   bool awaitedDelivered_ = false;  // an AA counts only after the message arrived
   std::uint64_t sendGeneration_ = 0;
 
-  std::int64_t lineFreeTick_ = 0;  // in 1/18 us, when paced
+  std::int64_t lineFreeTick_ = 0;    // in 1/18 us, when paced: the unit's line
+  std::int64_t inLineFreeTick_ = 0;  // and the panel's
   std::int64_t lastDeliveryUs_ = 0;
 };
 

@@ -25,6 +25,11 @@ bool LoggingSerialPort::open(std::string* error) {
   return ok;
 }
 
+void LoggingSerialPort::drain(int maxMs) {
+  in_.drain(maxMs);
+  qCDebug(lcFrames, "%9.3f drained", clock_.elapsed() / 1000.0);
+}
+
 void LoggingSerialPort::close() {
   qCDebug(lcFrames, "%9.3f close", clock_.elapsed() / 1000.0);
   in_.close();
@@ -42,8 +47,7 @@ void LoggingSerialPort::discardInput() {
   in_.discardInput();
 }
 
-kp::Bytes LoggingSerialPort::read() {
-  kp::Bytes b = in_.read();
-  if (!b.empty()) log("unit→panel", b);
-  return b;
+void LoggingSerialPort::readInto(kp::Bytes& out) {
+  in_.readInto(out);
+  if (!out.empty()) log("unit→panel", out);
 }

@@ -22,8 +22,9 @@ class LoggingSerialPort : public kp::SerialPort {
   void close() override;
   bool isOpen() const override { return in_.isOpen(); }
   void write(const kp::Bytes& bytes) override;
+  void drain(int maxMs) override;
   void discardInput() override;
-  kp::Bytes read() override;
+  void readInto(kp::Bytes& out) override;
   std::size_t bytesAvailable() const override { return in_.bytesAvailable(); }
 
  private:

@@ -14,10 +14,51 @@
 
 namespace kp::ui {
 
-int twipsToPixels(int twips, const QWidget* w) {
+namespace {
+double dotsPerInch(const QWidget* w) {
   const QScreen* screen = w && w->screen() ? w->screen() : nullptr;
-  const double dpi = screen ? screen->logicalDotsPerInch() : 96.0;
-  return static_cast<int>(twips * dpi / 1440.0 + 0.5);
+  return screen ? screen->logicalDotsPerInch() : 96.0;
+}
+
+// Keeps a control model's place inside its window, in twips, wherever the
+// layout moves its widget: the save-to-slot dialog opens by its save button.
+class PlaceTracker : public QObject {
+ public:
+  PlaceTracker(kp::Control& model, QWidget* widget, QWidget* window)
+      : QObject(widget), m_(model), widget_(widget), window_(window) {
+    // A widget keeps its place in its parent when an ancestor moves.
+    for (QWidget* w = widget; w; w = w->parentWidget()) {
+      w->installEventFilter(this);
+      if (w == window) break;
+    }
+    update();
+  }
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Move || e->type() == QEvent::Resize || e->type() == QEvent::Show)
+      update();
+    return false;
+  }
+
+ private:
+  void update() {
+    const QPoint at = widget_->mapTo(window_, QPoint(0, 0));
+    m_.left = pixelsToTwips(at.x(), widget_);
+    m_.top = pixelsToTwips(at.y(), widget_);
+    m_.width = pixelsToTwips(widget_->width(), widget_);
+    m_.height = pixelsToTwips(widget_->height(), widget_);
+  }
+  kp::Control& m_;
+  QWidget* widget_;
+  QWidget* window_;
+};
+}  // namespace
+
+int twipsToPixels(int twips, const QWidget* w) {
+  return static_cast<int>(twips * dotsPerInch(w) / 1440.0 + 0.5);
+}
+
+int pixelsToTwips(int pixels, const QWidget* w) {
+  return static_cast<int>(pixels * 1440.0 / dotsPerInch(w) + 0.5);
 }
 
 MainWindow::MainWindow(Program& program, QWidget* parent)
@@ -30,6 +71,9 @@ MainWindow::MainWindow(Program& program, QWidget* parent)
   auto* area = new PanelView(p_.form4, this);
   area->setObjectName("panelArea");
   setCentralWidget(area);
+  for (int n : {67, 143})
+    if (auto* save = area->findChild<QWidget*>(QString("Command%1").arg(n)))
+      new PlaceTracker(p_.form4.Command(n), save, this);
   fitToScreen();
   bind(static_cast<Window&>(p_.form4), this);
   // Placed from the model's twips once the window knows its screen.

@@ -23,8 +23,9 @@ class MainWindow : public QMainWindow {
   bool closing_ = false;
 };
 
-// Twips (1/1440 inch) to device-independent pixels of this screen.
+// Twips (1/1440 inch) to device-independent pixels of this screen, and back.
 int twipsToPixels(int twips, const QWidget* w);
+int pixelsToTwips(int pixels, const QWidget* w);
 
 }  // namespace ui
 }  // namespace kp

@@ -1,11 +1,13 @@
 #include "ui/qt_serial_port.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMetaObject>
 #include <algorithm>
 #include <utility>
 
 #include "link/port_names.h"
+#include "ui/serial_drain.h"
 
 QtSerialPort::QtSerialPort(std::string programFolder, QObject* parent)
     : QObject(parent), folder_(std::move(programFolder)) {
@@ -112,21 +114,33 @@ void QtSerialPort::write(const kp::Bytes& bytes) {
   port_.flush();
 }
 
+void QtSerialPort::drain(int maxMs) {
+  if (!port_.isOpen()) return;
+  QElapsedTimer clock;
+  clock.start();
+  while (port_.bytesToWrite() > 0) {
+    const qint64 left = maxMs - clock.elapsed();
+    if (left <= 0 || !port_.waitForBytesWritten(static_cast<int>(left))) return;
+  }
+  const qint64 left = maxMs - clock.elapsed();
+  if (left > 0) drainSerialDriver(port_.handle(), static_cast<int>(left));
+}
+
 void QtSerialPort::discardInput() {
   if (!port_.isOpen()) return;
   port_.clear(QSerialPort::Input);
   port_.readAll();
 }
 
-kp::Bytes QtSerialPort::read() {
-  if (!port_.isOpen()) return {};
+void QtSerialPort::readInto(kp::Bytes& out) {
+  out.clear();
+  if (!port_.isOpen()) return;
   qint64 n = port_.bytesAvailable();
   if (readSize_ > 0) n = std::min<qint64>(n, static_cast<qint64>(readSize_));
-  if (n <= 0) return {};
-  kp::Bytes out(static_cast<std::size_t>(n));
+  if (n <= 0) return;
+  out.resize(static_cast<std::size_t>(n));
   const qint64 got = port_.read(reinterpret_cast<char*>(out.data()), n);
   out.resize(static_cast<std::size_t>(std::max<qint64>(got, 0)));
-  return out;
 }
 
 std::size_t QtSerialPort::bytesAvailable() const {

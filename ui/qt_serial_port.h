@@ -38,8 +38,10 @@ class QtSerialPort : public QObject, public kp::SerialPort {
 
   // Queues the bytes and hands what the driver takes at once to it.
   void write(const kp::Bytes& bytes) override;
+  // Qt's buffer, then the driver's (serial_drain.h).
+  void drain(int maxMs) override;
   void discardInput() override;
-  kp::Bytes read() override;
+  void readInto(kp::Bytes& out) override;
   std::size_t bytesAvailable() const override;
 
   // The device path the next open() uses.

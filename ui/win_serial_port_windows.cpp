@@ -260,12 +260,11 @@ void WinSerialPort::notifyReadyRead() {
       Qt::QueuedConnection);
 }
 
-kp::Bytes WinSerialPort::read() {
+void WinSerialPort::readInto(kp::Bytes& out) {
   std::size_t n = rx_.size();
   if (readSize_ > 0) n = std::min(n, readSize_);
-  kp::Bytes out(rx_.begin(), rx_.begin() + static_cast<std::ptrdiff_t>(n));
+  out.assign(rx_.begin(), rx_.begin() + static_cast<std::ptrdiff_t>(n));
   rx_.erase(rx_.begin(), rx_.begin() + static_cast<std::ptrdiff_t>(n));
-  return out;
 }
 
 void WinSerialPort::discardInput() {
@@ -318,8 +317,9 @@ bool WinSerialPort::finishWrite(bool wait, DWORD waitMs) {
   return true;
 }
 
-void WinSerialPort::drainOutput() {
-  const ULONGLONG deadline = GetTickCount64() + kDrainMs;
+void WinSerialPort::drainOutput(DWORD maxMs) {
+  if (!isOpen()) return;
+  const ULONGLONG deadline = GetTickCount64() + maxMs;
   while (writePending_ || !txQueue_.empty()) {
     const ULONGLONG now = GetTickCount64();
     if (now >= deadline) return;
@@ -342,7 +342,7 @@ void WinSerialPort::drainOutput() {
 void WinSerialPort::close() {
   if (!isOpen()) return;
   ++session_;
-  drainOutput();
+  drainOutput(kDrainMs);
   releaseHandles();
 }
 

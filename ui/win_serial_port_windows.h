@@ -39,8 +39,9 @@ class WinSerialPort : public QObject, public kp::SerialPort {
   bool isOpen() const override { return handle_ != INVALID_HANDLE_VALUE; }
 
   void write(const kp::Bytes& bytes) override;
+  void drain(int maxMs) override { drainOutput(static_cast<DWORD>(maxMs > 0 ? maxMs : 0)); }
   void discardInput() override;
-  kp::Bytes read() override;
+  void readInto(kp::Bytes& out) override;
   std::size_t bytesAvailable() const override { return rx_.size(); }
 
  private:
@@ -53,7 +54,7 @@ class WinSerialPort : public QObject, public kp::SerialPort {
   bool pullInput();
   void startWrite();
   bool finishWrite(bool wait, DWORD waitMs);
-  void drainOutput();
+  void drainOutput(DWORD maxMs);
   void notifyReadyRead();
   void fail(DWORD code);
   void releaseHandles();

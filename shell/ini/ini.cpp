@@ -342,6 +342,43 @@ Location locate(std::string_view text, const std::vector<Line>& lines, std::stri
     return loc;
 }
 
+// The value of key in section, as locate() finds it, without splitting the
+// whole file first: a read is done at the key's line. Only lines that can
+// matter are parsed: section headers, and in the section the lines whose
+// first character is the key's.
+std::string_view findValue(std::string_view text, std::string_view section, std::string_view key)
+{
+    const char keyStart = key.empty() ? '\0' : asciiLower(key.front());
+    bool inSection = false;
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t nl = text.find('\n', pos);
+        std::size_t end = nl == std::string_view::npos ? text.size() : nl;
+        const std::size_t next = nl == std::string_view::npos ? text.size() : nl + 1;
+        std::size_t first = pos;
+        while (first < end && (text[first] == ' ' || text[first] == '\t'))
+            ++first;
+        const bool candidate = first < end &&
+                               (text[first] == '[' || (inSection && (key.empty() || asciiLower(text[first]) == keyStart)));
+        const std::size_t begin = pos;
+        pos = next;
+        if (!candidate)
+            continue;
+        if (end > begin && text[end - 1] == '\r')
+            --end;
+        const Parsed p = classify(text.substr(begin, end - begin));
+        if (p.kind == Parsed::Section) {
+            if (inSection)
+                break;
+            inSection = sameName(p.name, section);
+        } else if (inSection && p.kind == Parsed::Key && sameName(p.name, key)) {
+            return p.value;
+        }
+    }
+    return {};
+}
+
+std::atomic<IniReadHook> readHook{nullptr};
+
 // A name is usable only if GBK holds it exactly; a lossy '?' could alias
 // another entry.
 bool toFileName(const std::string& utf8, std::string& out)
@@ -456,26 +493,46 @@ bool writeIni(const std::string& section, const std::string& key, const std::str
 
 } // namespace
 
-std::string Read_Ini(const std::string& section, const std::string& key, const std::string& path)
+std::string Read_Ini_Text(std::string_view fileBytes, const std::string& section, const std::string& key)
 {
     try {
-        std::string sec, name, text, error;
+        std::string sec, name;
         if (!toFileName(section, sec) || !toFileName(key, name))
             return {};
-        FileInfo info{};
-        if (loadFile(pathFromUtf8(path), text, info, error) != Load::Ok)
-            return {};
-        const Location loc = locate(text, splitLines(text), sec, name);
-        if (loc.key < 0)
-            return {};
-        std::string_view v = loc.value;
+        std::string_view v = findValue(fileBytes, sec, name);
         if (v.size() >= 2 && v.front() == v.back() && (v.front() == '"' || v.front() == '\''))
             v = v.substr(1, v.size() - 2);
-        return gbkToUtf8(cutValue(v));
+        v = cutValue(v);
+        // What the platform call hands back is a C string, and callers get it
+        // without its surrounding spaces: a quoted " x " reads as "x".
+        v = v.substr(0, v.find('\0'));
+        const auto first = v.find_first_not_of(' ');
+        if (first == std::string_view::npos)
+            return {};
+        v = v.substr(first, v.find_last_not_of(' ') - first + 1);
+        return gbkToUtf8(v);
     } catch (...) {
         return {};
     }
 }
+
+std::string Read_Ini(const std::string& section, const std::string& key, const std::string& path)
+{
+    try {
+        if (const IniReadHook hook = readHook.load())
+            if (std::optional<std::string> held = hook(section, key, path))
+                return std::move(*held);
+        std::string text, error;
+        FileInfo info{};
+        if (loadFile(pathFromUtf8(path), text, info, error) != Load::Ok)
+            return {};
+        return Read_Ini_Text(text, section, key);
+    } catch (...) {
+        return {};
+    }
+}
+
+void setIniReadHook(IniReadHook hook) { readHook.store(hook); }
 
 bool Write_Ini(const std::string& section, const std::string& key, const std::string& value,
                const std::string& path, std::string* error)

@@ -12,7 +12,9 @@
 // the whole file, so hand edits are seen at the next read.
 
 #include <cstddef>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace kp {
 
@@ -21,10 +23,23 @@ namespace kp {
 inline constexpr std::size_t kIniMaxValueBytes = 2047;
 
 // The value of key in section, with one pair of enclosing quotes ("..." or
-// '...') removed and blanks around it dropped. A missing file, section or key
+// '...') removed and blanks around it dropped, cut at its first NUL and with
+// the spaces around what is left removed. A missing file, section or key
 // reads as "". Never throws and never fails: unreadable, huge or binary files
 // simply read as missing.
 std::string Read_Ini(const std::string& section, const std::string& key, const std::string& path);
+
+// Read_Ini on a file's bytes already in memory.
+std::string Read_Ini_Text(std::string_view fileBytes, const std::string& section, const std::string& key);
+
+// Answers reads of the files it holds, before Read_Ini goes to the disk; it
+// returns nullopt for any other file. A fuzz target whose files never change
+// under the program sets one, so that an input costs neither system calls nor
+// the parsing of the same file hundreds of times. Write_Ini always goes to
+// the disk.
+using IniReadHook = std::optional<std::string> (*)(const std::string& section, const std::string& key,
+                                                   const std::string& path);
+void setIniReadHook(IniReadHook hook);
 
 // Sets key=value in section, appending the key after the section's last entry
 // or a new section at the end of the file, and creating the file if needed.

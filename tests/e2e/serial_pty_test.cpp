@@ -262,6 +262,25 @@ TEST_F(SerialPty, DiscardInputDropsBufferedAndPendingBytes) {
   EXPECT_EQ(port->read(), kp::Bytes{6});
 }
 
+// Closing restores the port's old line settings at once: what was written
+// must have left before. A line that takes nothing holds the program only
+// for the drain's bound.
+TEST_F(SerialPty, DrainLetsTheFrameLeaveBeforeTheCloseAndABlockedLineCannotHangIt) {
+  auto port = openCom3();
+  port->write(kp::disconnectFrame());
+  port->drain(500);
+  port->close();
+  EXPECT_EQ(pty.receive(6, 2000), kp::disconnectFrame());
+
+  port = openCom3();
+  port->write(kp::Bytes(1 << 20, 0x11));  // far more than the terminal holds unread
+  QElapsedTimer t;
+  t.start();
+  port->drain(200);
+  EXPECT_LT(t.elapsed(), 5000) << "the bound is 200 ms";
+  port->close();
+}
+
 TEST_F(SerialPty, HandlerWaitingInNestedLoopStillHearsLaterBytes) {
   auto port = openCom3();
   kp::Bytes got;

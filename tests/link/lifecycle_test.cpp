@@ -175,8 +175,34 @@ TEST_F(LinkTest, AUnitThatFallsSilentWhileLinkedEndsTheLinkAfter15s) {
   ASSERT_EQ(rig.port.writes.size(), 2u);
   EXPECT_EQ(rig.port.writes[1], disconnectFrame());
   EXPECT_FALSE(rig.port.isOpen());
+  EXPECT_TRUE(rig.port.trail.ends_with("wdc")) << "the frame leaves before the close: " << rig.port.trail;
   EXPECT_FALSE(p().state.Is_Linked);
   EXPECT_TRUE(p().form4.enabled());
+}
+
+// A wait the unit left unanswered must not cost the link later: once the
+// unit answers again, a resend keeps the link alive as usual.
+TEST_F(LinkTest, AGivenUpWaitEndsWithTheUnitsNextAnswer) {
+  connect(0);
+  ASSERT_TRUE(linked());
+  unit->options().silent = true;
+  p().form4.Command(68).click();  // a reset the unit never answers
+  unit->options().silent = false;
+  Slider& band = p().form4.cpvSlider(musicBandSlider(5));
+  for (int v : {3, 4, 5}) {
+    band.operatorSet(v);
+    rig.loop.advance(200);
+    ASSERT_FALSE(p().state.Awaiting_Reply);
+  }
+  rig.loop.advance(9000);
+  // A reset answered only at its third transmission, 8 s on: the resend at
+  // 4 s must give the watchdog its 15 s again.
+  unit->options().silent = true;
+  rig.loop.at(rig.loop.nowMs() + 5000, [&] { unit->options().silent = false; });
+  p().form4.Command(68).click();
+  rig.loop.advance(1000);
+  EXPECT_TRUE(p().state.Is_Linked);
+  EXPECT_TRUE(rig.dialogs.messages.empty()) << rig.dialogs.messages.front();
 }
 
 TEST_F(LinkTest, UnlinkWhileLinkedSaysGoodbyeAndReopensThePort) {
@@ -189,6 +215,8 @@ TEST_F(LinkTest, UnlinkWhileLinkedSaysGoodbyeAndReopensThePort) {
   EXPECT_EQ(rig.port.writes[0], disconnectFrame());
   EXPECT_EQ(rig.port.opens, opens + 1);
   EXPECT_TRUE(rig.port.isOpen());
+  EXPECT_TRUE(rig.port.trail.ends_with("wdco")) << rig.port.trail;
+  EXPECT_GT(rig.port.lastDrainMs, 0) << "a drain with a bound";
   EXPECT_FALSE(p().state.Is_Linked);
   // The default preset is loaded again, with the three user slots to pick.
   EXPECT_TRUE(p().form4.Combo1.enabled());
@@ -219,6 +247,7 @@ TEST_F(LinkTest, ShuttingDownWhileLinkedWritesTheDisconnectBeforeClosing) {
   ASSERT_EQ(rig.port.writes.size(), 1u);
   EXPECT_TRUE(openAtDisconnect);
   EXPECT_FALSE(rig.port.isOpen());
+  EXPECT_TRUE(rig.port.trail.ends_with("wdc")) << rig.port.trail;
 }
 
 TEST_F(LinkTest, AConnectThatCannotOpenThePortSaysWhyAndCanBeRetried) {

@@ -71,6 +71,11 @@ TEST(PortNumberText, ReadsNumbersAsTheClassicConversionDoes) {
   EXPECT_FALSE(parsePortNumber("abc"));
   EXPECT_FALSE(parsePortNumber("3x"));
   EXPECT_FALSE(parsePortNumber("99999"));
+  // The port dialog rounds after taking one off.
+  EXPECT_EQ(portOptionIndex("3.5"), 2);
+  EXPECT_EQ(portOptionIndex("4.5"), 4);
+  EXPECT_EQ(portOptionIndex("3"), 2);
+  EXPECT_FALSE(portOptionIndex("x"));
 }
 
 class PortDialogTest : public ::testing::Test {

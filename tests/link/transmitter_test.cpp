@@ -267,6 +267,23 @@ TEST_F(WatchdogTest, AfterAnUnansweredWaitResendsNoLongerKeepTheLinkAlive) {
   EXPECT_EQ(expiries[0] - t0, 4001 + 15000);
 }
 
+TEST_F(WatchdogTest, AWaitEndedByAClosedPortLeavesNoGivenUpStateBehind) {
+  tx.Send_Command(45, 12);
+  tx.Wait_Reply();  // unanswered
+  tx.Send_Command(46, 12);
+  loop.at(loop.nowMs() + 100, [&] { port.close(); });
+  tx.Wait_Reply();
+  ASSERT_TRUE(port.open(nullptr));
+  watchdog->stop();
+  expiries.clear();
+  const auto t = loop.nowMs();
+  tx.Send_Command(47, 12);
+  tx.Wait_Reply();
+  loop.advance(30000);
+  ASSERT_EQ(expiries.size(), 1u);
+  EXPECT_EQ(expiries[0] - t, 4001 + 15000);
+}
+
 TEST_F(WatchdogTest, AnAnsweredWaitRestoresTheUsualRestart) {
   tx.Send_Command(45, 12);
   tx.Wait_Reply();  // unanswered

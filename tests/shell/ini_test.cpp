@@ -11,6 +11,8 @@
 #include "tests/shell/ini_fixture.h"
 #include "tests/support/run_program.h"
 
+using namespace std::string_literals;
+
 namespace {
 
 using kp::Read_Ini;
@@ -68,6 +70,17 @@ TEST_F(IniValue, MatchingQuotesRemoved)
     EXPECT_EQ(Read_Ini("s", "d", path()), "'mixed\"");
     EXPECT_EQ(Read_Ini("s", "e", path()), "\"");
     EXPECT_EQ(Read_Ini("s", "f", path()), "");
+}
+
+TEST_F(IniValue, CutAtItsFirstNulThenSpacesAroundRemoved)
+{
+    put(path(), "[s]\nq=\" spaced \"\nt='\tx \t'\nn=ab\0cd\nz=\0x\nm=\" a\0 b\"\nw=\"   \"\n"s);
+    EXPECT_EQ(Read_Ini("s", "q", path()), "spaced");
+    EXPECT_EQ(Read_Ini("s", "t", path()), "\tx \t") << "only spaces go, not tabs";
+    EXPECT_EQ(Read_Ini("s", "n", path()), "ab");
+    EXPECT_EQ(Read_Ini("s", "z", path()), "");
+    EXPECT_EQ(Read_Ini("s", "m", path()), "a");
+    EXPECT_EQ(Read_Ini("s", "w", path()), "");
 }
 
 TEST_F(IniValue, CutAt2047BytesOnCharacterBoundary)
@@ -258,6 +271,11 @@ TEST_F(IniTool, GetAndSetSpeakUtf8AndTheFileKeepsGbk)
     EXPECT_EQ(run({"set", file, "config", "歌手", "张 三"}).exitCode, 0);
     EXPECT_EQ(slurp(file), "[config]\r\n\xB8\xE8\xCA\xD6=\xD5\xC5 \xC8\xFD\r\n");
     EXPECT_EQ(run({"get", file, "config", "歌手"}).out, "张 三\n");
+
+    // It prints what Read_Ini returns.
+    put(path(), "[config]\nq=\" spaced \"\nn=ab\0cd\n"s);
+    EXPECT_EQ(run({"get", path(), "config", "q"}).out, "spaced\n");
+    EXPECT_EQ(run({"get", path(), "config", "n"}).out, "ab\n");
 }
 
 TEST_F(IniTool, SetReportsOutcomeInExitCode)

@@ -497,15 +497,18 @@ TEST(Faults, ChunksSplitTheBytesButKeepThem) {
   EXPECT_EQ(chunked.sameTimePieces, 0);
 }
 
-TEST(Faults, PacedAtElevenBitsPerByteWithoutDrift) {
+TEST(Faults, PacedBothWaysAtElevenBitsPerByteWithoutDrift) {
+  constexpr double kByteUs = 11 * 1e6 / 28800;
   UnitOptions o;
   o.paced = true;
   Line line(o);
   line.linkUp(1);
-  // A dump message leaves as the AA arrives: 6 bytes later it is through.
+  // The panel's AA reaches the unit a byte after it was written, and the next
+  // dump message is through 6 bytes after that.
   for (std::size_t i = 3; i < line.got.size(); ++i)
-    EXPECT_NEAR(static_cast<double>(line.got[i].us - line.got[i - 1].us), 6 * 11 * 1e6 / 28800, 1.0);
-  // Twenty answers queued at once follow each other on the line.
+    EXPECT_NEAR(static_cast<double>(line.got[i].us - line.got[i - 1].us), 7 * kByteUs, 1.0);
+  // Twenty frames written at once arrive one after the other, each answered
+  // as it is through; the last answer takes its own two bytes.
   line.got.clear();
   Bytes burst;
   for (int i = 0; i < 20; ++i) {
@@ -515,7 +518,8 @@ TEST(Faults, PacedAtElevenBitsPerByteWithoutDrift) {
   const std::int64_t t0 = line.clock.nowUs();
   line.write(burst);
   ASSERT_EQ(line.got.size(), 20u);
-  EXPECT_NEAR(static_cast<double>(line.got.back().us - t0), 20 * 2 * 11 * 1e6 / 28800, 1.0);
+  EXPECT_NEAR(static_cast<double>(line.got.back().us - t0), (20 * 6 + 2) * kByteUs, 1.0);
+  EXPECT_NEAR(static_cast<double>(line.got.front().us - t0), (6 + 2) * kByteUs, 1.0);
 }
 
 TEST(Faults, LatencyDelaysEveryMessage) {

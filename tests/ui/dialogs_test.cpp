@@ -283,23 +283,44 @@ TEST_F(PasswordView, EscapeCancelsAndTheNextOpeningIsEmpty) {
 
 // --- save to slot ------------------------------------------------------------------
 
+// Opened from the real main window: the dialog lands under the save button
+// that opened it, by the button's place in the window.
 class SaveSlotView : public DialogsTest {
  protected:
   SaveSlotView() {
+    window = std::make_unique<ui::MainWindow>(*p);
+    window->resize(window->sizeHint());
+    saveView.reset();  // the one the model had; a view unbinds as it goes
+    saveView = std::make_unique<ui::SaveSlotDialog>(p->form6, window.get());
     link();
-    Button& save = p->form4.Command(67);
-    save.left = 9000;
-    save.top = 3000;
-    save.width = 1000;
+    settle();
   }
+  ~SaveSlotView() override {
+    saveView.reset();
+    window.reset();
+  }
+  QPushButton* saveButton(int n) { return child<QPushButton>(window.get(), ("Command" + std::to_string(n)).c_str()); }
+  // Left: the button's left; top: its top plus its width plus 200 twips.
+  QPoint under(QWidget* button) {
+    const QPoint at = button->mapTo(window.get(), QPoint(0, 0));
+    const int left = ui::pixelsToTwips(at.x(), button);
+    const int top = ui::pixelsToTwips(at.y(), button) + ui::pixelsToTwips(button->width(), button) + 200;
+    return {ui::twipsToPixels(left, button), ui::twipsToPixels(top, button)};
+  }
+  std::unique_ptr<ui::MainWindow> window;
 };
 
 TEST_F(SaveSlotView, OpensUnderItsSaveButtonWithRam1Chosen) {
-  p->saveToSlot.open(SaveToSlot::kMusic);
+  saveButton(143)->click();
   settle();
   ASSERT_TRUE(saveView->isVisible());
-  EXPECT_EQ(saveView->pos(), QPoint(ui::twipsToPixels(9000, saveView.get()),
-                                    ui::twipsToPixels(3000 + 1000 + 200, saveView.get())));
+  EXPECT_EQ(saveView->pos(), under(saveButton(143)));
+  // The music button replaces it with a dialog under itself.
+  saveButton(67)->click();
+  settle();
+  ASSERT_TRUE(saveView->isVisible());
+  EXPECT_EQ(saveView->pos(), under(saveButton(67)));
+  EXPECT_NE(under(saveButton(67)), under(saveButton(143)));
   auto* list = child<QComboBox>(saveView.get(), "Combo1");
   EXPECT_EQ(list->count(), 3);
   EXPECT_EQ(list->currentText(), "RAM1");

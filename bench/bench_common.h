@@ -5,8 +5,11 @@
 // figure has one way of being taken. Header only: every .cpp in bench/ is a
 // program of its own.
 #include <fcntl.h>
+#include <poll.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -18,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/program.h"
@@ -105,6 +109,7 @@ class CountingPort : public kp::SerialPort {
   bool isOpen() const override { return in_.isOpen(); }
   void write(const kp::Bytes& b) override {
     written += b.size();
+    ++writes;
     in_.write(b);
   }
   void discardInput() override {
@@ -116,8 +121,9 @@ class CountingPort : public kp::SerialPort {
     received += out.size();
   }
   std::size_t bytesAvailable() const override { return in_.bytesAvailable(); }
-  void resetCounts() { written = received = 0; }
+  void resetCounts() { written = received = writes = 0; }
   std::size_t written = 0, received = 0;
+  std::size_t writes = 0;  // each a turn of the line: the unit answers or sends on
 
  private:
   kp::SerialPort& in_;
@@ -187,10 +193,11 @@ class QtPanel {
 struct LinkFigures {
   bool linked = false;
   double wallS = 0, cpuS = 0;
-  std::size_t out = 0, in = 0;
+  std::size_t out = 0, in = 0, exchanges = 0;
   // The time the bytes need on the line, both ways; paced, the simulator
   // takes the panel's bytes at the line's speed too.
   double floorS() const { return wireSeconds(out + in); }
+  double usPerExchange() const { return exchanges ? (wallS - floorS()) * 1e6 / exchanges : 0; }
 };
 
 inline LinkFigures measureLink(bool paced, int com = 7) {
@@ -207,6 +214,7 @@ inline LinkFigures measureLink(bool paced, int com = 7) {
   f.cpuS = cpuSeconds() - cpu0;
   f.out = panel.port.written;
   f.in = panel.port.received;
+  f.exchanges = panel.port.writes;
   return f;
 }
 
@@ -215,8 +223,9 @@ struct LoadFigures {
   bool done = false;
   bool messageShown = false;
   double wallS = 0, cpuS = 0, simCpuS = 0;
-  std::size_t out = 0, in = 0;
+  std::size_t out = 0, in = 0, exchanges = 0;
   double floorS() const { return wireSeconds(out + in) + kLoadPauseS; }
+  double usPerExchange() const { return exchanges ? (wallS - floorS()) * 1e6 / exchanges : 0; }
 };
 
 // `loads` linked loads in a row on one link; empty when nothing could run,
@@ -255,11 +264,67 @@ inline std::vector<LoadFigures> measurePresetLoad(bool paced, int loads, std::st
     f.simCpuS = cpuSecondsOf(panel.sim->pid()) - simCpu0;
     f.out = panel.port.written;
     f.in = panel.port.received;
+    f.exchanges = panel.port.writes;
     f.done = p.state.Is_Linked;
     f.messageShown = !panel.dialogs.messages.empty();
     out.push_back(f);
   }
   return out;
+}
+
+// What one turn of the line costs the test rig itself: a byte across the
+// pseudo-terminal and back, answered at once by a bare thread on one side and
+// held for a paced dump message's time on the other as the simulator holds
+// it (asleep, then awake for the last 150 us). The excess over the held time
+// is the part of each exchange that no panel could save on this machine;
+// negative when nothing could be measured.
+inline double bareExchangeUs(int exchanges = 300) {
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0 || !ptsname(master)) {
+    if (master >= 0) ::close(master);
+    return -1;
+  }
+  const int slave = ::open(ptsname(master), O_RDWR | O_NOCTTY);
+  termios t{};
+  if (slave < 0 || tcgetattr(slave, &t) != 0) {
+    if (slave >= 0) ::close(slave);
+    ::close(master);
+    return -1;
+  }
+  cfmakeraw(&t);
+  tcsetattr(slave, TCSANOW, &t);
+  std::thread echo([slave] {
+    char c = 0;
+    while (::read(slave, &c, 1) == 1 && c != 'q')
+      if (::write(slave, &c, 1) != 1) break;
+  });
+  using Clock = std::chrono::steady_clock;
+  constexpr auto kHeld = std::chrono::microseconds(2673);  // AA in, six bytes out
+  constexpr auto kAwake = std::chrono::microseconds(150);
+  // The simulator's own timer slack when paced.
+  const int slack = prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0);
+  prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+  char c = 'x';
+  bool ok = ::write(master, &c, 1) == 1;
+  const auto t0 = Clock::now();
+  for (int i = 0; ok && i < exchanges; ++i) {
+    ok = ::read(master, &c, 1) == 1;
+    const auto due = Clock::now() + kHeld;
+    for (auto left = due - Clock::now(); left.count() > 0; left = due - Clock::now()) {
+      const auto nap = std::chrono::duration_cast<std::chrono::nanoseconds>(left - kAwake);
+      const timespec ts{0, nap.count() > 0 ? static_cast<long>(nap.count()) : 0};
+      ppoll(nullptr, 0, &ts, nullptr);
+    }
+    ok = ok && ::write(master, &c, 1) == 1;
+  }
+  const double us = std::chrono::duration<double, std::micro>(Clock::now() - t0).count();
+  if (slack > 0) prctl(PR_SET_TIMERSLACK, static_cast<unsigned long>(slack), 0UL, 0UL, 0UL);
+  c = 'q';
+  [[maybe_unused]] const auto n = ::write(master, &c, 1);
+  echo.join();
+  ::close(slave);
+  ::close(master);
+  return ok ? us / exchanges - static_cast<double>(kHeld.count()) : -1;
 }
 
 // Wait_Reply on a unit that never answers (the test holds the far end of a

@@ -80,14 +80,10 @@ bool QtSerialPort::open(std::string* error) {
   if (!port_.open(QIODevice::ReadWrite)) {
     why = "Cannot open " + name + " (" + device + "): " +
           port_.errorString().toStdString();
-    if (port_.error() == QSerialPort::PermissionError) {
-#ifdef _WIN32
-      why += ". Another program may be using the port.";
-#else
+    // Built on Linux only: Windows has a port of its own.
+    if (port_.error() == QSerialPort::PermissionError)
       why += ". If no other program is using the port, add your user to the "
              "dialout group (sudo usermod -aG dialout $USER) and log in again.";
-#endif
-    }
     port_.clearError();
     return false;
   }

@@ -2,8 +2,8 @@
 # Makes a Wine prefix in which no COM port reaches the machine's own serial
 # ports. A fresh prefix maps COMn to /dev/ttyS<n-1>, and /dev/ttyS0 is often
 # the system console; every COM port is therefore mapped through the key
-# HKLM\Software\Wine\Ports: COM1 to the device given (a pseudo-terminal of the virtual unit), all
-# others to nothing.
+# HKLM\Software\Wine\Ports: COM1 to the device given (a pseudo-terminal of
+# the virtual unit), all others to nothing.
 #   tools/windows/wine-prefix.sh PREFIX [COM1-DEVICE]
 set -euo pipefail
 prefix=$1

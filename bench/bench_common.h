@@ -308,7 +308,8 @@ inline double bareExchangeUs(int exchanges = 300) {
   bool ok = ::write(master, &c, 1) == 1;
   const auto t0 = Clock::now();
   for (int i = 0; ok && i < exchanges; ++i) {
-    ok = ::read(master, &c, 1) == 1;
+    pollfd answer{master, POLLIN, 0};
+    ok = poll(&answer, 1, 1000) == 1 && ::read(master, &c, 1) == 1;
     const auto due = Clock::now() + kHeld;
     for (auto left = due - Clock::now(); left.count() > 0; left = due - Clock::now()) {
       const auto nap = std::chrono::duration_cast<std::chrono::nanoseconds>(left - kAwake);

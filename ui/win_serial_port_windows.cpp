@@ -167,6 +167,9 @@ void WinSerialPort::armWait() {
       const DWORD code = GetLastError();
       if (code == ERROR_IO_PENDING) {
         waitPending_ = true;
+        // Bytes that came between the last read and this wait signal no
+        // event with every driver: take them now rather than at the next.
+        pullInput();
         return;
       }
       fail(code);

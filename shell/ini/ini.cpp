@@ -532,6 +532,31 @@ std::string Read_Ini(const std::string& section, const std::string& key, const s
     }
 }
 
+std::vector<std::string> Ini_Keys(const std::string& section, const std::string& path)
+{
+    std::vector<std::string> keys;
+    try {
+        std::string sec, text, error;
+        FileInfo info{};
+        if (!toFileName(section, sec) || loadFile(pathFromUtf8(path), text, info, error) != Load::Ok)
+            return keys;
+        bool inSection = false;
+        for (const Line& l : splitLines(text)) {
+            const Parsed p = classify(std::string_view(text).substr(l.begin, l.end - l.begin));
+            if (p.kind == Parsed::Section) {
+                if (inSection)
+                    break;
+                inSection = sameName(p.name, sec);
+            } else if (inSection && p.kind == Parsed::Key && !p.name.empty()) {
+                keys.push_back(gbkToUtf8(p.name));
+            }
+        }
+    } catch (...) {
+        keys.clear();
+    }
+    return keys;
+}
+
 void setIniReadHook(IniReadHook hook) { readHook.store(hook); }
 
 bool Write_Ini(const std::string& section, const std::string& key, const std::string& value,

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kp {
 
@@ -31,6 +32,10 @@ std::string Read_Ini(const std::string& section, const std::string& key, const s
 
 // Read_Ini on a file's bytes already in memory.
 std::string Read_Ini_Text(std::string_view fileBytes, const std::string& section, const std::string& key);
+
+// The names of the keys in section (the first that matches), in file order;
+// empty when the file or the section is missing or unreadable.
+std::vector<std::string> Ini_Keys(const std::string& section, const std::string& path);
 
 // Answers reads of the files it holds, before Read_Ini goes to the disk; it
 // returns nullopt for any other file. A fuzz target whose files never change

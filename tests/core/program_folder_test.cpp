@@ -42,6 +42,26 @@ TEST(ProgramFolder, AnInstalledProgramSeedsTheUsersFolderOnceAndNeverOverwrites)
   EXPECT_EQ(root.read("用户/karaoke-panel/config.ini"), "[config]\r\nCOM=4\r\n");
 }
 
+// After an update the user's config.ini keeps its port and texts and gains
+// the texts the new version reads; nothing else of it changes.
+TEST(ProgramFolder, AnUpdateAddsTheKeysTheUsersConfigLacks) {
+  test::TempDir root;
+  fs::create_directories(root.path() / "bin");
+  fs::create_directories(root.path() / "share" / "karaoke-panel");
+  fs::create_directories(root.path() / "user");
+  root.write("share/karaoke-panel/config.ini",
+             "[config]\r\nCOM=1\r\n1_c=new\r\nWork_c_1=Sending %1\r\nWork_e_1=\"  quoted \"\r\n");
+  root.write("user/config.ini", "[config]\r\ncom=4\r\n1_c=mine\r\n");
+
+  EXPECT_EQ(chooseProgramFolder(root.file("bin"), root.file("user")), root.file("user"));
+  EXPECT_EQ(root.read("user/config.ini"),
+            "[config]\r\ncom=4\r\n1_c=mine\r\nWork_c_1=Sending %1\r\nWork_e_1=quoted\r\n");
+  // A second start finds nothing to add.
+  chooseProgramFolder(root.file("bin"), root.file("user"));
+  EXPECT_EQ(root.read("user/config.ini"),
+            "[config]\r\ncom=4\r\n1_c=mine\r\nWork_c_1=Sending %1\r\nWork_e_1=quoted\r\n");
+}
+
 TEST(ProgramFolder, WithoutResourcesAnywhereTheExecutablesFolderIsUsed) {
   test::TempDir root;
   fs::create_directories(root.path() / "bin");

@@ -8,15 +8,16 @@
 #include "app/program_folder.h"
 #include "core/os_files.h"
 #include "ui/connect_dialog.h"
-#include "ui/frame_log.h"
+#include "qt/frame_log.h"
 #include "ui/main_window.h"
 #include "ui/panel_style.h"
 #include "ui/password_dialog.h"
 #include "ui/port_dialog.h"
-#include "ui/qt_platform.h"
+#include "qt/qt_platform.h"
+#include "ui/qt_dialogs.h"
 #include "ui/save_slot_dialog.h"
 #include "ui/settings_dialog.h"
-#include "ui/system_serial_port.h"
+#include "qt/system_serial_port.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

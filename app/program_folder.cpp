@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "core/utf8_path.h"
-#include "shell/ini/ini.h"
+#include "ini/ini.h"
 
 namespace kp {
 

@@ -31,8 +31,8 @@
 #include "panel/catalogue.h"
 #include "tests/support/rig.h"
 #include "tests/support/sim_process.h"
-#include "ui/qt_platform.h"
-#include "ui/qt_serial_port.h"
+#include "qt/qt_platform.h"
+#include "qt/qt_serial_port.h"
 
 namespace kp::bench {
 

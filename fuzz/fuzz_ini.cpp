@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
-#include "shell/ini/gbk.h"
-#include "shell/ini/ini.h"
+#include "ini/gbk.h"
+#include "ini/ini.h"
 
 namespace kp::fuzz {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "link/frames.h"
 #include "panel/catalogue.h"
-#include "shell/ini/ini.h"
+#include "ini/ini.h"
 #include "sim/in_process.h"
 
 namespace kp::fuzz {

@@ -5,7 +5,7 @@
 
 #include "link/messages.h"
 #include "link/port_names.h"
-#include "shell/ini/ini.h"
+#include "ini/ini.h"
 
 namespace kp {
 

@@ -1,6 +1,6 @@
 #include "link/frames.h"
 #include "panel/panel.h"
-#include "shell/ini/ini.h"
+#include "ini/ini.h"
 
 namespace kp {
 

@@ -10,7 +10,7 @@
 #include "link/frames.h"
 #include "panel/catalogue.h"
 #include "presets/preset_values.h"
-#include "shell/ini/ini.h"
+#include "ini/ini.h"
 
 namespace kp {
 

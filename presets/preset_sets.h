@@ -7,7 +7,7 @@
 #include "core/state.h"
 #include "link/transmitter.h"
 #include "panel/form4.h"
-#include "shell/ini/ini.h"
+#include "ini/ini.h"
 
 namespace kp {
 

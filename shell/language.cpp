@@ -5,7 +5,7 @@
 
 #include "panel/catalogue.h"
 
-#include "shell/ini/ini.h"
+#include "ini/ini.h"
 
 namespace kp {
 

@@ -2,7 +2,7 @@
 #include <QString>
 #include <QUrl>
 
-#include "ui/qt_platform.h"
+#include "ui/qt_dialogs.h"
 
 bool openWithDesktop(const std::string& path) {
   return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));

@@ -3,7 +3,7 @@
 
 #include <QString>
 
-#include "ui/qt_platform.h"
+#include "ui/qt_dialogs.h"
 
 bool openWithDesktop(const std::string& path) {
   // The shell's "open" verb, as Explorer does on a double click: a .chm goes

@@ -11,8 +11,8 @@
 #include "core/virtual_loop.h"
 #include "tests/support/rig.h"
 #include "tests/support/sim_process.h"
-#include "ui/qt_platform.h"
-#include "ui/qt_serial_port.h"
+#include "qt/qt_platform.h"
+#include "qt/qt_serial_port.h"
 
 namespace kp::test {
 

@@ -23,8 +23,8 @@
 #include "link/port_names.h"
 #include "link/transmitter.h"
 #include "tests/e2e/pty_speed.h"
-#include "ui/qt_platform.h"
-#include "ui/qt_serial_port.h"
+#include "qt/qt_platform.h"
+#include "qt/qt_serial_port.h"
 
 namespace fs = std::filesystem;
 

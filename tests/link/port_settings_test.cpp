@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "link/form2.h"
-#include "shell/ini/ini.h"
+#include "ini/ini.h"
 #include "tests/support/rig.h"
 
 namespace kp {

@@ -8,7 +8,7 @@
 #include <functional>
 #include <set>
 
-#include "shell/ini/ini.h"
+#include "ini/ini.h"
 #include "tests/presets/save_fixture.h"
 
 namespace kp {

@@ -7,7 +7,7 @@
 #include <set>
 
 #include "core/utf8_path.h"
-#include "shell/ini/ini.h"
+#include "ini/ini.h"
 #include "tests/presets/save_fixture.h"
 
 namespace kp {

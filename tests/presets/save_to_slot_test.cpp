@@ -1,7 +1,7 @@
 // The save-to-slot dialog while linked: the store command the unit gets, the
 // table slot the panel updates, and the preset file the next save writes.
 #include "tests/presets/preset_fixture.h"
-#include "shell/ini/ini.h"
+#include "ini/ini.h"
 
 namespace kp {
 namespace {

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "core/utf8_path.h"
-#include "shell/ini/ini.h"
+#include "ini/ini.h"
 #include "tests/support/rig.h"
 
 namespace kp::test {

@@ -1,5 +1,5 @@
 // Inputs the INI fuzzer found breaking the writer, kept as plain tests.
-#include "shell/ini/ini.h"
+#include "ini/ini.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "shell/ini/gbk.h"
-#include "shell/ini/ini.h"
+#include "ini/gbk.h"
+#include "ini/ini.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "ui/win_serial_port_windows.h"
+#include "qt/win_serial_port_windows.h"
 
 namespace {
 

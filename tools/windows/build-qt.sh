@@ -6,7 +6,29 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 CACHE=${KP_WINDOWS_CACHE:-$HOME/.cache/karaoke-panel-windows}
-PREFIX=$CACHE/qt6-mingw
+
+# Only what the panel, karaoke-ctl and their tests load: Core, Gui, Widgets,
+# Network, Test and the windows platform plugin. OpenGL off needs
+# INPUT_opengl=no (FEATURE_opengl alone leaves dynamicgl on); DirectWrite 3
+# needs Direct2D; Debian's trimmed source has no wintab for tablet events.
+# The network port needs plain TCP only: no TLS back-end, no proxies.
+QT_OPTIONS=(
+  -DQT_QMAKE_TARGET_MKSPEC=win32-g++ -DBUILD_SHARED_LIBS=ON
+  -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF
+  -DFEATURE_pkg_config=OFF -DINPUT_opengl=no -DFEATURE_opengl=OFF
+  -DFEATURE_directwrite3=OFF -DFEATURE_tabletevent=OFF
+  -DFEATURE_network=ON -DFEATURE_openssl=OFF -DFEATURE_libproxy=OFF -DFEATURE_gssapi=OFF
+  -DFEATURE_sql=OFF -DFEATURE_dbus=OFF
+  -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF
+  -DFEATURE_icu=OFF -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF
+  -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF -DFEATURE_system_harfbuzz=OFF
+  -DFEATURE_system_freetype=OFF -DFEATURE_system_doubleconversion=OFF
+)
+# The cache is keyed by the configuration and the host Qt's version: a change
+# of either builds a fresh Qt beside the old one instead of reusing it.
+HOST_QT=$(dpkg-query -W -f='${Version}' qt6-base-dev)
+KEY=$(printf '%s\n' "$HOST_QT" "${QT_OPTIONS[@]}" | sha256sum | cut -c1-12)
+PREFIX=$CACHE/qt6-mingw-$KEY
 if [ -f "$PREFIX/.complete" ]; then
   echo "$PREFIX"
   exit 0
@@ -16,7 +38,6 @@ SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
 
 # The source package of the Qt the host has, so that its moc, rcc and uic fit.
-HOST_QT=$(dpkg-query -W -f='${Version}' qt6-base-dev)
 if ! ls "$CACHE"/src/qt6-base-*/CMakeLists.txt >/dev/null 2>&1; then
   if ! apt-get source --print-uris qt6-base >/dev/null 2>&1; then
     # Debian's own stanza again, for source packages.
@@ -43,23 +64,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 TC
 
-# Only what the panel and its tests load: Core, Gui, Widgets, Test and the
-# windows platform plugin. OpenGL off needs INPUT_opengl=no (FEATURE_opengl
-# alone leaves dynamicgl on); DirectWrite 3 needs Direct2D; Debian's trimmed
-# source has no wintab for tablet events.
+rm -rf "$CACHE/qt-build"
 cmake -S "$SRC" -B "$CACHE/qt-build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$CACHE/mingw-toolchain.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$PREFIX" \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-  -DQT_QMAKE_TARGET_MKSPEC=win32-g++ -DBUILD_SHARED_LIBS=ON \
-  -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
-  -DFEATURE_pkg_config=OFF -DINPUT_opengl=no -DFEATURE_opengl=OFF \
-  -DFEATURE_directwrite3=OFF -DFEATURE_tabletevent=OFF \
-  -DFEATURE_network=OFF -DFEATURE_sql=OFF -DFEATURE_dbus=OFF \
-  -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF \
-  -DFEATURE_icu=OFF -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF \
-  -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF -DFEATURE_system_harfbuzz=OFF \
-  -DFEATURE_system_freetype=OFF -DFEATURE_system_doubleconversion=OFF
+  "${QT_OPTIONS[@]}"
 cmake --build "$CACHE/qt-build" -j"$(nproc)"
 cmake --install "$CACHE/qt-build"
 touch "$PREFIX/.complete"

@@ -1,8 +1,8 @@
-#include "shell/ini/gbk.h"
+#include "ini/gbk.h"
 
 #include <algorithm>
 
-#include "shell/ini/codepage.h"
+#include "ini/codepage.h"
 
 namespace kp {
 namespace {

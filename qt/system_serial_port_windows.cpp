@@ -1,6 +1,6 @@
-#include "ui/system_serial_port.h"
+#include "qt/system_serial_port.h"
 
-#include "ui/win_serial_port_windows.h"
+#include "qt/win_serial_port_windows.h"
 
 std::unique_ptr<kp::SerialPort> makeSystemSerialPort(const std::string& programFolder) {
   return std::make_unique<WinSerialPort>(programFolder);

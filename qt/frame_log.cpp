@@ -1,4 +1,4 @@
-#include "ui/frame_log.h"
+#include "qt/frame_log.h"
 
 Q_LOGGING_CATEGORY(lcFrames, "kp.frames", QtWarningMsg)
 

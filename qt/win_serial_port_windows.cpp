@@ -1,4 +1,4 @@
-#include "ui/win_serial_port_windows.h"
+#include "qt/win_serial_port_windows.h"
 
 #include <QMetaObject>
 #include <QTimer>

@@ -1,6 +1,6 @@
-#include "ui/system_serial_port.h"
+#include "qt/system_serial_port.h"
 
-#include "ui/qt_serial_port.h"
+#include "qt/qt_serial_port.h"
 
 std::unique_ptr<kp::SerialPort> makeSystemSerialPort(const std::string& programFolder) {
   return std::make_unique<QtSerialPort>(programFolder);

@@ -1,7 +1,7 @@
 // karaoke-ini: reads and writes the panel's settings files from scripts,
 // with the same rules (GBK on disk, UTF-8 on the terminal) as the panel.
 
-#include "shell/ini/ini.h"
+#include "ini/ini.h"
 
 #include <cstdio>
 #include <string>

@@ -1,5 +1,5 @@
 // GBK through iconv.
-#include "shell/ini/codepage.h"
+#include "ini/codepage.h"
 
 #include <cerrno>
 #include <iconv.h>

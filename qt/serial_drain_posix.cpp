@@ -1,4 +1,4 @@
-#include "ui/serial_drain.h"
+#include "qt/serial_drain.h"
 
 #include <sys/ioctl.h>
 #include <termios.h>

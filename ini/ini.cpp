@@ -1,6 +1,6 @@
-#include "shell/ini/ini.h"
+#include "ini/ini.h"
 
-#include "shell/ini/gbk.h"
+#include "ini/gbk.h"
 
 #include <atomic>
 #include <cerrno>

@@ -1,5 +1,5 @@
 // GBK through the system's code page 936, one character at a time.
-#include "shell/ini/codepage.h"
+#include "ini/codepage.h"
 
 #include <windows.h>
 

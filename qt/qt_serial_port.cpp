@@ -1,4 +1,4 @@
-#include "ui/qt_serial_port.h"
+#include "qt/qt_serial_port.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "link/port_names.h"
-#include "ui/serial_drain.h"
+#include "qt/serial_drain.h"
 
 QtSerialPort::QtSerialPort(std::string programFolder, QObject* parent)
     : QObject(parent), folder_(std::move(programFolder)) {

@@ -1,0 +1,32 @@
+#include "ui/qt_dialogs.h"
+
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QString>
+
+void QtDialogs::message(const std::string& text) {
+  QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(),
+                  QString::fromStdString(text), QMessageBox::Ok, parent_);
+  box.exec();
+}
+
+std::optional<std::string> QtDialogs::openFile(const std::string& current,
+                                               const std::string& filter) {
+  const QString path = QFileDialog::getOpenFileName(
+      parent_, QString(), QString::fromStdString(current),
+      QString::fromStdString(filter));
+  if (path.isEmpty()) return std::nullopt;
+  return path.toStdString();
+}
+
+std::optional<std::string> QtDialogs::saveFile(const std::string& current,
+                                               const std::string& filter) {
+  const QString path = QFileDialog::getSaveFileName(
+      parent_, QString(), QString::fromStdString(current),
+      QString::fromStdString(filter));
+  if (path.isEmpty()) return std::nullopt;
+  return path.toStdString();
+}
+
+bool QtDesktop::openDocument(const std::string& path) { return openWithDesktop(path); }

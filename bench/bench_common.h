@@ -348,6 +348,7 @@ class CountingPump : public kp::EventPump {
     inner_.runOnce(deadlineMs);
   }
   std::unique_ptr<kp::Timer> createTimer() override { return inner_.createTimer(); }
+  void post(std::function<void()> fn) override { inner_.post(std::move(fn)); }
   long turns = 0;
 
  private:

@@ -105,19 +105,40 @@ bool isWritable(const fs::path& path) { return _waccess(path.c_str(), 2) == 0; }
 void keepOwnerAndMode(int, const FileInfo&) {}
 
 bool replaceFile(const fs::path& from, const fs::path& to, bool durable, std::string& error) {
-  // MoveFileEx replaces an existing file in one step; write-through returns
-  // only once the rename is on the disk.
+  // MoveFileEx replaces an existing file in one step. Anti-virus scanners,
+  // the search indexer and backup agents open a fresh file for a moment, so
+  // a rename refused with access denied or a sharing violation is tried
+  // again for about a second before the refusal counts.
   DWORD flags = MOVEFILE_REPLACE_EXISTING;
   if (durable) flags |= MOVEFILE_WRITE_THROUGH;
-  if (MoveFileExW(from.c_str(), to.c_str(), flags)) return true;
-  const DWORD code = GetLastError();
-  error = systemErrorText(code);
-  errno = errnoFor(code);
-  return false;
+  DWORD pauseMs = 10;
+  for (DWORD waited = 0;; waited += pauseMs, pauseMs *= 2) {
+    if (MoveFileExW(from.c_str(), to.c_str(), flags)) break;
+    const DWORD code = GetLastError();
+    const bool transient = code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION;
+    if (!transient || waited >= 1000) {
+      error = systemErrorText(code);
+      errno = errnoFor(code);
+      return false;
+    }
+    Sleep(pauseMs);
+  }
+  // Write-through promises a flush only for a move that copies; the folder
+  // entry of a rename is flushed apart.
+  if (durable) syncFolder(to.parent_path());
+  return true;
 }
 
-// A rename made with MOVEFILE_WRITE_THROUGH is already durable.
-void syncFolder(const fs::path&) {}
+// Best effort: flushing a folder needs a handle opened for backup semantics,
+// and not every file system takes it.
+void syncFolder(const fs::path& folder) {
+  const HANDLE h = CreateFileW(folder.empty() ? L"." : folder.c_str(), GENERIC_READ | GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return;
+  FlushFileBuffers(h);
+  CloseHandle(h);
+}
 
 bool removeFile(const fs::path& path) {
   if (DeleteFileW(path.c_str())) return true;

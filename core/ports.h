@@ -101,6 +101,8 @@ class EventPump {
   // event arrives or the clock reaches deadlineMs, so a wait costs no CPU.
   virtual void runOnce(std::int64_t deadlineMs) = 0;
   virtual std::unique_ptr<Timer> createTimer() = 0;
+  // Runs fn on a later turn of the loop, after what is pending now.
+  virtual void post(std::function<void()> fn) = 0;
   // Blocks for ms without letting events run (a pause the unit needs).
   virtual void sleepMs(int ms);
 };

@@ -32,7 +32,7 @@ class VirtualLoop : public Clock, public EventPump {
   // Runs fn at virtual time whenMs (at once if that has passed), after the
   // events already due then.
   void at(std::int64_t whenMs, std::function<void()> fn);
-  void post(std::function<void()> fn) { at(now_, std::move(fn)); }
+  void post(std::function<void()> fn) override { at(now_, std::move(fn)); }
 
   // Runs every event due within the next ms, then leaves the clock at now+ms.
   void advance(std::int64_t ms);

@@ -1,4 +1,5 @@
-// GBK through iconv.
+// GBK through iconv, with code page 936's one addition: the single byte
+// 0x80 is the euro sign, both ways. Stored files come from that code page.
 #include "ini/codepage.h"
 
 #include <cerrno>
@@ -8,11 +9,17 @@ namespace kp::codepage {
 
 struct Converter::Impl {
   iconv_t cd;
+  Direction direction;
 };
+
+namespace {
+constexpr std::string_view kEuroUtf8 = "\xE2\x82\xAC";
+}
 
 Converter::Converter(Direction direction)
     : impl_(new Impl{direction == Direction::GbkToUtf8 ? iconv_open("UTF-8", "GBK")
-                                                       : iconv_open("GBK", "UTF-8")}) {}
+                                                       : iconv_open("GBK", "UTF-8"),
+                   direction}) {}
 
 Converter::~Converter() {
   if (usable()) iconv_close(impl_->cd);
@@ -34,6 +41,17 @@ Converter::Stop Converter::run(std::string_view in, std::size_t& pos, std::strin
     if (rc != static_cast<std::size_t>(-1)) continue;
     if (err == E2BIG) continue;
     iconv(impl_->cd, nullptr, nullptr, nullptr, nullptr);  // reset shift state
+    if (err == EILSEQ && impl_->direction == Direction::GbkToUtf8 && in[pos] == '\x80') {
+      out += kEuroUtf8;
+      ++pos;
+      continue;
+    }
+    if (err == EILSEQ && impl_->direction == Direction::Utf8ToGbk &&
+        in.substr(pos, kEuroUtf8.size()) == kEuroUtf8) {
+      out += '\x80';
+      pos += kEuroUtf8.size();
+      continue;
+    }
     return err == EINVAL ? Stop::Incomplete : Stop::Invalid;
   }
   return Stop::Done;

@@ -48,6 +48,10 @@ void QtEventPump::runOnce(std::int64_t deadlineMs) {
                                   QEventLoop::WaitForMoreEvents);
 }
 
+void QtEventPump::post(std::function<void()> fn) {
+  QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(fn), Qt::QueuedConnection);
+}
+
 std::unique_ptr<kp::Timer> QtEventPump::createTimer() {
   return std::make_unique<QtTimer>();
 }

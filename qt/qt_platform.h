@@ -42,6 +42,9 @@ class QtEventPump : public kp::EventPump {
   // runs what is pending. May be re-entered from an event it runs.
   void runOnce(std::int64_t deadlineMs) override;
   std::unique_ptr<kp::Timer> createTimer() override;
+  // Queued on the application object, so it runs on the user-interface
+  // thread, in a nested loop too.
+  void post(std::function<void()> fn) override;
 
  private:
   const kp::Clock& clock_;

@@ -398,6 +398,32 @@ inline WaitFigures measureSilentWait() {
   return f;
 }
 
+// What an idle panel costs: 10 s with the port open and nothing linked, then
+// 10 s linked with nothing happening (the unit's watchdog frames only).
+struct IdleFigures {
+  bool ran = false;
+  double unlinkedShare = 0, linkedShare = 0;
+};
+
+inline IdleFigures measureIdleCpu(int com = 9) {
+  IdleFigures f;
+  QtPanel panel(com, {});
+  if (!panel.simReady()) return f;
+  kp::Program& p = panel.start();
+  auto idle = [&](int ms) {
+    const double cpu0 = cpuSeconds();
+    const auto t0 = std::chrono::steady_clock::now();
+    runUntil(panel.pump, panel.clock, [] { return false; }, ms);
+    return (cpuSeconds() - cpu0) / secondsSince(t0);
+  };
+  f.unlinkedShare = idle(10000);
+  panel.clickConnect(0);
+  if (!panel.waitLinked(10000) || !p.state.Is_Linked) return f;
+  f.linkedShare = idle(10000);
+  f.ran = true;
+  return f;
+}
+
 // While linked, an operator drags a music band through its whole range and
 // back: the time from each change to its frame being handed to the port.
 struct LatencyFigures {

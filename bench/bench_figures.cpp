@@ -173,6 +173,17 @@ void silentWait() {
                       std::to_string(f.turns) + " loop turns"});
 }
 
+void idleCpu() {
+  const auto f = kp::bench::measureIdleCpu();
+  if (!f.ran) {
+    rows.push_back({"CPU of an idle panel", "NO LINK", ""});
+    return;
+  }
+  rows.push_back({"CPU of an idle panel, unlinked / linked", fmt("%.3f %% / ", f.unlinkedShare * 100) +
+                      fmt("%.3f %% of one core", f.linkedShare * 100),
+                  "10 s each, the port open, karaoke-unit-sim on a pseudo-terminal"});
+}
+
 void sliderLatency() {
   const auto f = kp::bench::measureSliderLatency();
   if (!f.ran) {
@@ -212,6 +223,7 @@ int main(int argc, char** argv) {
   presetLoad(true);
   bareExchange();
   silentWait();
+  idleCpu();
   sliderLatency();
 
   std::size_t w0 = 0, w1 = 0;

@@ -3,6 +3,8 @@
 # once, into a cache folder outside the build tree that later runs reuse.
 # Prints the install prefix on its last line.
 #   KP_WINDOWS_CACHE   cache folder (default ~/.cache/karaoke-panel-windows)
+#   --check            builds nothing: prints the prefix and succeeds only if
+#                      a complete Qt of this configuration is in the cache
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 CACHE=${KP_WINDOWS_CACHE:-$HOME/.cache/karaoke-panel-windows}
@@ -29,6 +31,10 @@ QT_OPTIONS=(
 HOST_QT=$(dpkg-query -W -f='${Version}' qt6-base-dev)
 KEY=$(printf '%s\n' "$HOST_QT" "${QT_OPTIONS[@]}" | sha256sum | cut -c1-12)
 PREFIX=$CACHE/qt6-mingw-$KEY
+if [ "${1:-}" = --check ]; then
+  [ -f "$PREFIX/.complete" ] && echo "$PREFIX"
+  exit $([ -f "$PREFIX/.complete" ] && echo 0 || echo 1)
+fi
 if [ -f "$PREFIX/.complete" ]; then
   echo "$PREFIX"
   exit 0

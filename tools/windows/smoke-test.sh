@@ -27,6 +27,21 @@ fail() {
   exit 1
 }
 
+# CPU time of the panel's process (and of wineserver, which serves its
+# system calls) over SECONDS, as percent of one core.
+cpu_figure() {  # LABEL SECONDS
+  local panel server t0p t0s t1p t1s hz
+  panel=$(pgrep -f 'karaoke-panel\.exe' | head -n 1)
+  server=$(pgrep -x wineserver | head -n 1)
+  [ -n "$panel" ] || { echo "   CPU $1: the panel's process was not found"; return; }
+  hz=$(getconf CLK_TCK)
+  t0p=$(awk '{print $14+$15}' "/proc/$panel/stat"); t0s=$(awk '{print $14+$15}' "/proc/$server/stat" 2>/dev/null || echo 0)
+  sleep "$2"
+  t1p=$(awk '{print $14+$15}' "/proc/$panel/stat"); t1s=$(awk '{print $14+$15}' "/proc/$server/stat" 2>/dev/null || echo 0)
+  awk -v p=$((t1p - t0p)) -v w=$((t1s - t0s)) -v hz="$hz" -v s="$2" -v l="$1" \
+    'BEGIN { printf "   CPU %s over %d s: panel %.2f %% of a core, wineserver %.2f %%\n", l, s, 100*p/hz/s, 100*w/hz/s }'
+}
+
 # The virtual unit is a Linux program.
 cmake -S . -B build-sim -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKP_BUILD_UI=OFF -DKP_BUILD_TESTS=OFF >/dev/null
 cmake --build build-sim --target karaoke-unit-sim -j"$(nproc)" >/dev/null
@@ -64,7 +79,8 @@ LD_PRELOAD=$WORK/wine-pty-shim.so wine "C:\\Program Files\\Karaoke Panel\\bin\\k
 PANEL_PID=$!
 main=$(timeout 60 xdotool search --sync --onlyvisible --name "控制面板" | head -n 1) ||
   fail "the main window did not appear"
-sleep 2
+sleep 3
+cpu_figure "unlinked, idle" 10
 xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
 xdotool key --window "$main" ctrl+l
 dialog=$(timeout 20 xdotool search --sync --onlyvisible --name "连接" | head -n 1) ||
@@ -77,6 +93,7 @@ sleep 2
 mkdir -p docs
 import -window root docs/windows-panel-linked.png
 echo "   linked; screenshot in docs/windows-panel-linked.png"
+cpu_figure "linked, idle" 10
 
 echo "== closing: the unit must hear the disconnect"
 xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"

@@ -30,15 +30,17 @@ fail() {
 # CPU time of the panel's process (and of wineserver, which serves its
 # system calls) over SECONDS, as percent of one core.
 cpu_figure() {  # LABEL SECONDS
-  local panel server t0p t0s t1p t1s hz
-  panel=$(pgrep -f 'karaoke-panel\.exe' | head -n 1)
-  server=$(pgrep -x wineserver | head -n 1)
+  local panel server p0 s0 p1 s1
+  # Every process whose command line names the program (Wine's loader and the
+  # program itself): the loader's share is nil.
+  panel=$(pgrep -d ' ' -f 'karaoke-panel\.exe' || true)
+  server=$(pgrep -d ' ' wineserver || true)
   [ -n "$panel" ] || { echo "   CPU $1: the panel's process was not found"; return; }
-  hz=$(getconf CLK_TCK)
-  t0p=$(awk '{print $14+$15}' "/proc/$panel/stat"); t0s=$(awk '{print $14+$15}' "/proc/$server/stat" 2>/dev/null || echo 0)
+  ticks() { local t=0 pid; for pid in "$@"; do t=$((t + $(awk '{print $14+$15}' "/proc/$pid/stat" 2>/dev/null || echo 0))); done; echo $t; }
+  p0=$(ticks $panel); s0=$(ticks $server)
   sleep "$2"
-  t1p=$(awk '{print $14+$15}' "/proc/$panel/stat"); t1s=$(awk '{print $14+$15}' "/proc/$server/stat" 2>/dev/null || echo 0)
-  awk -v p=$((t1p - t0p)) -v w=$((t1s - t0s)) -v hz="$hz" -v s="$2" -v l="$1" \
+  p1=$(ticks $panel); s1=$(ticks $server)
+  awk -v p=$((p1 - p0)) -v w=$((s1 - s0)) -v hz="$(getconf CLK_TCK)" -v s="$2" -v l="$1" \
     'BEGIN { printf "   CPU %s over %d s: panel %.2f %% of a core, wineserver %.2f %%\n", l, s, 100*p/hz/s, 100*w/hz/s }'
 }
 
@@ -79,7 +81,8 @@ LD_PRELOAD=$WORK/wine-pty-shim.so wine "C:\\Program Files\\Karaoke Panel\\bin\\k
 PANEL_PID=$!
 main=$(timeout 60 xdotool search --sync --onlyvisible --name "控制面板" | head -n 1) ||
   fail "the main window did not appear"
-sleep 3
+# Under Wine the first paints and font loads take some seconds.
+sleep 8
 cpu_figure "unlinked, idle" 10
 xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
 xdotool key --window "$main" ctrl+l

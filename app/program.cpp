@@ -8,7 +8,7 @@ namespace {
 constexpr int kMainWindowOffsetTwips = 20;
 }
 
-Program::Program(Platform& platform, const std::string& programFolder)
+Program::Program(Platform& platform, const std::string& programFolder, bool editTools)
     : p_(platform),
       form4(platform.pump),
       form1(platform.pump),
@@ -30,6 +30,7 @@ Program::Program(Platform& platform, const std::string& programFolder)
                 [this] { presetSets.Music_Ini_Pro(); },
                 [this] { presetSets.Mic_Ini_Pro(); },
             }),
+      edits(state, form4, form3, panel, settings),
       connection(state, link, platform.serial, platform.dialogs, form1, *form4.Timer1,
                  ConnectionEnv{
                      {&form1, &form2, &form3, &form4, &form5, &form6},
@@ -53,17 +54,25 @@ Program::Program(Platform& platform, const std::string& programFolder)
                    &form4.Combo2,
                    &form4.cpvSlider(kMusicMaster),
                    &form4.cpvSlider(kMicMaster),
-                   [this](std::uint8_t a, std::uint8_t v) { panel.Apply_Value(a, v); },
+                   [this](std::uint8_t a, std::uint8_t v) {
+                     panel.Apply_Value(a, v);
+                     if (editTools_) edits.reported(a, v);
+                   },
                    [this] {
                      panel.Is_link_Command();
+                     if (editTools_) edits.dumpComplete();
                      activity.linked();
                    },
                    [this] { connection.Unlock_Forms(); },
-                   [this] { activity.connectAnswered(); },
+                   [this] {
+                     if (editTools_) edits.replacing(kAllValues);
+                     activity.connectAnswered();
+                   },
                    [this] { activity.dumpMessageTaken(); },
                }),
-      language(state, form4, form1, form2, form3, form5, form6, panel, activity),
-      password(state, form5, link, platform.dialogs) {
+      language(state, form4, form1, form2, form3, form5, form6, panel, activity, edits),
+      password(state, form5, link, platform.dialogs),
+      editTools_(editTools) {
   settings.Set_Language = [this] { language.Set_Language(); };
   saveToSlot.Set_Language = [this] { language.Set_Language(); };
   password.Set_Language = [this] { language.Set_Language(); };
@@ -77,6 +86,7 @@ Program::Program(Platform& platform, const std::string& programFolder)
   p_.serial.onError = [this](const std::string& error) { connection.portLost(error); };
   wireMenus();
   wireActivity();
+  if (editTools_) wireEdits();
 }
 
 // The operator's view of long work listens to the link and the preset file.

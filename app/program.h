@@ -14,6 +14,7 @@
 #include "link/transmitter.h"
 #include "panel/form3.h"
 #include "panel/form4.h"
+#include "panel/edits.h"
 #include "panel/panel.h"
 #include "panel/device_settings.h"
 #include "presets/form6.h"
@@ -30,7 +31,10 @@ namespace kp {
 
 class Program {
  public:
-  Program(Platform& platform, const std::string& programFolder);
+  // Without editTools the operator's undo history and compare are left out
+  // altogether: a run that must show they change nothing of what the
+  // program does without them is held against one that has them.
+  Program(Platform& platform, const std::string& programFolder, bool editTools = true);
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
 
@@ -62,6 +66,7 @@ class Program {
   PresetFile presetFile;
   SaveToSlot saveToSlot;
   Panel panel;
+  Edits edits;
   Connection connection;
   Receiver receiver;
   Language language;
@@ -72,6 +77,8 @@ class Program {
  private:
   void wireMenus();
   void wireActivity();
+  void wireEdits();
+  bool editTools_;
   bool shutDown_ = false;
 };
 

@@ -24,7 +24,9 @@ bool Slider::setValue(int v) {
 
 void Slider::operatorSet(int v) {
   if (!enabled()) return;
+  hand(Hand::Begin);
   setValue(std::clamp(v, min_, std::max(min_, limit_)));
+  hand(Hand::End);
 }
 
 void Slider::setUpperLimit(int limit) {
@@ -61,7 +63,10 @@ bool ListBox::setIndex(int i) {
 }
 
 void ListBox::operatorSelect(int i) {
-  if (enabled()) setIndex(i);
+  if (!enabled()) return;
+  hand(Hand::Begin);
+  setIndex(i);
+  hand(Hand::End);
 }
 
 SpinButton::SpinButton(int min, int max, int value)
@@ -77,7 +82,10 @@ bool SpinButton::setValue(int v) {
 }
 
 void SpinButton::operatorStep(int delta) {
-  if (enabled()) setValue(std::clamp(value_ + delta, min_, max_));
+  if (!enabled()) return;
+  hand(Hand::Begin);
+  setValue(std::clamp(value_ + delta, min_, max_));
+  hand(Hand::End);
 }
 
 void SpinButton::setDesign(int min, int max, int value) {
@@ -92,7 +100,10 @@ void Button::setBackColor(std::uint32_t colour) { setShown(backColor_, colour); 
 void Button::setPicture(const std::string& path) { setShown(picture_, path); }
 
 void Button::click() {
-  if (enabled() && onClick) onClick();
+  if (!enabled() || !onClick) return;
+  hand(Hand::Begin);
+  onClick();
+  hand(Hand::End);
 }
 
 void ProgressBar::setMaximum(int maximum) {

@@ -10,6 +10,7 @@
 // handling.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,20 @@ class Control : public ViewedModel {
   const std::string& accessibleName() const { return accessibleName_; }
   void setAccessibleName(const std::string& name);
 
+  // The operator's hand on the control, for the operator's undo history.
+  // Begin and End bracket every operator input with all of its handling;
+  // Press and Release bracket a gesture that holds the control (a drag, a
+  // held key or arrow button), whose inputs make one change together.
+  enum class Hand { Press, Begin, End, Release };
+  std::function<void(Hand)> onHand;
+  void operatorPress() { hand(Hand::Press); }
+  void operatorRelease() { hand(Hand::Release); }
+
+ protected:
+  void hand(Hand h) {
+    if (onHand) onHand(h);
+  }
+
  private:
   bool enabled_ = true;
   std::string caption_;
@@ -81,10 +96,16 @@ class Slider : public Control {
   // design range). The current value is left as it is.
   void setUpperLimit(int limit);
 
+  // Where the value it is compared with stands, drawn as a small mark on
+  // the slider; none when there is nothing to compare with or no difference.
+  const std::optional<int>& mark() const { return mark_; }
+  void setMark(std::optional<int> mark) { setShown(mark_, mark); }
+
   std::function<void()> onChange;
 
  private:
   int min_, max_, limit_, value_;
+  std::optional<int> mark_;
 };
 
 // A drop-down list; the selection index is its value, -1 for no selection.
@@ -147,6 +168,16 @@ class Button : public Control {
  private:
   std::uint32_t backColor_ = kButtonFace;
   std::string picture_;
+};
+
+// A button that stays down while what it switches is on.
+class ToggleButton : public Button {
+ public:
+  bool checked() const { return checked_; }
+  void setChecked(bool on) { setShown(checked_, on); }
+
+ private:
+  bool checked_ = false;
 };
 
 class Label : public Control {};

@@ -97,6 +97,26 @@ void DeviceSettingsDialog::Com4_Click() {
   s_.Device_Settings.KTV_RESET_TIME = static_cast<std::uint8_t>(i);
 }
 
+void DeviceSettingsDialog::setThroughControl(const SettingParam& p, int value) {
+  if (!f3_.loaded()) {
+    const bool busy = s_.Is_Busy;
+    s_.Is_Busy = true;
+    f3_.load();
+    s_.Is_Busy = busy;
+  }
+  auto handle = [](auto& control, bool same, auto set) {
+    if (!same) {
+      set();
+    } else if (control.onChange) {
+      control.onChange();
+    }
+  };
+  if (SpinButton* spin = f3_.spin(p.key))
+    handle(*spin, spin->value() == value, [&] { spin->setValue(value); });
+  else if (ListBox* list = f3_.list(p.key))
+    handle(*list, list->index() == value, [&] { list->setIndex(value); });
+}
+
 void DeviceSettingsDialog::loadStep() {
   if (Set_Language) Set_Language();
   if (f4_.Combo1.enabled()) {

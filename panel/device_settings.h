@@ -6,6 +6,7 @@
 
 #include "core/state.h"
 #include "link/transmitter.h"
+#include "panel/catalogue.h"
 #include "panel/form3.h"
 #include "panel/form4.h"
 
@@ -22,6 +23,12 @@ class DeviceSettingsDialog {
   void Command_info_1(SpinButton& spin, TextBox& text);
   void Com3_Click();
   void Com4_Click();
+
+  // Sets a setting through its control, as the operator would have: the
+  // control's handling runs (and sends, linked) even where the control
+  // shows the value already. A dialog not open is created hidden first,
+  // without sending: its load step only shows the settings the panel holds.
+  void setThroughControl(const SettingParam& p, int value);
 
   std::function<void()> Set_Language;
 

@@ -39,8 +39,15 @@ class Form4 : public Window {
 
   // Menus: captions and actions.
   Button file1, open1, save1, exit1;
+  Button edit1, undo1, redo1, musicCompare1, micCompare1;
   Button Pro1, link1, unlink, com_set1, Pro_set1, All_Reset1, Pass_set1, China_E1;
   Button help1, look_help;
+
+  // Beside each equaliser's save and reset buttons: the compare with the
+  // section's reference, down while the reference is heard; beside its
+  // caption, how many bands differ from it.
+  ToggleButton musicCompare, micCompare;
+  kp::Label musicChanges, micChanges;
 
   // The link watchdog.
   std::unique_ptr<Timer> Timer1;

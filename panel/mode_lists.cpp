@@ -12,6 +12,14 @@ Button* Panel::stepButton(int step) {
   return &f4_.Command(kFirstStepButton + step - 1);
 }
 
+int Panel::stepInForce() {
+  for (int s = 1; s <= 15; ++s) {
+    const std::uint32_t mark = s == kCentreStep ? kGreen : kRed;
+    if (stepButton(s)->backColor() == mark) return s;
+  }
+  return 0;
+}
+
 void Panel::Control(Button& button, std::uint8_t step) {
   // The centre button too: left green, it would still look in force after
   // another step has been taken.

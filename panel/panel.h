@@ -56,6 +56,8 @@ class Panel {
   void Control(Button& button, std::uint8_t step);
   // The button that shows step 1..15; nullptr for any other step.
   Button* stepButton(int step);
+  // The step the buttons mark as in force; 0 while none is marked.
+  int stepInForce();
 
   void modeListChanged(ListBox& list);
   void resetSection(bool music);

@@ -103,12 +103,14 @@ std::string PresetFile::read(const char* key) const {
 }
 
 void PresetFile::Open_Pro_Ini(const std::string& path) {
+  if (editHooks.loading) editHooks.loading();
   s_.Ini_Path = path;
   if (events.currentFileChanged) events.currentFileChanged();
   if (s_.Is_Linked)
     loadLinked();
   else
     loadUnlinked();
+  if (editHooks.loaded) editHooks.loaded();
 }
 
 void PresetFile::loadDeviceSettings() {
@@ -305,6 +307,7 @@ bool PresetFile::writeAll(std::string* error) {
 }
 
 bool PresetFile::Save_Pro_Ini(const std::string& path) {
+  if (editHooks.saving) editHooks.saving();
   std::error_code ec;
   fs::path target = pathFromUtf8(path);
   if (fs::is_symlink(target, ec)) target = fs::weakly_canonical(target, ec);

@@ -49,6 +49,13 @@ class PresetFile {
     std::function<void()> currentFileChanged;
   } events;
 
+  // What the operator's undo history and compare must hear: a load is about
+  // to replace the panel's values, or has ended; a save is about to read
+  // them.
+  struct EditHooks {
+    std::function<void()> loading, loaded, saving;
+  } editHooks;
+
  private:
   void loadUnlinked();
   void loadLinked();

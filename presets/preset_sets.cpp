@@ -44,13 +44,14 @@ void PresetSets::Is_Unconnect_Value() {
 // The frames of the file's slots in the order a linked load sends them,
 // each handed to send; stops at the first value it cannot use. Returns how
 // many it handed over.
-int PresetSets::walkMusicSets(const SendStep& send) {
+int PresetSets::walkMusicSets(const SendStep& send, bool loading) {
   file();
   int steps = 0;
   for (int n = 0; n < kUserSlotCount; ++n) {
     for (int k = 1; k <= kBands; ++k) {
       const auto v = slotValue(musicSection(n), k);
       if (!v) return steps;
+      if (loading) slotRead(true, n, k, *v);
       send(static_cast<std::uint8_t>(44 + k), static_cast<std::uint8_t>(*v));
       ++steps;
     }
@@ -60,13 +61,14 @@ int PresetSets::walkMusicSets(const SendStep& send) {
   return steps;
 }
 
-int PresetSets::walkMicSets(const SendStep& send) {
+int PresetSets::walkMicSets(const SendStep& send, bool loading) {
   file();
   int steps = 0;
   for (int n = 0; n < kUserSlotCount; ++n) {
     for (int k = 1; k <= kBands; ++k) {
       const auto v = slotValue(micSection(n), k);
       if (!v) return steps;
+      if (loading) slotRead(false, n, k, *v);
       send(static_cast<std::uint8_t>(13 + k), static_cast<std::uint8_t>(*v));
       ++steps;
     }
@@ -88,22 +90,22 @@ void PresetSets::Music_Open_Ini() {
   walkMusicSets([this](std::uint8_t a, std::uint8_t v) {
     tx_.Send_Command(a, v);
     tx_.waitConfirmed();
-  });
+  }, true);
 }
 
 void PresetSets::Mic_Open_Ini() {
   walkMicSets([this](std::uint8_t a, std::uint8_t v) {
     tx_.Send_Command(a, v);
     tx_.waitConfirmed();
-  });
+  }, true);
 }
 
 int PresetSets::musicSetSteps() {
-  return walkMusicSets([](std::uint8_t, std::uint8_t) {});
+  return walkMusicSets([](std::uint8_t, std::uint8_t) {}, false);
 }
 
 int PresetSets::micSetSteps() {
-  return walkMicSets([](std::uint8_t, std::uint8_t) {});
+  return walkMicSets([](std::uint8_t, std::uint8_t) {}, false);
 }
 
 void PresetSets::Music_Open_Inies() {
@@ -113,6 +115,7 @@ void PresetSets::Music_Open_Inies() {
       const auto v = slotValue(musicSection(n), k);
       if (!v) return;
       s_.image.setMusic(n, k, *v);
+      slotRead(true, n, k, *v);
     }
 }
 
@@ -123,6 +126,7 @@ void PresetSets::MIC_Open_Inies() {
       const auto v = slotValue(micSection(n), k);
       if (!v) return;
       s_.image.setMic(n, k, *v);
+      slotRead(false, n, k, *v);
     }
 }
 

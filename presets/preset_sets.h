@@ -46,10 +46,17 @@ class PresetSets {
   void Music_Ini_Pro();
   void Mic_Ini_Pro();
 
+  // Each entry a load takes from the file's slots, linked or not, as it is
+  // taken (slot 0..2, row as in the device image, the byte).
+  std::function<void(bool music, int slot, int row, int byte)> onSlotRead;
+
  private:
   using SendStep = std::function<void(std::uint8_t address, std::uint8_t value)>;
-  int walkMusicSets(const SendStep& send);
-  int walkMicSets(const SendStep& send);
+  int walkMusicSets(const SendStep& send, bool loading);
+  int walkMicSets(const SendStep& send, bool loading);
+  void slotRead(bool music, int slot, int row, int byte) {
+    if (onSlotRead) onSlotRead(music, slot, row, byte);
+  }
   std::optional<int> slotValue(const std::string& section, int key) const;
   const std::string& file();
 

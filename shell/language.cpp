@@ -11,7 +11,7 @@ namespace kp {
 
 Language::Language(SharedState& state, Form4& form4, Form1& form1, Form2& form2,
                    Form3& form3, Form5& form5, Form6& form6, Panel& panel,
-                   Activity& activity)
+                   Activity& activity, Edits& edits)
     : s_(state),
       f4_(form4),
       f1_(form1),
@@ -20,7 +20,8 @@ Language::Language(SharedState& state, Form4& form4, Form1& form1, Form2& form2,
       f5_(form5),
       f6_(form6),
       panel_(panel),
-      activity_(activity) {}
+      activity_(activity),
+      edits_(edits) {}
 
 void Language::toggle() {
   // The flag is a 16-bit true/false: complementing it alternates 0 and -1.
@@ -39,6 +40,8 @@ void Language::Set_Extra_Language() {
   for (int n = 1; n <= Activity::kTexts; ++n) work[static_cast<std::size_t>(n - 1)] = text("Work", n);
   std::array<std::string, kNameTexts> names;
   for (int n = 1; n <= kNameTexts; ++n) names[static_cast<std::size_t>(n - 1)] = text("Name", n);
+  std::array<std::string, Edits::kTexts> edit;
+  for (int n = 1; n <= Edits::kTexts; ++n) edit[static_cast<std::size_t>(n - 1)] = text("Edit", n);
   auto name = [&](int n) -> const std::string& { return names[static_cast<std::size_t>(n - 1)]; };
   const std::string& music = name(1);
   const std::string& mic = name(2);
@@ -67,8 +70,11 @@ void Language::Set_Extra_Language() {
   f4_.Combo2.setAccessibleName(fillText(mic, name(8)));
   f4_.workBar.setAccessibleName(name(9));
   f1_.workBar.setAccessibleName(name(9));
+  f4_.musicCompare.setAccessibleName(fillText(music, name(10)));
+  f4_.micCompare.setAccessibleName(fillText(mic, name(10)));
 
   activity_.setTexts(work);
+  edits_.setTexts(edit);
 }
 
 void Language::Set_Language() {

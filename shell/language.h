@@ -6,6 +6,7 @@
 #include "core/state.h"
 #include "link/form1.h"
 #include "link/form2.h"
+#include "panel/edits.h"
 #include "panel/form3.h"
 #include "panel/form4.h"
 #include "panel/panel.h"
@@ -18,7 +19,7 @@ namespace kp {
 class Language {
  public:
   Language(SharedState& state, Form4& form4, Form1& form1, Form2& form2, Form3& form3,
-           Form5& form5, Form6& form6, Panel& panel, Activity& activity);
+           Form5& form5, Form6& form6, Panel& panel, Activity& activity, Edits& edits);
 
   // Applies the current language's texts to all six windows and the status
   // label. A window that does not exist yet is created hidden first; the
@@ -27,10 +28,11 @@ class Language {
   void Set_Language();
 
   // The texts Set_Language does not apply, in the same language: those of
-  // the progress and outcome of long work ("Work_c_1".."Work_c_13") and the
+  // the progress and outcome of long work ("Work_c_1".."Work_c_13"), the
   // accessible names of the main window's sliders, readouts, buttons and
-  // lists ("Name_c_1".."Name_c_9"), read in that order, every one anew.
-  static constexpr int kNameTexts = 9;
+  // lists ("Name_c_1".."Name_c_10"), and those of the undo history and the
+  // compare ("Edit_c_1".."Edit_c_8"), read in that order, every one anew.
+  static constexpr int kNameTexts = 10;
   void Set_Extra_Language();
 
   // The language menu item and toolbar button: Chinese <-> English.
@@ -46,6 +48,7 @@ class Language {
   Form6& f6_;
   Panel& panel_;
   Activity& activity_;
+  Edits& edits_;
 };
 
 }  // namespace kp

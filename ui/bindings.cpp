@@ -20,8 +20,47 @@
 
 #include "core/models.h"
 #include "ui/graphic_button.h"
+#include "ui/slider_view.h"
 
 namespace kp::ui {
+
+namespace {
+
+// Tells a model when the operator takes hold of its widget and lets go. The
+// release is told once the widget has handled it, since a button's last
+// click and a slider's last move come with the release.
+class Hold : public QObject {
+ public:
+  Hold(Control& model, QWidget* view) : QObject(view), m_(model) { view->installEventFilter(this); }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* e) override {
+    switch (e->type()) {
+      case QEvent::MouseButtonPress:
+        m_.operatorPress();
+        break;
+      case QEvent::KeyPress:
+        if (!static_cast<QKeyEvent*>(e)->isAutoRepeat()) m_.operatorPress();
+        break;
+      case QEvent::MouseButtonRelease:
+      case QEvent::KeyRelease:
+        if (e->type() == QEvent::KeyRelease && static_cast<QKeyEvent*>(e)->isAutoRepeat()) break;
+        QMetaObject::invokeMethod(this, [this] { m_.operatorRelease(); }, Qt::QueuedConnection);
+        break;
+      case QEvent::FocusOut:
+        m_.operatorRelease();
+        break;
+      default:
+        break;
+    }
+    return false;
+  }
+
+ private:
+  Control& m_;
+};
+
+}  // namespace
 
 void bind(Slider& m, QSlider* v) {
   auto sync = [&m, v] {
@@ -32,9 +71,11 @@ void bind(Slider& m, QSlider* v) {
     v->setValue(m.value());
     v->setEnabled(m.enabled());
     v->setAccessibleName(qs(m.accessibleName()));
+    if (auto* fader = dynamic_cast<SliderView*>(v)) fader->setMark(m.mark());
   };
   m.onViewChanged = sync;
   sync();
+  new Hold(m, v);
   QObject::connect(v, &QSlider::valueChanged, v, [&m, v](int value) {
     m.operatorSet(value);
     if (m.value() != value) {
@@ -72,6 +113,24 @@ void bind(Button& m, QAbstractButton* v) {
   m.onViewChanged = sync;
   sync();
   QObject::connect(v, &QAbstractButton::clicked, v, [&m] { m.click(); });
+}
+
+void bind(ToggleButton& m, QPushButton* v) {
+  v->setCheckable(true);
+  auto sync = [&m, v] {
+    QSignalBlocker block(v);
+    v->setText(qs(m.caption()));
+    v->setChecked(m.checked());
+    v->setEnabled(m.enabled());
+    v->setAccessibleName(qs(m.accessibleName()));
+  };
+  m.onViewChanged = sync;
+  sync();
+  // The widget toggles itself on a click; the model says what it shows.
+  QObject::connect(v, &QAbstractButton::clicked, v, [&m, sync] {
+    m.click();
+    sync();
+  });
 }
 
 void bind(Button& m, GraphicButton* v) {
@@ -239,6 +298,8 @@ void bind(SpinButton& m, QAbstractButton* up, QAbstractButton* down) {
   sync();
   QObject::connect(up, &QAbstractButton::clicked, up, [&m] { m.operatorStep(+1); });
   QObject::connect(down, &QAbstractButton::clicked, down, [&m] { m.operatorStep(-1); });
+  new Hold(m, up);
+  new Hold(m, down);
 }
 
 }  // namespace kp::ui

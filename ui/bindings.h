@@ -16,6 +16,7 @@ class QGroupBox;
 class QLineEdit;
 class QLabel;
 class QProgressBar;
+class QPushButton;
 class QRadioButton;
 class QSlider;
 class QSpinBox;
@@ -31,6 +32,7 @@ class ProgressBar;
 class Slider;
 class SpinButton;
 class TextBox;
+class ToggleButton;
 class Window;
 
 inline QString qs(const std::string& utf8) { return QString::fromUtf8(utf8.c_str()); }
@@ -39,11 +41,17 @@ inline std::string us(const QString& s) { return s.toUtf8().toStdString(); }
 namespace ui {
 class GraphicButton;
 
+// A slider. The operator's hold on it (a mouse button down, a key down and
+// its repeats) is told to the model as a press and a release, so a drag or a
+// held key is one change for the undo history; a fader of the panel also
+// draws the model's mark.
 void bind(Slider& model, QSlider* view);
 void bind(kp::Label& model, QLabel* view);
 // A frame: its caption is the group box title.
 void bind(kp::Label& model, QGroupBox* view);
 void bind(Button& model, QAbstractButton* view);
+// A button that stays down while its model is checked.
+void bind(ToggleButton& model, QPushButton* view);
 // A graphical button: caption, enabled state, face colour and picture file.
 void bind(Button& model, GraphicButton* view);
 // A menu item or toolbar action: caption (or tooltip), enabled, trigger.
@@ -63,7 +71,7 @@ void bind(Window& model, QWidget* view);
 // Enter, Escape and Tab, which belong to the dialog, are not filtered.
 void bind(TextBox& model, QLineEdit* view);
 // A spin button drawn as two arrow buttons: each click, or each repeat while
-// held, is one operator step up or down.
+// held, is one operator step up or down; a button held down is one change.
 void bind(SpinButton& model, QAbstractButton* up, QAbstractButton* down);
 
 }  // namespace ui

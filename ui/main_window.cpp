@@ -93,6 +93,10 @@ void MainWindow::buildMenus() {
     m->setObjectName(name);
     bind(menu, m->menuAction());
     for (const auto& it : items) {
+      if (!it.model) {
+        m->addSeparator();
+        continue;
+      }
       QAction* a = m->addAction(QString());
       a->setObjectName(it.name);
       a->setShortcut(QKeySequence(it.shortcut));
@@ -103,6 +107,14 @@ void MainWindow::buildMenus() {
   addMenu(f.file1, "file1",
           {{&f.open1, "open1", "Ctrl+O"}, {&f.save1, "save1", "Ctrl+S"},
            {&f.exit1, "exit1", "Ctrl+E"}});
+  addMenu(f.edit1, "edit1",
+          {{&f.undo1, "undo1", "Ctrl+Z"},
+           {&f.redo1, "redo1", "Ctrl+Y"},
+           {nullptr, nullptr, nullptr},
+           {&f.musicCompare1, "musicCompare1", "Ctrl+1"},
+           {&f.micCompare1, "micCompare1", "Ctrl+2"}});
+  if (auto* redo = findChild<QAction*>("redo1"))
+    redo->setShortcuts({QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")});
   addMenu(f.Pro1, "Pro1",
           {{&f.link1, "link1", "Ctrl+L"},
            {&f.unlink, "unlink", "Ctrl+U"},

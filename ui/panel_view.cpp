@@ -5,6 +5,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -122,6 +123,44 @@ QPushButton* sectionButton(Button& model, int number, QWidget* parent) {
   return b;
 }
 
+// Down while the section's reference is heard, ringed in the colour of the
+// marks; its caption says which of the two is heard.
+class CompareButton : public QPushButton {
+ public:
+  using QPushButton::QPushButton;
+
+ protected:
+  void paintEvent(QPaintEvent* e) override {
+    QPushButton::paintEvent(e);
+    if (!isChecked()) return;
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(colours::kMark, 2));
+    p.drawRoundedRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5), 3, 3);
+  }
+};
+
+QPushButton* compareButton(ToggleButton& model, const char* name, QWidget* parent) {
+  auto* b = new CompareButton(parent);
+  b->setObjectName(name);
+  b->setMinimumWidth(110);
+  b->setAutoDefault(false);
+  bind(model, b);
+  return b;
+}
+
+// How many bands differ from the reference, beside the section's caption.
+QLabel* changesLabel(kp::Label& model, const char* name, QWidget* parent) {
+  auto* l = new QLabel(parent);
+  l->setObjectName(name);
+  l->setTextFormat(Qt::PlainText);
+  QPalette pal = l->palette();
+  pal.setColor(QPalette::WindowText, colours::kMark);
+  l->setPalette(pal);
+  bind(model, l);
+  return l;
+}
+
 }  // namespace
 
 PanelView::PanelView(Form4& form, QWidget* parent) : QWidget(parent), f_(form) {
@@ -163,6 +202,9 @@ QWidget* PanelView::equaliserSection(bool music) {
   mode->setFocusPolicy(Qt::StrongFocus);
   bind(music ? f_.Combo1 : f_.Combo2, mode);
   header->addWidget(mode);
+  header->addSpacing(12);
+  header->addWidget(changesLabel(music ? f_.musicChanges : f_.micChanges,
+                                 music ? "musicChanges" : "micChanges", frame));
   header->addStretch(1);
   v->addLayout(header);
 
@@ -214,10 +256,12 @@ QWidget* PanelView::equaliserSection(bool music) {
       if (s == 7 || s == 8) footer->addSpacing(4);
     }
     footer->addStretch(1);
+    footer->addWidget(compareButton(f_.musicCompare, "musicCompare", frame));
     footer->addWidget(sectionButton(f_.Command(67), 67, frame));
     footer->addWidget(sectionButton(f_.Command(68), 68, frame));
   } else {
     footer->addStretch(1);
+    footer->addWidget(compareButton(f_.micCompare, "micCompare", frame));
     footer->addWidget(sectionButton(f_.Command(143), 143, frame));
     footer->addWidget(sectionButton(f_.Command(144), 144, frame));
   }

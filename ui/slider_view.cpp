@@ -104,6 +104,23 @@ void SliderView::paintEvent(QPaintEvent*) {
     p.drawRoundedRect(QRectF(cx - 1.5, std::min(from, to), 3, std::abs(to - from)), 1.5, 1.5);
   }
 
+  // The mark: a bar across the track and a notch on its left, under the cap
+  // when the value comes back to it.
+  if (mark_ && *mark_ >= minimum() && *mark_ <= maximum()) {
+    const double y = std::round(positionOf(*mark_)) + 0.5;
+    const QColor mark = on ? kMark : kMark.darker(130);
+    p.setPen(QPen(mark, 2.0));
+    p.drawLine(QPointF(cx - half * 0.55, y), QPointF(cx + half * 0.55, y));
+    QPainterPath notch;
+    notch.moveTo(cx - half, y - 4);
+    notch.lineTo(cx - half * 0.55, y);
+    notch.lineTo(cx - half, y + 4);
+    notch.closeSubpath();
+    p.setPen(Qt::NoPen);
+    p.setBrush(mark);
+    p.drawPath(notch);
+  }
+
   // The cap, drawn where the style puts the handle so a grab lands on it.
   const double capW = std::min(width() - 4.0, 24.0);
   const QRectF cap(cx - capW / 2, handle.top() + 0.5, capW, handle.height() - 1.0);

@@ -4,6 +4,7 @@
 // and a filled track so a row of them reads like a curve at a glance.
 #include <QColor>
 #include <QSlider>
+#include <optional>
 
 namespace kp::ui {
 
@@ -25,6 +26,14 @@ class SliderView : public QSlider {
   // Where the middle of the cap sits for a value, in widget coordinates.
   double positionOf(int value) const;
 
+  // A mark at a value beside the track (what the band is compared with).
+  void setMark(std::optional<int> mark) {
+    if (mark == mark_) return;
+    mark_ = mark;
+    update();
+  }
+  const std::optional<int>& mark() const { return mark_; }
+
  protected:
   void paintEvent(QPaintEvent* e) override;
 
@@ -32,6 +41,7 @@ class SliderView : public QSlider {
   Scale scale_;
   QColor accent_;
   int tickStep_;
+  std::optional<int> mark_;
 };
 
 // The dB figures beside a row of band faders, lined up with the ticks of

@@ -54,7 +54,7 @@ class DialogsTest : public ::testing::Test {
     rig.config(textsConfig());
     p = &rig.make();
     lang = std::make_unique<Language>(p->state, p->form4, p->form1, p->form2, p->form3,
-                                      p->form5, p->form6, p->panel, p->activity);
+                                      p->form5, p->form6, p->panel, p->activity, p->edits);
     p->settings.Set_Language = [this] { lang->Set_Language(); };
     p->saveToSlot.Set_Language = [this] { lang->Set_Language(); };
     password = std::make_unique<PasswordDialog>(p->state, p->form5, p->link, rig.dialogs);

@@ -529,7 +529,8 @@ TEST_F(StatusView, TheStatusLabelShowsTheLinkStateOnFourLines) {
 // slider, readout and button, in the current language.
 TEST_F(StatusView, EverySliderReadoutAndButtonHasAnAccessibleNameOfItsOwn) {
   rig.config(std::string(kConfig) + "Name_c_1=m %1\r\nName_c_2=k %1\r\nName_c_3=%1 r\r\n" +
-             "Name_c_4=s %1\r\nName_c_5=n\r\nName_c_6=save\r\nName_c_7=reset\r\n");
+             "Name_c_4=s %1\r\nName_c_5=n\r\nName_c_6=save\r\nName_c_7=reset\r\n" +
+             "Name_c_10=compare\r\n");
   p->language.Set_Extra_Language();
   settle();
   auto heard = [](QObject* o) { return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name); };
@@ -542,12 +543,13 @@ TEST_F(StatusView, EverySliderReadoutAndButtonHasAnAccessibleNameOfItsOwn) {
     if (n >= 84 && n <= 95) EXPECT_EQ(heard(b), heard(slider(n - 84 + kFirstSurround)));
     else if (b->isVisible()) all << heard(b);
   }
-  EXPECT_EQ(all.size(), 76 * 2 + 15 + 4 + 10);
+  EXPECT_EQ(all.size(), 76 * 2 + 15 + 6 + 10);
   EXPECT_FALSE(all.contains(QString()));
   EXPECT_EQ(all.removeDuplicates(), 0) << all.join(", ").toStdString();
   EXPECT_EQ(heard(slider(19)), "m 1.25k");
   EXPECT_EQ(heard(label(sliderParam(kMicMaster)->label)), "k MASTER r");
   EXPECT_EQ(heard(step(8)), "s n");
+  EXPECT_EQ(heard(find<QPushButton>("micCompare")), "k compare");
 }
 
 TEST_F(StatusView, TheWorkBarShowsOnlyWhileWorkRunsAndLongNamesNeverWidenTheWindow) {

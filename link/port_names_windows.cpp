@@ -5,22 +5,32 @@
 
 namespace kp {
 
-std::string portDevice(int n, const std::string&) {
+namespace {
+const char* kDeviceNamespace = "\\\\.\\";
+}
+
+std::string systemPortDevice(int n) {
   if (n < 1) return {};
   // COM10 and above are reached only through the device namespace; the same
   // form works for COM1..COM9 and never names a file in the current folder.
-  return "\\\\.\\COM" + std::to_string(n);
+  return kDeviceNamespace + ("COM" + std::to_string(n));
 }
 
-std::string describePortDevice(int n, const std::string&) {
-  const std::string name = "COM" + std::to_string(n);
-  if (n < 1) return name + " (no such port)";
+std::string portLinkPath(int, const std::string&) { return {}; }
+
+std::string portDevice(int n, const std::string&) { return systemPortDevice(n); }
+
+bool devicePresent(const std::string& device) {
   // The system knows a port that is present by its device name.
+  const std::string name = deviceLabel(device, "");
   wchar_t target[512];
   const std::wstring wide(name.begin(), name.end());
-  if (QueryDosDeviceW(wide.c_str(), target, sizeof target / sizeof target[0]) == 0)
-    return name + " (not present)";
-  return name;
+  return QueryDosDeviceW(wide.c_str(), target, sizeof target / sizeof target[0]) != 0;
+}
+
+std::string deviceLabel(const std::string& device, const std::string&) {
+  const std::string prefix = kDeviceNamespace;
+  return device.rfind(prefix, 0) == 0 ? device.substr(prefix.size()) : device;
 }
 
 }  // namespace kp

@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 
 #include "link/form2.h"
-#include "link/port_names.h"
+#include "link/port_target.h"
 #include "ui/bindings.h"
 
 namespace kp::ui {
@@ -33,10 +33,11 @@ PortDialog::PortDialog(Form2& model, const QString& programFolder, QWidget* pare
 }
 
 void PortDialog::showEvent(QShowEvent* e) {
-  // Which device each COMn stands for, and whether it is there right now.
+  // What each COMn stands for (a device, and whether it is there right now,
+  // or a device server on the network), read from config.ini afresh.
   for (int i = 0; i < Form2::kPorts; ++i)
     if (auto* o = findChild<QRadioButton*>(QString("Option1_%1").arg(i)))
-      o->setToolTip(qs(describePortDevice(i + 1, us(folder_))));
+      o->setToolTip(qs(describeComPort(i + 1, us(folder_))));
   QDialog::showEvent(e);
 }
 

@@ -21,6 +21,7 @@
 #include "core/state.h"
 #include "link/frames.h"
 #include "link/port_names.h"
+#include "link/port_target.h"
 #include "link/transmitter.h"
 #include "tests/e2e/pty_speed.h"
 #include "qt/qt_platform.h"
@@ -161,7 +162,7 @@ TEST(PortNames, Com3IsTheLinkWhenPresentAndTtyS2Otherwise) {
   ProgramFolder folder;
   const bool ttyS2 = fs::exists("/dev/ttyS2");
   EXPECT_EQ(kp::portDevice(3, folder.path()), "/dev/ttyS2");
-  EXPECT_EQ(kp::describePortDevice(3, folder.path()),
+  EXPECT_EQ(kp::describeComPort(3, folder.path()),
             ttyS2 ? "/dev/ttyS2" : "/dev/ttyS2 (not present)");
   EXPECT_EQ(kp::portDevice(1, folder.path()), "/dev/ttyS0");
 
@@ -169,7 +170,7 @@ TEST(PortNames, Com3IsTheLinkWhenPresentAndTtyS2Otherwise) {
   ASSERT_TRUE(pty.ok());
   const std::string link = folder.link(3, pty.slavePath());
   EXPECT_EQ(kp::portDevice(3, folder.path()), link);
-  EXPECT_EQ(kp::describePortDevice(3, folder.path()),
+  EXPECT_EQ(kp::describeComPort(3, folder.path()),
             "ports/com3 \xE2\x86\x92 " + pty.slavePath());
   // Only COM3 is redirected.
   EXPECT_EQ(kp::portDevice(4, folder.path()), "/dev/ttyS3");
@@ -179,7 +180,7 @@ TEST(PortNames, DanglingLinkStaysTheChoiceAndIsReportedMissing) {
   ProgramFolder folder;
   const std::string link = folder.link(5, "/dev/kp-no-such-tty");
   EXPECT_EQ(kp::portDevice(5, folder.path()), link);
-  EXPECT_EQ(kp::describePortDevice(5, folder.path()),
+  EXPECT_EQ(kp::describeComPort(5, folder.path()),
             "ports/com5 \xE2\x86\x92 /dev/kp-no-such-tty (not present)");
   EXPECT_EQ(kp::portDevice(0, folder.path()), "");
 }

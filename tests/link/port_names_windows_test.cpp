@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "link/port_names.h"
+#include "link/port_target.h"
 
 namespace kp {
 namespace {
@@ -11,10 +12,12 @@ TEST(PortNamesWindows, EveryPortGoesThroughTheDeviceNamespace) {
   EXPECT_EQ(portDevice(1, "C:\\Program Files\\Karaoke Panel"), "\\\\.\\COM1");
   EXPECT_EQ(portDevice(10, ""), "\\\\.\\COM10");
   EXPECT_EQ(portDevice(0, ""), "");
-  EXPECT_EQ(describePortDevice(0, ""), "COM0 (no such port)");
+  EXPECT_EQ(describeComPort(0, ""), "COM0 is not a port");
   // The test prefix maps no port above COM1 to anything.
-  const std::string ten = describePortDevice(10, "");
+  const std::string ten = describeComPort(10, "");
   EXPECT_TRUE(ten == "COM10" || ten == "COM10 (not present)") << ten;
+  // A system port by name reaches beyond the dialog's ten.
+  EXPECT_EQ(portTargetDevice(*parsePortTarget("com17", nullptr)), "\\\\.\\COM17");
 }
 
 }  // namespace

@@ -156,8 +156,17 @@ void Rfc2217Client::onOption(std::uint8_t verb, std::uint8_t option, Bytes& out)
 }
 
 void Rfc2217Client::onSubnegotiation(Bytes& out) {
-  if (state_ != State::Negotiating || setting_ < 0) return;
   if (sub_.size() < 2 || sub_[0] != COM_PORT) return;
+  if (state_ == State::Linked && sub_[1] == PURGE_DATA + kServerOffset) {
+    // The answer to a purge comes just before the unit's answer to the frame
+    // that followed it. A server that holds small writes until the last one
+    // is acknowledged (Nagle's rule; ser2net does) would wait for this end's
+    // delayed acknowledgement, 40 ms on Linux and 200 ms on Windows, at
+    // every frame: a two-byte no-op carries the acknowledgement at once.
+    out.insert(out.end(), {IAC, NOP});
+    return;
+  }
+  if (state_ != State::Negotiating || setting_ < 0) return;
   // Notifications of line and modem state come unasked at any time.
   if (sub_[1] != kCommands[setting_] + kServerOffset) return;
   const std::size_t size = setting_ == Baud ? 4 : 1;

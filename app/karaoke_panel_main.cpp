@@ -9,6 +9,7 @@
 #include "core/os_files.h"
 #include "ui/connect_dialog.h"
 #include "qt/frame_log.h"
+#include "qt/port_factory.h"
 #include "ui/main_window.h"
 #include "ui/panel_style.h"
 #include "ui/password_dialog.h"
@@ -17,7 +18,6 @@
 #include "ui/qt_dialogs.h"
 #include "ui/save_slot_dialog.h"
 #include "ui/settings_dialog.h"
-#include "qt/system_serial_port.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -31,8 +31,9 @@ int main(int argc, char** argv) {
   const std::string userDir = kp::os::userDataFolder("karaoke-panel");
   const std::string folder = kp::chooseProgramFolder(exeDir, userDir);
 
-  const std::unique_ptr<kp::SerialPort> systemSerial = makeSystemSerialPort(folder);
-  LoggingSerialPort serial(*systemSerial);
+  // COMn is what config.ini's [ports] says, or the system's own port.
+  const std::unique_ptr<kp::SerialPort> panelSerial = makePanelSerialPort(folder);
+  LoggingSerialPort serial(*panelSerial);
   QtClock clock;
   QtEventPump pump(clock);
   QtDialogs dialogs;

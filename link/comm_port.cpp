@@ -126,6 +126,16 @@ CommPort::~CommPort() {
   driver_.onSignalled = nullptr;
 }
 
+std::string CommPort::deviceName() const {
+  return fixedDevice_.empty() ? "COM" + std::to_string(number_) : deviceLabel(fixedDevice_, folder_);
+}
+
+std::string CommPort::name() const {
+  const std::string com = "COM" + std::to_string(number_);
+  const std::string own = deviceName();
+  return own == com ? com : own + " (" + com + ")";
+}
+
 bool CommPort::open(std::string* error) {
   std::string scratch;
   std::string& why = error ? *error : scratch;
@@ -133,7 +143,7 @@ bool CommPort::open(std::string* error) {
     why = name() + " is already open";
     return false;
   }
-  const std::string device = portDevice(number_, folder_);
+  const std::string device = fixedDevice_.empty() ? portDevice(number_, folder_) : fixedDevice_;
   if (device.empty()) {
     why = name() + " is not a valid port number";
     return false;
@@ -460,7 +470,7 @@ void CommPort::release() {
 void CommPort::fail(std::uint32_t code) {
   if (!open_ || closing_ || failPending_) return;
   failPending_ = true;
-  const std::string text = driver_.present(name()) ? name() + " failed: " + driver_.errorText(code)
+  const std::string text = driver_.present(deviceName()) ? name() + " failed: " + driver_.errorText(code)
                                                    : name() + " was disconnected";
   // Closed from the loop, not here: this may be deep inside a completion of
   // the driver's.

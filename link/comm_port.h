@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "core/ports.h"
 #include "link/comm_driver.h"
@@ -27,6 +28,9 @@ class CommPort : public SerialPort {
 
   void setPortNumber(int n) override { number_ = n; }
   int portNumber() const override { return number_; }
+  // Opens this device (\\.\COM17) instead of the one COMn names; messages
+  // then speak of it by its own name too. Empty: COMn's again.
+  void setDevice(std::string device) { fixedDevice_ = std::move(device); }
   void setSettings(const LineSettings& settings) override { settings_ = settings; }
   void setReadSize(std::size_t n) override { readSize_ = n; }
 
@@ -50,7 +54,8 @@ class CommPort : public SerialPort {
 
   bool polling() const { return polling_; }
   std::uint32_t lineErrors() const { return lineErrors_; }
-  std::string name() const { return "COM" + std::to_string(number_); }
+  // "COM3", or "COM17 (COM5)" for COM5 standing for another port.
+  std::string name() const;
 
  private:
   void signalled(comm::Op op);
@@ -75,7 +80,11 @@ class CommPort : public SerialPort {
   comm::Driver& driver_;
   const Clock& clock_;
   EventPump& pump_;
+  // The system's name of the device opened: "COM17".
+  std::string deviceName() const;
+
   std::string folder_;
+  std::string fixedDevice_;
   int number_ = 1;
   LineSettings settings_{};
   std::size_t readSize_ = 0;  // 0: no limit

@@ -23,7 +23,7 @@ QtSerialPort::~QtSerialPort() {
 }
 
 std::string QtSerialPort::deviceName() const {
-  const std::string device = kp::portDevice(number_, folder_);
+  const std::string device = fixedDevice_.empty() ? kp::portDevice(number_, folder_) : fixedDevice_;
   if (device.empty()) return device;
   // QSerialPort takes a bare name for a device under /dev, so a path must be
   // absolute to reach a link in the program folder.

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "core/ports.h"
 
@@ -20,6 +21,8 @@ class QtSerialPort : public QObject, public kp::SerialPort {
  public:
   // programFolder is where ports/com<n> links are looked up (port_names.h).
   explicit QtSerialPort(std::string programFolder, QObject* parent = nullptr);
+  // Opens this device instead of the one COMn names (empty: COMn's again).
+  void setDevice(std::string device) { fixedDevice_ = std::move(device); }
   ~QtSerialPort() override;
 
   void setPortNumber(int n) override { number_ = n; }
@@ -55,6 +58,7 @@ class QtSerialPort : public QObject, public kp::SerialPort {
 
   QSerialPort port_;
   std::string folder_;
+  std::string fixedDevice_;
   int number_ = 1;
   kp::LineSettings settings_{};
   std::size_t readSize_ = 0;  // 0: no limit

@@ -7,5 +7,7 @@
 
 #include "core/ports.h"
 
-// programFolder is where a platform may look up what COMn stands for.
-std::unique_ptr<kp::SerialPort> makeSystemSerialPort(const std::string& programFolder);
+// Opens `device` (a path, or \\.\COM17 on Windows); with no device, what COMn
+// names in programFolder (port_names.h) at each open.
+std::unique_ptr<kp::SerialPort> makeSystemSerialPort(const std::string& programFolder,
+                                                     const std::string& device = {});

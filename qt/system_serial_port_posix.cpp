@@ -2,6 +2,9 @@
 
 #include "qt/qt_serial_port.h"
 
-std::unique_ptr<kp::SerialPort> makeSystemSerialPort(const std::string& programFolder) {
-  return std::make_unique<QtSerialPort>(programFolder);
+std::unique_ptr<kp::SerialPort> makeSystemSerialPort(const std::string& programFolder,
+                                                     const std::string& device) {
+  auto port = std::make_unique<QtSerialPort>(programFolder);
+  port->setDevice(device);
+  return port;
 }

@@ -11,6 +11,7 @@
 #include "core/virtual_loop.h"
 #include "tests/support/rig.h"
 #include "tests/support/sim_process.h"
+#include "qt/port_factory.h"
 #include "qt/qt_platform.h"
 #include "qt/qt_serial_port.h"
 
@@ -39,6 +40,25 @@ struct QtRig {
   RecordingDialogs dialogs;
   RecordingDesktop desktop;
   Platform platform{serial, clock, pump, dialogs, desktop};
+  std::unique_ptr<Program> program;
+};
+
+// The program on the panel's own port, which opens what COMn stands for
+// ([ports] of config.ini first) as the shipped panel does.
+struct PanelRig {
+  PanelRig() { ensureQtApp(); }
+  Program& make() {
+    program = std::make_unique<Program>(platform, folder.str());
+    return *program;
+  }
+
+  TempDir folder;
+  std::unique_ptr<SerialPort> serial = makePanelSerialPort(folder.str());
+  QtClock clock;
+  QtEventPump pump{clock};
+  RecordingDialogs dialogs;
+  RecordingDesktop desktop;
+  Platform platform{*serial, clock, pump, dialogs, desktop};
   std::unique_ptr<Program> program;
 };
 

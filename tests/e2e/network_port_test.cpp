@@ -1,0 +1,134 @@
+// Device servers that are not there, do not answer, or do not speak RFC 2217,
+// on 127.0.0.1 only: the panel says so after "出错内容为:" within seconds,
+// keeps its window painted meanwhile, and never opens another port instead.
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "link/messages.h"
+#include "qt/port_factory.h"
+#include "tests/e2e/qt_rig.h"
+#include "tests/support/ser2net_process.h"
+
+namespace kp {
+namespace {
+
+// A listening socket on 127.0.0.1 that never accepts. With `fill`, its
+// queue is taken by one connection of its own, so that every later connect
+// hangs unanswered, as with a host that is switched off.
+class SilentListener {
+ public:
+  explicit SilentListener(bool fill) {
+    fd_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(fd_, fill ? 0 : 8) != 0 ||
+        getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+      return;
+    port_ = ntohs(a.sin_port);
+    if (!fill) return;
+    filler_ = socket(AF_INET, SOCK_STREAM, 0);
+    if (connect(filler_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) port_ = 0;
+  }
+  ~SilentListener() {
+    if (filler_ >= 0) ::close(filler_);
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int port() const { return port_; }
+
+ private:
+  int fd_ = -1, filler_ = -1, port_ = 0;
+};
+
+struct Opening {
+  bool opened = false;
+  std::string error;
+  double seconds = 0;
+  int ticks = 0;  // of a 100 ms timer while it ran: the window's events went on
+};
+
+Opening openTarget(const std::string& url) {
+  test::ensureQtApp();
+  std::string why;
+  const auto target = parsePortTarget(url, &why);
+  EXPECT_TRUE(target) << why;
+  Opening o;
+  if (!target) return o;
+  auto port = makePortFor(*target, "");
+  port->setPortNumber(2);
+  QTimer ticker;
+  QObject::connect(&ticker, &QTimer::timeout, [&] { ++o.ticks; });
+  ticker.start(100);
+  QElapsedTimer t;
+  t.start();
+  o.opened = port->open(&o.error);
+  o.seconds = static_cast<double>(t.elapsed()) / 1000.0;
+  return o;
+}
+
+TEST(NetworkPortOpening, AServerThatIsNotThereIsNamedAtOnce) {
+  const int port = test::freeLoopbackPort();  // nothing listens there now
+  for (const char* scheme : {"tcp", "rfc2217"}) {
+    SCOPED_TRACE(scheme);
+    const Opening o = openTarget(std::string(scheme) + "://127.0.0.1:" + std::to_string(port));
+    EXPECT_FALSE(o.opened);
+    EXPECT_EQ(o.error, "cannot reach 127.0.0.1:" + std::to_string(port) + " (Connection refused)");
+    EXPECT_LT(o.seconds, 2.0);
+  }
+}
+
+TEST(NetworkPortOpening, AHostThatDoesNotAnswerIsGivenUpWithinSecondsWhileTheWindowGoesOn) {
+  SilentListener host(true);
+  ASSERT_GT(host.port(), 0);
+  const Opening o = openTarget("tcp://127.0.0.1:" + std::to_string(host.port()));
+  EXPECT_FALSE(o.opened);
+  EXPECT_EQ(o.error, "cannot reach 127.0.0.1:" + std::to_string(host.port()) + " (no answer within 3 s)");
+  EXPECT_GE(o.seconds, 2.5) << "given its time";
+  EXPECT_LT(o.seconds, 10.0) << "but never left hanging";
+  EXPECT_GE(o.ticks, 5) << "the event loop ran while the port was opening";
+}
+
+TEST(NetworkPortOpening, AServerThatNeverSpeaksRfc2217IsGivenUpAndNamed) {
+  SilentListener server(false);  // connects, then says nothing
+  ASSERT_GT(server.port(), 0);
+  const std::string url = "rfc2217://127.0.0.1:" + std::to_string(server.port());
+  const Opening o = openTarget(url);
+  EXPECT_FALSE(o.opened);
+  EXPECT_EQ(o.error, "COM2 (" + url + "): the server did not agree to RFC 2217 within 3 s "
+                     "(no answer to COM-PORT, BINARY)");
+  EXPECT_LT(o.seconds, 10.0);
+  // Raw TCP has nothing to agree on: a silent server is a quiet line.
+  EXPECT_TRUE(openTarget("tcp://127.0.0.1:" + std::to_string(server.port())).opened);
+}
+
+TEST(PanelPortsSection, AnEntryThatDoesNotParseIsShownAtStartUpAndNoOtherPortOpens) {
+  test::PanelRig rig;
+  rig.folder.write("config.ini", "[config]\r\nCOM=2\r\n[ports]\r\nCOM2=tcp://127.0.0.1:0\r\n");
+  Program& p = rig.make();
+  p.startUp();
+  ASSERT_EQ(rig.dialogs.messages.size(), 1u);
+  EXPECT_EQ(rig.dialogs.messages[0],
+            std::string(kErrorPrefix) + "config.ini [ports] COM2: port 0 is outside 1..65535");
+  EXPECT_FALSE(rig.serial->isOpen());
+
+  // Mended by hand while the panel runs: the next connect takes it.
+  SilentListener server(false);
+  rig.folder.write("config.ini", "[config]\r\nCOM=2\r\n[ports]\r\nCOM2=tcp://127.0.0.1:" +
+                                     std::to_string(server.port()) + "\r\n");
+  p.form4.link1.click();
+  p.form1.Command1.click();
+  EXPECT_TRUE(rig.serial->isOpen());
+  EXPECT_EQ(rig.dialogs.messages.size(), 1u);
+  p.shutDown();
+}
+
+}  // namespace
+}  // namespace kp

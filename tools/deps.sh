@@ -5,7 +5,8 @@ PACKAGES=(cmake g++ make pkg-config
           qt6-base-dev qt6-serialport-dev libgl1-mesa-dev
           libgtest-dev libgmock-dev
           clang libclang-rt-14-dev
-          fonts-wqy-microhei)
+          fonts-wqy-microhei
+          ser2net)
 
 missing=()
 for p in "${PACKAGES[@]}"; do

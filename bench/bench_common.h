@@ -30,7 +30,9 @@
 #include "link/transmitter.h"
 #include "panel/catalogue.h"
 #include "tests/support/rig.h"
+#include "tests/support/ser2net_process.h"
 #include "tests/support/sim_process.h"
+#include "qt/port_factory.h"
 #include "qt/qt_platform.h"
 #include "qt/qt_serial_port.h"
 
@@ -141,18 +143,33 @@ inline bool runUntil(kp::EventPump& pump, kp::Clock& clock, const std::function<
   return true;
 }
 
-// The panel on the Qt port and event loop, and karaoke-unit-sim serving its
-// port from a pseudo-terminal in a folder of its own.
+// How the panel reaches the simulator's pseudo-terminal: directly, or
+// through ser2net on 127.0.0.1 as a device server, raw or RFC 2217.
+enum class Route { Pty, Ser2netRaw, Ser2netRfc2217 };
+
+inline const char* routeName(Route r) {
+  return r == Route::Pty ? "pseudo-terminal" : r == Route::Ser2netRaw ? "ser2net raw TCP" : "ser2net RFC 2217";
+}
+
+// The panel on its own port (qt/port_factory.h) and the Qt event loop, and
+// karaoke-unit-sim serving its port from a pseudo-terminal in a folder of
+// its own; through ser2net, [ports] of config.ini sends COMn there.
 class QtPanel {
  public:
-  QtPanel(int com, const std::vector<std::string>& simArgs) {
+  QtPanel(int com, const std::vector<std::string>& simArgs, Route route = Route::Pty) {
     folder.write("config.ini", "[config]\r\nCOM=" + std::to_string(com) + "\r\n");
     sim = std::make_unique<kp::test::SimProcess>(folder.str(), com, simArgs);
+    if (route == Route::Pty || !sim->ready()) return;
+    using P = kp::test::Ser2netProcess;
+    server = std::make_unique<P>(folder.str(), P::serialConnector(kp::test::linkTarget(folder.str(), com)),
+                                 route == Route::Ser2netRaw ? P::Protocol::RawTcp : P::Protocol::Rfc2217);
+    folder.write("config.ini", "[config]\r\nCOM=" + std::to_string(com) + "\r\n[ports]\r\nCOM" +
+                                   std::to_string(com) + "=" + server->url() + "\r\n");
   }
   ~QtPanel() {
     if (program) program->shutDown();
   }
-  bool simReady() const { return sim->ready(); }
+  bool simReady() const { return sim->ready() && (!server || server->ready()); }
 
   // Builds the program and starts it as the main window's opening does.
   kp::Program& start() {
@@ -177,8 +194,9 @@ class QtPanel {
 
   kp::test::TempDir folder;
   std::unique_ptr<kp::test::SimProcess> sim;
-  QtSerialPort serial{folder.str()};
-  CountingPort port{serial};
+  std::unique_ptr<kp::test::Ser2netProcess> server;
+  std::unique_ptr<kp::SerialPort> serial = makePanelSerialPort(folder.str());
+  CountingPort port{*serial};
   QtClock clock;
   QtEventPump pump{clock};
   kp::RecordingDialogs dialogs;
@@ -200,9 +218,9 @@ struct LinkFigures {
   double usPerExchange() const { return exchanges ? (wallS - floorS()) * 1e6 / exchanges : 0; }
 };
 
-inline LinkFigures measureLink(bool paced, int com = 7) {
+inline LinkFigures measureLink(bool paced, int com = 7, Route route = Route::Pty) {
   LinkFigures f;
-  QtPanel panel(com, paced ? std::vector<std::string>{"--paced"} : std::vector<std::string>{});
+  QtPanel panel(com, paced ? std::vector<std::string>{"--paced"} : std::vector<std::string>{}, route);
   if (!panel.simReady()) return f;
   kp::Program& p = panel.start();
   panel.port.resetCounts();
@@ -231,9 +249,9 @@ struct LoadFigures {
 // `loads` linked loads in a row on one link; empty when nothing could run,
 // with the reason in *why.
 inline std::vector<LoadFigures> measurePresetLoad(bool paced, int loads, std::string* why,
-                                                  int com = 9) {
+                                                  int com = 9, Route route = Route::Pty) {
   std::vector<LoadFigures> out;
-  QtPanel panel(com, paced ? std::vector<std::string>{"--paced"} : std::vector<std::string>{});
+  QtPanel panel(com, paced ? std::vector<std::string>{"--paced"} : std::vector<std::string>{}, route);
   std::error_code ec;
   fs::copy_file(fs::path(kp::test::binDir()) / "Pro.dat", panel.folder.path() / "Shipped.dat", ec);
   if (ec) {
@@ -241,7 +259,7 @@ inline std::vector<LoadFigures> measurePresetLoad(bool paced, int loads, std::st
     return out;
   }
   if (!panel.simReady()) {
-    *why = "karaoke-unit-sim did not start";
+    *why = panel.sim->ready() ? "ser2net did not start" : "karaoke-unit-sim did not start";
     return out;
   }
   kp::Program& p = panel.start();
@@ -326,102 +344,6 @@ inline double bareExchangeUs(int exchanges = 300) {
   ::close(slave);
   ::close(master);
   return ok ? us / exchanges - static_cast<double>(kHeld.count()) : -1;
-}
-
-// Wait_Reply on a unit that never answers (the test holds the far end of a
-// pseudo-terminal and says nothing), until it gives up.
-struct WaitFigures {
-  bool ran = false;
-  std::string why;
-  int transmissions = 0;
-  long turns = 0;
-  double wallS = 0, cpuS = 0;
-  double share() const { return wallS > 0 ? cpuS / wallS : 0; }
-};
-
-// Counts the turns of the loop, to tell a sleeping wait from a polling one.
-class CountingPump : public kp::EventPump {
- public:
-  explicit CountingPump(kp::EventPump& inner) : inner_(inner) {}
-  void runOnce(std::int64_t deadlineMs) override {
-    ++turns;
-    inner_.runOnce(deadlineMs);
-  }
-  std::unique_ptr<kp::Timer> createTimer() override { return inner_.createTimer(); }
-  void post(std::function<void()> fn) override { inner_.post(std::move(fn)); }
-  long turns = 0;
-
- private:
-  kp::EventPump& inner_;
-};
-
-inline WaitFigures measureSilentWait() {
-  WaitFigures f;
-  const int master = posix_openpt(O_RDWR | O_NOCTTY);
-  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0 || !ptsname(master)) {
-    f.why = "no pseudo-terminal available";
-    if (master >= 0) ::close(master);
-    return f;
-  }
-  kp::test::TempDir folder;
-  std::error_code ec;
-  fs::create_directories(folder.path() / "ports", ec);
-  fs::create_symlink(ptsname(master), folder.path() / "ports" / "com3", ec);
-  {
-    QtSerialPort port(folder.str());
-    port.setPortNumber(3);
-    port.setSettings(kp::LineSettings{});
-    port.setReadSize(7);
-    std::string error;
-    if (!port.open(&error)) {
-      f.why = error;
-    } else {
-      QtClock clock;
-      QtEventPump qtPump(clock);
-      CountingPump pump(qtPump);
-      auto watchdog = pump.createTimer();
-      kp::SharedState state;
-      kp::Transmitter tx(state, port, clock, pump, *watchdog);
-      const auto t0 = std::chrono::steady_clock::now();
-      const double cpu0 = cpuSeconds();
-      tx.Send_Command(51, 15);
-      tx.Wait_Reply();
-      f.cpuS = cpuSeconds() - cpu0;
-      f.wallS = secondsSince(t0);
-      f.transmissions = state.Send_Count;
-      f.turns = pump.turns;
-      f.ran = true;
-      port.close();
-    }
-  }
-  ::close(master);
-  return f;
-}
-
-// What an idle panel costs: 10 s with the port open and nothing linked, then
-// 10 s linked with nothing happening (the unit's watchdog frames only).
-struct IdleFigures {
-  bool ran = false;
-  double unlinkedShare = 0, linkedShare = 0;
-};
-
-inline IdleFigures measureIdleCpu(int com = 9) {
-  IdleFigures f;
-  QtPanel panel(com, {});
-  if (!panel.simReady()) return f;
-  kp::Program& p = panel.start();
-  auto idle = [&](int ms) {
-    const double cpu0 = cpuSeconds();
-    const auto t0 = std::chrono::steady_clock::now();
-    runUntil(panel.pump, panel.clock, [] { return false; }, ms);
-    return (cpuSeconds() - cpu0) / secondsSince(t0);
-  };
-  f.unlinkedShare = idle(10000);
-  panel.clickConnect(0);
-  if (!panel.waitLinked(10000) || !p.state.Is_Linked) return f;
-  f.linkedShare = idle(10000);
-  f.ran = true;
-  return f;
 }
 
 // While linked, an operator drags a music band through its whole range and

@@ -1,7 +1,9 @@
 // The panel's figures in one table: start-up to the first painted window and
 // the memory it holds then and once linked, the link with the long dump, a
-// linked preset load, what a turn of the line costs the test rig alone, the
-// CPU a silent wait costs, and the slider latency.
+// linked preset load, the same two through ser2net on loopback as a device
+// server (RFC 2217 and raw TCP) beside the pseudo-terminal, what a turn of
+// the line costs the test rig alone, the CPU a silent wait costs, and the
+// slider latency.
 // Everything runs through Qt (offscreen) and karaoke-unit-sim on a
 // pseudo-terminal. It prints; it never fails.
 #include <QApplication>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "bench/bench_common.h"
+#include "bench/bench_wait.h"
 #include "ui/connect_dialog.h"
 #include "ui/main_window.h"
 #include "ui/panel_style.h"
@@ -25,6 +28,7 @@
 namespace {
 
 using kp::bench::QtPanel;
+using kp::bench::Route;
 
 struct Row {
   std::string what, value, reference;
@@ -106,14 +110,39 @@ void startUpAndMemory() {
                   fmt("%+.1f MiB over start-up", (afterLink - afterStart) / 1024.0)});
 }
 
-void link(bool paced) {
-  // The median of three links, each with a simulator of its own.
+// The median of three links, each with a simulator of its own.
+kp::bench::LinkFigures medianLink(bool paced, Route route) {
   std::vector<kp::bench::LinkFigures> links;
-  for (int i = 0; i < 3; ++i) links.push_back(kp::bench::measureLink(paced));
+  for (int i = 0; i < 3; ++i) links.push_back(kp::bench::measureLink(paced, 7, route));
   std::sort(links.begin(), links.end(), [](const auto& a, const auto& b) {
     return a.linked != b.linked ? a.linked : a.wallS < b.wallS;
   });
-  const auto& f = links[1];
+  return links[1];
+}
+
+// The median of five loads on one link; done false with the reason in *why
+// when none could run.
+kp::bench::LoadFigures medianLoad(bool paced, Route route, std::string* why, bool* allDone,
+                                  bool* anyMessage) {
+  const auto loads = kp::bench::measurePresetLoad(paced, 5, why, 9, route);
+  if (loads.empty()) return {};
+  std::vector<kp::bench::LoadFigures> sorted = loads;
+  std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.wallS < b.wallS; });
+  *allDone = true;
+  *anyMessage = false;
+  for (const auto& l : loads) {
+    *allDone = *allDone && l.done;
+    *anyMessage = *anyMessage || l.messageShown;
+  }
+  return sorted[sorted.size() / 2];
+}
+
+kp::bench::LinkFigures ptyLink[2];  // unpaced, paced
+kp::bench::LoadFigures ptyLoad[2];
+
+void link(bool paced) {
+  const auto f = medianLink(paced, Route::Pty);
+  ptyLink[paced] = f;
   const std::string what = std::string("link, long dump, ") + (paced ? "paced 28800 baud" : "unpaced") +
                            " (median of 3)";
   if (!f.linked) {
@@ -130,21 +159,14 @@ void link(bool paced) {
 
 void presetLoad(bool paced) {
   std::string why;
-  const auto loads = kp::bench::measurePresetLoad(paced, 5, &why);
+  bool allDone = false, anyMessage = false;
+  const auto m = medianLoad(paced, Route::Pty, &why, &allDone, &anyMessage);
+  ptyLoad[paced] = m;
   const std::string what =
       std::string("linked load of Pro.dat, ") + (paced ? "paced 28800 baud" : "unpaced");
-  if (loads.empty()) {
+  if (!why.empty()) {
     rows.push_back({what, why, ""});
     return;
-  }
-  // The median of five loads on one link.
-  std::vector<kp::bench::LoadFigures> sorted = loads;
-  std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.wallS < b.wallS; });
-  const auto& m = sorted[sorted.size() / 2];
-  bool allDone = true, anyMessage = false;
-  for (const auto& l : loads) {
-    allDone = allDone && l.done;
-    anyMessage = anyMessage || l.messageShown;
   }
   rows.push_back({what + " (median of 5)", fmt("%.1f ms", m.wallS * 1e3),
                   fmt("floor %.1f ms both ways, %.3fx of it", m.floorS() * 1e3,
@@ -152,6 +174,45 @@ void presetLoad(bool paced) {
                       (paced ? fmt(", %+.0f us a turn", m.usPerExchange()) : "") +
                       fmt("; CPU %.1f ms", m.cpuS * 1e3) +
                       (allDone ? "" : "; LINK LOST") + (anyMessage ? "; A MESSAGE WAS SHOWN" : "")});
+}
+
+// The same link and load through ser2net on loopback, beside the
+// pseudo-terminal's figures of this run.
+void throughSer2net(Route route) {
+  const std::string via = std::string(" through ") + kp::bench::routeName(route);
+  if (kp::test::Ser2netProcess::program().empty()) {
+    rows.push_back({"link and load" + via, "NO SER2NET", "apt-get install ser2net"});
+    return;
+  }
+  for (bool paced : {false, true}) {
+    const char* pace = paced ? "paced" : "unpaced";
+    const auto f = medianLink(paced, route);
+    const auto& base = ptyLink[paced];
+    rows.push_back({std::string("link, long dump, ") + pace + via + " (median of 3)",
+                    f.linked ? fmt("%.1f ms", f.wallS * 1e3) : "NO LINK",
+                    f.linked && base.linked ? fmt("%.2fx the pseudo-terminal's %.1f ms", f.wallS / base.wallS,
+                                                  base.wallS * 1e3) +
+                                                  fmt("; CPU %.1f ms", f.cpuS * 1e3)
+                                            : ""});
+  }
+  for (bool paced : {false, true}) {
+    const char* pace = paced ? "paced" : "unpaced";
+    std::string why;
+    bool allDone = false, anyMessage = false;
+    const auto m = medianLoad(paced, route, &why, &allDone, &anyMessage);
+    const auto& base = ptyLoad[paced];
+    const std::string what = std::string("linked load of Pro.dat, ") + pace + via + " (median of 5)";
+    if (!why.empty()) {
+      rows.push_back({what, why, ""});
+      continue;
+    }
+    rows.push_back({what, fmt("%.1f ms", m.wallS * 1e3),
+                    (base.wallS > 0 ? fmt("%.2fx the pseudo-terminal's %.1f ms", m.wallS / base.wallS,
+                                          base.wallS * 1e3)
+                                    : std::string("no pseudo-terminal figure")) +
+                        fmt("; CPU %.1f ms", m.cpuS * 1e3) + (allDone ? "" : "; LINK LOST") +
+                        (anyMessage ? "; A MESSAGE WAS SHOWN" : "")});
+  }
 }
 
 void bareExchange() {
@@ -221,6 +282,8 @@ int main(int argc, char** argv) {
   link(true);
   presetLoad(false);
   presetLoad(true);
+  throughSer2net(Route::Ser2netRfc2217);
+  throughSer2net(Route::Ser2netRaw);
   bareExchange();
   silentWait();
   idleCpu();

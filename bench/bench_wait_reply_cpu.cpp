@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "bench/bench_common.h"
+#include "bench/bench_wait.h"
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);

@@ -1,6 +1,9 @@
 #pragma once
 // Runs Debian's ser2net beside the tests, on 127.0.0.1 only, with a
-// configuration of its own in the test's folder: a device server in a box.
+// configuration of its own in the test's folder: a device server in a box,
+// set up as the README advises (kickolduser, and chardelay off: by default
+// ser2net holds what the unit sends for a few character times before it
+// passes it on, which costs milliseconds at every turn of the line).
 #include <string>
 
 namespace kp::test {

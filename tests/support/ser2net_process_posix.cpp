@@ -71,7 +71,7 @@ Ser2netProcess::Ser2netProcess(const std::string& folder, const std::string& con
        << "127.0.0.1," << port_ << "\n"
        << "  connector: " << connector << "\n"
        << "  options:\n"
-       << "    kickolduser: true\n";
+       << "    kickolduser: true\n    chardelay: false\n";
   yaml.close();
   start();
 }

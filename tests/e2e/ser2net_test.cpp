@@ -69,7 +69,8 @@ class Ser2netLink : public ::testing::TestWithParam<Protocol> {
  protected:
   void SetUp() override {
     if (const std::string why = skipReason(); !why.empty()) GTEST_SKIP() << why;
-    sim = std::make_unique<test::SimProcess>(rig.folder.str(), kSimPort);
+    sim = std::make_unique<test::SimProcess>(rig.folder.str(), kSimPort,
+                                             std::vector<std::string>{"--log", rig.folder.file("unit.log")});
     ASSERT_TRUE(sim->ready());
     server = std::make_unique<Ser2netProcess>(
         rig.folder.str(), Ser2netProcess::serialConnector(test::linkTarget(rig.folder.str(), kSimPort)),
@@ -127,6 +128,17 @@ TEST_P(Ser2netLink, LinksWithTheLongDumpAndLoadsARandomPresetWithEveryFrameConfi
   test::forgetUnitData(p.state);
   ASSERT_TRUE(link(4));
   test::expectProgramHolds(p, file);
+
+  // Closing the panel sends the disconnect frame, and the unit hears it
+  // whole before the connection ends: the unlink's and this one.
+  p.shutDown();
+  auto disconnects = [&] {
+    const std::string log = rig.folder.read("unit.log");
+    int n = 0;
+    for (auto at = log.find(": disconnect)"); at != std::string::npos; at = log.find(": disconnect)", at + 1)) ++n;
+    return n;
+  };
+  EXPECT_TRUE(pumpUntil([&] { return disconnects() == 2; }, 3000)) << rig.folder.read("unit.log");
 }
 
 TEST_P(Ser2netLink, AServerKilledWhileLinkedIsAPulledPlugAndLinksAgainOnceBack) {

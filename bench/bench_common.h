@@ -30,7 +30,7 @@
 #include "link/transmitter.h"
 #include "panel/catalogue.h"
 #include "tests/support/rig.h"
-#include "tests/support/ser2net_process.h"
+#include "tests/e2e/ser2net_process.h"
 #include "tests/support/sim_process.h"
 #include "qt/port_factory.h"
 #include "qt/qt_platform.h"
@@ -161,7 +161,7 @@ class QtPanel {
     sim = std::make_unique<kp::test::SimProcess>(folder.str(), com, simArgs);
     if (route == Route::Pty || !sim->ready()) return;
     using P = kp::test::Ser2netProcess;
-    server = std::make_unique<P>(folder.str(), P::serialConnector(kp::test::linkTarget(folder.str(), com)),
+    server = std::make_unique<P>(folder.str(), P::serialConnector(P::linkTarget(folder.str(), com)),
                                  route == Route::Ser2netRaw ? P::Protocol::RawTcp : P::Protocol::Rfc2217);
     folder.write("config.ini", "[config]\r\nCOM=" + std::to_string(com) + "\r\n[ports]\r\nCOM" +
                                    std::to_string(com) + "=" + server->url() + "\r\n");

@@ -166,6 +166,10 @@ void Rfc2217Client::onSubnegotiation(Bytes& out) {
     out.insert(out.end(), {IAC, NOP});
     return;
   }
+  if (state_ == State::Linked && sub_[1] == SET_BAUDRATE + kServerOffset) {
+    syncPending_ = false;
+    return;
+  }
   if (state_ != State::Negotiating || setting_ < 0) return;
   // Notifications of line and modem state come unasked at any time.
   if (sub_[1] != kCommands[setting_] + kServerOffset) return;
@@ -280,6 +284,13 @@ void Rfc2217Client::encodeData(const std::uint8_t* bytes, std::size_t n, Bytes& 
     out.push_back(bytes[i]);
     if (bytes[i] == IAC) out.push_back(IAC);
   }
+}
+
+Bytes Rfc2217Client::syncRequest() {
+  if (state_ != State::Linked) return {};
+  syncPending_ = true;
+  // A baud rate of 0 asks for the current one and changes nothing.
+  return {IAC, SB, COM_PORT, SET_BAUDRATE, 0, 0, 0, 0, IAC, SE};
 }
 
 Bytes Rfc2217Client::purgeRequest() const {

@@ -73,6 +73,11 @@ class Rfc2217Client {
   // Asks the server to drop what it received from the line and has not sent
   // yet (the counterpart of discarding unread input). Empty unless linked.
   Bytes purgeRequest() const;
+  // Asks the server for its baud rate: its answer comes once it has taken
+  // everything sent before, which is what closing waits for. Empty unless
+  // linked.
+  Bytes syncRequest();
+  bool syncPending() const { return syncPending_; }
 
  private:
   enum class Parse { Data, Iac, Option, Sub, SubIac };
@@ -99,6 +104,7 @@ class Rfc2217Client {
   bool comPortWill_ = false;        // it offered COM-PORT itself; accepted once
   bool sgaWill_ = false, sgaDo_ = false;
   std::bitset<256> declinedWill_, declinedDo_;
+  bool syncPending_ = false;
   int setting_ = -1;  // the setting whose answer is awaited; -1 before the first
 
   Parse parse_ = Parse::Data;

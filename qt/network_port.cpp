@@ -7,10 +7,12 @@
 #include <algorithm>
 #include <utility>
 
+#include "qt/socket_shutdown.h"
+
 namespace {
 
-// How long closing lets what was written leave: the frame that ends a link
-// must reach the unit whole.
+// How long closing waits for the server to finish: the frame that ends a
+// link must reach the unit whole, and a dead server must not hang the panel.
 constexpr int kCloseMs = 500;
 
 std::int64_t nowMs() {
@@ -136,11 +138,32 @@ void NetworkSerialPort::close() {
   if (!open_) return;
   ++session_;
   open_ = false;
-  // Unread input would make the system reset the connection on closing,
-  // and a reset drops what is still on its way to the server.
+  // What was written must reach the line whole (the frame that ends a link
+  // first of all), also when the panel connects again at once. ser2net may
+  // drop what came just before the end of a Telnet connection, so under RFC
+  // 2217 closing first waits until the server has answered a question sent
+  // behind the data; then this end says it is done and waits until the
+  // server has closed its side. Reading all along, as unread input would
+  // make the system reset the connection, and a reset drops what is on its
+  // way. All of it bounded: a dead server must not hang the panel.
+  QElapsedTimer clock;
+  clock.start();
+  const auto left = [&] { return static_cast<int>(std::max<qint64>(0, kCloseMs - clock.elapsed())); };
+  sendRaw(rfc_.syncRequest());
+  while (socket_.bytesToWrite() > 0 && left() > 0)
+    if (!socket_.waitForBytesWritten(left())) break;
+  while (rfc_.syncPending() && socket_.state() == QAbstractSocket::ConnectedState && left() > 0) {
+    if (!socket_.waitForReadyRead(left())) break;  // pullInput() feeds the client
+  }
   socket_.readAll();
-  socket_.disconnectFromHost();
-  if (socket_.state() != QAbstractSocket::UnconnectedState) socket_.waitForDisconnected(kCloseMs);
+  if (socket_.state() == QAbstractSocket::ConnectedState) {
+    shutdownSending(socket_.socketDescriptor());
+    while (socket_.state() == QAbstractSocket::ConnectedState && left() > 0) {
+      if (!socket_.waitForReadyRead(left())) break;
+      socket_.readAll();
+    }
+  }
+  socket_.abort();
   rx_.clear();
   rxStart_ = 0;
 }
@@ -202,12 +225,14 @@ void NetworkSerialPort::pullInput() {
   scratch_.resize(static_cast<std::size_t>(waiting));
   const qint64 got = socket_.read(reinterpret_cast<char*>(scratch_.data()), waiting);
   scratch_.resize(static_cast<std::size_t>(std::max<qint64>(got, 0)));
-  if (!open_ && !opening_) return;
+  const bool live = open_ || opening_;
   if (target_.kind == kp::PortTarget::Kind::Rfc2217) {
+    // Closing, the client still hears the answer that closing waits for.
     const auto step = rfc_.receive(scratch_, nowMs());
+    if (!live) return;
     sendRaw(step.toServer);
     rx_.insert(rx_.end(), step.data.begin(), step.data.end());
-  } else {
+  } else if (live) {
     rx_.insert(rx_.end(), scratch_.begin(), scratch_.end());
   }
   if (open_ && bytesAvailable() > 0) notifyReadyRead();

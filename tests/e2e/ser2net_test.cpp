@@ -13,13 +13,12 @@
 
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <string_view>
 
 #include "link/messages.h"
 #include "link/rfc2217.h"
 #include "panel/catalogue.h"
 #include "tests/e2e/qt_rig.h"
-#include "tests/support/ser2net_process.h"
+#include "tests/e2e/ser2net_process.h"
 
 namespace kp {
 namespace {
@@ -73,7 +72,7 @@ class Ser2netLink : public ::testing::TestWithParam<Protocol> {
                                              std::vector<std::string>{"--log", rig.folder.file("unit.log")});
     ASSERT_TRUE(sim->ready());
     server = std::make_unique<Ser2netProcess>(
-        rig.folder.str(), Ser2netProcess::serialConnector(test::linkTarget(rig.folder.str(), kSimPort)),
+        rig.folder.str(), Ser2netProcess::serialConnector(Ser2netProcess::linkTarget(rig.folder.str(), kSimPort)),
         GetParam());
     ASSERT_TRUE(server->ready()) << server->log();
     rig.folder.write("config.ini", "[config]\r\nCOM=" + std::to_string(kCom) + "\r\n[ports]\r\nCOM" +
@@ -181,49 +180,39 @@ INSTANTIATE_TEST_SUITE_P(Protocols, Ser2netLink, ::testing::Values(Protocol::Raw
                                                                   : std::string("RawTcp");
                          });
 
-// A device server behind ser2net (ser2net relays its answers) that cannot do
-// even parity: it answers every setting as asked but parity with none.
+// A device server behind ser2net (which relays its answers) that cannot do
+// even parity: it says yes to every option and answers every setting as
+// asked, but parity with none. ser2net sends each command whole.
 class NoParityServer {
  public:
   NoParityServer() {
     server_.listen(QHostAddress::LocalHost, 0);
     QObject::connect(&server_, &QTcpServer::newConnection, [this] {
-      while (QTcpSocket* s = server_.nextPendingConnection())
-        QObject::connect(s, &QTcpSocket::readyRead, [this, s] { answer(s); });
+      QTcpSocket* s = server_.nextPendingConnection();
+      QObject::connect(s, &QTcpSocket::readyRead, [s] {
+        using namespace telnet;
+        QByteArray in = s->readAll(), out;
+        for (qsizetype i = 0; i + 2 < in.size(); ++i) {
+          if (static_cast<std::uint8_t>(in[i]) != IAC) continue;
+          const auto verb = static_cast<std::uint8_t>(in[i + 1]);
+          if (verb == WILL || verb == DO) {
+            out += QByteArray(1, static_cast<char>(IAC)) + static_cast<char>(verb == WILL ? DO : WILL) + in[i + 2];
+          } else if (verb == SB && i + 4 < in.size()) {
+            QByteArray sub = in.mid(i, in.indexOf("\xFF\xF0", i) + 2 - i);
+            sub[3] = static_cast<char>(sub[3] + rfc2217::kServerOffset);
+            if (in[i + 3] == rfc2217::SET_PARITY) sub[4] = rfc2217::PARITY_NONE;
+            out += sub;
+            i += sub.size() - 1;
+          }
+        }
+        s->write(out);
+      });
     });
   }
   int port() const { return server_.serverPort(); }
 
  private:
-  void answer(QTcpSocket* s) {
-    using namespace telnet;
-    const QByteArray in = s->readAll();
-    buffer_.insert(buffer_.end(), in.begin(), in.end());
-    QByteArray out;
-    std::size_t i = 0;
-    for (; i + 2 < buffer_.size(); ++i) {
-      if (static_cast<std::uint8_t>(buffer_[i]) != IAC) continue;
-      const auto verb = static_cast<std::uint8_t>(buffer_[i + 1]);
-      const auto option = static_cast<std::uint8_t>(buffer_[i + 2]);
-      if (verb == WILL || verb == DO) {
-        out.append(static_cast<char>(IAC)).append(static_cast<char>(verb == WILL ? DO : WILL)).append(static_cast<char>(option));
-        i += 2;
-      } else if (verb == SB && option == COM_PORT) {
-        const auto end = std::string_view(buffer_.data(), buffer_.size()).find("\xFF\xF0", i);
-        if (end == std::string_view::npos) break;
-        std::string sub(buffer_.begin() + static_cast<std::ptrdiff_t>(i), buffer_.begin() + static_cast<std::ptrdiff_t>(end + 2));
-        sub[3] = static_cast<char>(static_cast<std::uint8_t>(sub[3]) + rfc2217::kServerOffset);
-        if (sub[3] == static_cast<char>(rfc2217::SET_PARITY + rfc2217::kServerOffset)) sub[4] = rfc2217::PARITY_NONE;
-        out.append(sub.data(), static_cast<qsizetype>(sub.size()));
-        i = end + 1;
-      }
-    }
-    buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(std::min(i, buffer_.size())));
-    s->write(out);
-  }
-
   QTcpServer server_;
-  std::string buffer_;
 };
 
 TEST(Ser2netRefusal, ASettingTheServerDoesNotTakeIsNamedAndThePortStaysClosed) {

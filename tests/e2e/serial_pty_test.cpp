@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -174,6 +175,9 @@ TEST(PortNames, Com3IsTheLinkWhenPresentAndTtyS2Otherwise) {
             "ports/com3 \xE2\x86\x92 " + pty.slavePath());
   // Only COM3 is redirected.
   EXPECT_EQ(kp::portDevice(4, folder.path()), "/dev/ttyS3");
+  std::ofstream(folder.path() + "/config.ini") << "[ports]\r\nCOM3=COM17\r\n";
+  EXPECT_EQ(kp::portTargetDevice(*kp::lookupPortTarget(3, folder.path(), nullptr)), "/dev/ttyS16")
+      << "[ports] goes before the link";
 }
 
 TEST(PortNames, DanglingLinkStaysTheChoiceAndIsReportedMissing) {

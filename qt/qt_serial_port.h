@@ -46,11 +46,14 @@ class QtSerialPort : public QObject, public kp::SerialPort {
 
   // The device path the next open() uses.
   std::string deviceName() const;
+  // Opens this device whatever the port number says (a tool given a path).
+  void setDevicePath(std::string path) { fixedDevice_ = std::move(path); }
 
  private:
   void handleError(QSerialPort::SerialPortError error);
   void notifyReadyRead();
   bool applySettings(std::string* why);
+  std::string portName() const;
   std::string failureText(QSerialPort::SerialPortError error) const;
 
   QSerialPort port_;
@@ -59,6 +62,7 @@ class QtSerialPort : public QObject, public kp::SerialPort {
   kp::LineSettings settings_{};
   std::size_t readSize_ = 0;  // 0: no limit
   std::string device_;  // what the open port was opened as
+  std::string fixedDevice_;
   bool notifyPending_ = false;
   bool failurePending_ = false;
   int readErrors_ = 0;  // failed reads since the last good one

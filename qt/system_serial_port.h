@@ -9,3 +9,8 @@
 
 // programFolder is where a platform may look up what COMn stands for.
 std::unique_ptr<kp::SerialPort> makeSystemSerialPort(const std::string& programFolder);
+
+// A port that opens the named device whatever port number it is given (a
+// tool handed a path). nullptr, with the reason in *error, where the system
+// names its ports otherwise.
+std::unique_ptr<kp::SerialPort> makeDeviceSerialPort(const std::string& device, std::string* error);

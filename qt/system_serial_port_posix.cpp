@@ -5,3 +5,9 @@
 std::unique_ptr<kp::SerialPort> makeSystemSerialPort(const std::string& programFolder) {
   return std::make_unique<QtSerialPort>(programFolder);
 }
+
+std::unique_ptr<kp::SerialPort> makeDeviceSerialPort(const std::string& device, std::string*) {
+  auto port = std::make_unique<QtSerialPort>(std::string());
+  port->setDevicePath(device);
+  return port;
+}

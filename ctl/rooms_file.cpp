@@ -50,6 +50,8 @@ std::optional<std::vector<std::string>> csvFields(const std::string& line) {
       } else {
         field += c;
       }
+    } else if (wasQuoted && (c == ' ' || c == '\t')) {
+      // Blanks between a closing quote and the comma.
     } else if (c == '"' && trim(field).empty()) {
       quoted = wasQuoted = true;
       field.clear();

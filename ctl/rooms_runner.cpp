@@ -97,7 +97,7 @@ std::optional<std::vector<RoomJob>> planRooms(const Options& o, const std::vecto
         *error = "room " + r.name + " (line " + std::to_string(r.line) + ") names no file, and no folder was given";
         return std::nullopt;
       }
-      if (!targets.insert(fs::absolute(pathFromUtf8(file)).lexically_normal().string()).second) {
+      if (!targets.insert(utf8FromPath(fs::absolute(pathFromUtf8(file)).lexically_normal())).second) {
         *error = "room " + r.name + " would write " + file + ", which another room writes too";
         return std::nullopt;
       }

@@ -34,8 +34,7 @@ Outcome diff(const Options& o, const ParameterTexts& texts) {
   out.json.addRaw("differences", differencesJson(diffs, first, second, texts));
   out.status = diffs.empty() ? Status::Done : Status::Differences;
   out.summary = diffs.empty() ? first + " and " + second + " hold the same settings"
-                              : first + " and " + second + " differ in " + std::to_string(diffs.size()) +
-                                    " settings";
+                              : first + " and " + second + " differ in " + settings(diffs.size());
   return out;
 }
 

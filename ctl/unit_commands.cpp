@@ -70,7 +70,7 @@ void verify(const UnitJob& job, Session& s, const PresetContents& file, Outcome&
   const std::size_t n = compareWithFile(job, s, file, out);
   if (out.status == Status::Done) out.summary = job.port.text + " holds what " + job.file + " holds";
   if (out.status == Status::Differences)
-    out.summary = job.port.text + " differs from " + job.file + " in " + std::to_string(n) + " settings";
+    out.summary = job.port.text + " differs from " + job.file + " in " + settings(n);
 }
 
 void restore(const UnitJob& job, Session& s, const PresetContents& file, Outcome& out) {
@@ -105,7 +105,7 @@ void restore(const UnitJob& job, Session& s, const PresetContents& file, Outcome
   if (out.status == Status::Done)
     out.summary = sent + "; verified: the unit holds what the file holds";
   else if (out.status == Status::Differences)
-    out.summary = sent + "; verified: the unit differs in " + std::to_string(n) + " settings";
+    out.summary = sent + "; verified: the unit differs in " + settings(n);
 }
 
 void report(const UnitJob& job, Session& s, Outcome& out) {

@@ -155,7 +155,7 @@ TEST_F(CtlOverPty, VerifyNamesTheOneBandThatDiffers) {
   const auto r = ctl({"verify", "COM16", folder.file("room.dat")});
   EXPECT_EQ(r.exitCode, 1) << r.err;
   EXPECT_EQ(r.out, "Music RAM2 1.25k: file +3, unit 0\nCOM16 differs from " + folder.file("room.dat") +
-                       " in 1 settings\n");
+                       " in 1 setting\n");
 }
 
 TEST_F(CtlOverPty, NoisyLineStillRestoresEverything) {

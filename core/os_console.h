@@ -16,4 +16,8 @@ std::vector<std::string> utf8Arguments(int argc, char** argv);
 // pipe or file gets the UTF-8 bytes. False if the text could not be written.
 bool writeText(std::FILE* stream, std::string_view utf8);
 
+// Whether the stream is an interactive terminal that moves its cursor on the
+// usual escape sequences (ESC [ n A, ESC [ K); a pipe or file is not.
+bool isTerminal(std::FILE* stream);
+
 }  // namespace kp::os

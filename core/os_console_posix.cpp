@@ -1,5 +1,7 @@
 #include "core/os_console.h"
 
+#include <unistd.h>
+
 namespace kp::os {
 
 std::vector<std::string> utf8Arguments(int argc, char** argv) {
@@ -9,5 +11,7 @@ std::vector<std::string> utf8Arguments(int argc, char** argv) {
 bool writeText(std::FILE* stream, std::string_view utf8) {
   return std::fwrite(utf8.data(), 1, utf8.size(), stream) == utf8.size();
 }
+
+bool isTerminal(std::FILE* stream) { return isatty(fileno(stream)) == 1; }
 
 }  // namespace kp::os

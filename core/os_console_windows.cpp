@@ -6,6 +6,11 @@
 #include <fcntl.h>
 #include <io.h>
 
+// Older MinGW headers lack it; Windows 10 consoles know it.
+#ifndef ENABLE_VIRTUAL_TERMINAL_PROCESSING
+#define ENABLE_VIRTUAL_TERMINAL_PROCESSING 0x0004
+#endif
+
 namespace kp::os {
 
 namespace {
@@ -44,6 +49,15 @@ bool writeText(std::FILE* stream, std::string_view utf8) {
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
   DWORD written = 0;
   return WriteConsoleW(h, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) != 0;
+}
+
+bool isTerminal(std::FILE* stream) {
+  const HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  DWORD mode = 0;
+  if (h == INVALID_HANDLE_VALUE || !GetConsoleMode(h, &mode)) return false;
+  // Windows 10 consoles take the escape sequences once asked to.
+  return (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) ||
+         SetConsoleMode(h, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 }
 
 }  // namespace kp::os

@@ -102,6 +102,11 @@ void Form2::ok() {
   unload();
 }
 
+void Configure_Port(SerialPort& port) {
+  port.setReadSize(kReadSize);
+  port.setSettings(*LineSettings::parse(kLineSettings));
+}
+
 void Comm_set(SharedState& s, SerialPort& port, Form2& form2, Dialogs& dialogs) {
   s.Ini_Path = s.configPath();
   const std::string stored = Read_Ini(kSection, kKey, s.Ini_Path);
@@ -118,8 +123,7 @@ void Comm_set(SharedState& s, SerialPort& port, Form2& form2, Dialogs& dialogs) 
     return;
   }
   port.setPortNumber(*number);
-  port.setReadSize(kReadSize);
-  port.setSettings(*LineSettings::parse(kLineSettings));
+  Configure_Port(port);
   std::string error;
   if (!port.open(&error)) fail(error);
 }

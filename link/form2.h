@@ -50,6 +50,10 @@ class Form2 : public Window {
 void Comm_set(SharedState& state, SerialPort& port, Form2& form2,
               Dialogs& dialogs);
 
+// The unit's line settings and read size, as Comm_set applies them before it
+// opens the port; for a tool that opens a port of its own choosing.
+void Configure_Port(SerialPort& port);
+
 // The port number stored in config.ini, as the classic integer conversion
 // reads it: a number rounded to the nearest integer (halves to even).
 // nullopt for an empty or non-numeric text.

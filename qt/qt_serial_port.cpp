@@ -22,6 +22,10 @@ QtSerialPort::~QtSerialPort() {
   port_.close();
 }
 
+std::string QtSerialPort::portName() const {
+  return fixedDevice_.empty() ? "COM" + std::to_string(number_) : fixedDevice_;
+}
+
 std::string QtSerialPort::deviceName() const {
   const std::string device = fixedDevice_.empty() ? kp::portDevice(number_, folder_) : fixedDevice_;
   if (device.empty()) return device;
@@ -61,7 +65,7 @@ bool QtSerialPort::applySettings(std::string* why) {
 bool QtSerialPort::open(std::string* error) {
   std::string scratch;
   std::string& why = error ? *error : scratch;
-  const std::string name = "COM" + std::to_string(number_);
+  const std::string name = portName();
   if (port_.isOpen()) {
     why = name + " is already open";
     return false;
@@ -71,14 +75,15 @@ bool QtSerialPort::open(std::string* error) {
     why = name + " is not a valid port number";
     return false;
   }
+  const std::string shown = fixedDevice_.empty() ? name + " (" + device + ")" : device;
   port_.setPortName(QString::fromStdString(device));
   std::string settingsError;
   if (!applySettings(&settingsError)) {
-    why = "Cannot set up " + name + " (" + device + "): " + settingsError;
+    why = "Cannot set up " + shown + ": " + settingsError;
     return false;
   }
   if (!port_.open(QIODevice::ReadWrite)) {
-    why = "Cannot open " + name + " (" + device + "): " +
+    why = "Cannot open " + shown + ": " +
           port_.errorString().toStdString();
     // Built on Linux only: Windows has a port of its own.
     if (port_.error() == QSerialPort::PermissionError)
@@ -167,7 +172,7 @@ constexpr int kReadErrorsToFail = 16;
 
 std::string QtSerialPort::failureText(QSerialPort::SerialPortError error) const {
   const std::string head =
-      "COM" + std::to_string(number_) + " (" + device_ + ")";
+      fixedDevice_.empty() ? portName() + " (" + device_ + ")" : device_;
   if (!QFileInfo::exists(QString::fromStdString(device_)))
     return head + " was disconnected";
   if (error == QSerialPort::ReadError) return head + " stopped delivering data";

@@ -54,6 +54,7 @@ class QtSerialPort : public QObject, public kp::SerialPort {
   void handleError(QSerialPort::SerialPortError error);
   void notifyReadyRead();
   bool applySettings(std::string* why);
+  std::string portName() const;
   std::string failureText(QSerialPort::SerialPortError error) const;
 
   QSerialPort port_;

@@ -11,3 +11,8 @@
 // names in programFolder (port_names.h) at each open.
 std::unique_ptr<kp::SerialPort> makeSystemSerialPort(const std::string& programFolder,
                                                      const std::string& device = {});
+
+// A port that opens the named device whatever port number it is given (a
+// tool handed a path). nullptr, with the reason in *error, where the system
+// cannot open such a name.
+std::unique_ptr<kp::SerialPort> makeDeviceSerialPort(const std::string& device, std::string* error);

@@ -8,3 +8,9 @@ std::unique_ptr<kp::SerialPort> makeSystemSerialPort(const std::string& programF
   port->setDevice(device);
   return port;
 }
+
+std::unique_ptr<kp::SerialPort> makeDeviceSerialPort(const std::string& device, std::string*) {
+  auto port = std::make_unique<QtSerialPort>(std::string());
+  port->setDevice(device);
+  return port;
+}

@@ -8,3 +8,7 @@ std::unique_ptr<kp::SerialPort> makeSystemSerialPort(const std::string& programF
   port->setDevice(device);
   return port;
 }
+
+std::unique_ptr<kp::SerialPort> makeDeviceSerialPort(const std::string& device, std::string*) {
+  return makeSystemSerialPort(std::string(), device);
+}

@@ -16,11 +16,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <string>
 
 #include "core/bytes.h"
+#include "sim/unit_state_text.h"
 #include "sim/virtual_unit.h"
 
 namespace fs = std::filesystem;
@@ -53,12 +55,18 @@ const char* kUsage =
     "  --paced            the line's speed both ways, 28800 baud 8E1\n"
     "  --latency MS       wait MS before each message\n"
     "  --seed S           seed of the fault decisions (default 1)\n"
+    "state:\n"
+    "  --random-state S   start with every value drawn at random (seed S)\n"
+    "  --state FILE       start with the state in FILE if it exists; write the\n"
+    "                     unit's state there on SIGUSR2 and when the program ends\n"
     "SIGUSR1 sends the volume notice; SIGINT or SIGTERM ends the program.\n";
 
 struct Args {
   int port = 1;
   std::string folder;
   std::string log;
+  std::string stateFile;
+  std::optional<std::uint64_t> randomSeed;
   UnitOptions unit;
 };
 
@@ -123,6 +131,10 @@ bool parseArgs(int argc, char** argv, Args* args) {
       args->unit.paced = true;
     } else if (a == "--latency") {
       args->unit.latencyMs = static_cast<int>(number(i, 0, 60'000));
+    } else if (a == "--state") {
+      args->stateFile = value(i);
+    } else if (a == "--random-state") {
+      args->randomSeed = static_cast<std::uint64_t>(number(i, 0, 0x7FFFFFFF));
     } else if (a == "--seed") {
       args->unit.seed = static_cast<std::uint64_t>(number(i, 0, 0x7FFFFFFF));
     } else {
@@ -277,10 +289,31 @@ int main(int argc, char** argv) {
   sigaction(SIGINT, &sa, nullptr);
   sigaction(SIGTERM, &sa, nullptr);
   sigaction(SIGUSR1, &sa, nullptr);
+  sigaction(SIGUSR2, &sa, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
   PollClock clock;
   VirtualUnit unit(clock, args.unit);
+  if (args.randomSeed) unit.setState(kp::sim::randomState(*args.randomSeed));
+  if (!args.stateFile.empty()) {
+    std::ifstream in(args.stateFile);
+    if (in) {
+      const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      const auto state = kp::sim::parseStateText(text);
+      if (!state) {
+        std::cerr << "karaoke-unit-sim: " << args.stateFile << " is not a state the unit can hold\n";
+        return 1;
+      }
+      unit.setState(*state);
+    }
+  }
+  auto saveState = [&] {
+    if (args.stateFile.empty()) return;
+    // Whole or not at all: a test reads it as soon as the program has ended.
+    const std::string part = args.stateFile + ".part";
+    std::ofstream(part) << kp::sim::stateText(unit.state());
+    fs::rename(part, args.stateFile, ec);
+  };
   bool panelPresent = false;
   std::int64_t probeAtUs = 0;
   kp::Bytes pendingOut;  // what the master could not take yet
@@ -340,6 +373,8 @@ int main(int argc, char** argv) {
       while (read(signalPipe[0], &sig, 1) == 1) {
         if (sig == SIGUSR1) {
           if (!unit.sendVolumeNotice()) logLine("volume notice not sent: not linked");
+        } else if (sig == SIGUSR2) {
+          saveState();
         } else {
           running = false;
         }
@@ -388,6 +423,7 @@ int main(int argc, char** argv) {
     clock.runDue();
   }
 
+  saveState();
   fs::remove(link, ec);
   close(master);
   std::cerr << "karaoke-unit-sim: stopped, " << link.string() << " removed\n";

@@ -4,7 +4,7 @@
 #  2. builds Qt for Windows from Debian's qt6-base source, once, into
 #     KP_WINDOWS_CACHE (default ~/.cache/karaoke-panel-windows), which later
 #     runs reuse (the first build takes about forty minutes on two cores);
-#  3. builds karaoke-panel.exe, karaoke-ini.exe and every test suite;
+#  3. builds karaoke-panel.exe, karaoke-ctl.exe, karaoke-ini.exe and every test suite;
 #  4. packs dist/karaoke-panel-setup-VERSION.exe (NSIS) and
 #     dist/karaoke-panel-VERSION-portable.zip;
 #  5. runs the test suites under Wine, installs the installer silently into a

@@ -29,7 +29,7 @@ fi
 
 tools/deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j"$(nproc)" --target karaoke-panel karaoke-unit-sim karaoke-ini kp_resources
+cmake --build build -j"$(nproc)" --target karaoke-panel karaoke-ctl karaoke-unit-sim karaoke-ini kp_resources
 
 bin=build/bin
 ini() { "$bin/karaoke-ini" "$@"; }

@@ -68,7 +68,7 @@ export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 echo "== installing silently"
 wine "$SETUP" /S
 INST="$prefix/drive_c/Program Files/Karaoke Panel"
-for f in bin/karaoke-panel.exe bin/karaoke-ini.exe bin/Qt6Widgets.dll bin/platforms/qwindows.dll \
+for f in bin/karaoke-panel.exe bin/karaoke-ini.exe bin/karaoke-ctl.exe bin/Qt6Widgets.dll bin/platforms/qwindows.dll \
          share/karaoke-panel/config.ini share/karaoke-panel/Pro.dat uninstall.exe; do
   [ -f "$INST/$f" ] || fail "the installer did not install $f"
 done

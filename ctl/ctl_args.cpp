@@ -1,0 +1,228 @@
+#include "ctl/ctl_args.h"
+
+#include <cstdlib>
+
+namespace kp::ctl {
+
+const char* const kUsage =
+    "usage: karaoke-ctl COMMAND [options] ARGUMENTS\n"
+    "commands:\n"
+    "  ports                         each COMn, what it stands for, whether it is there\n"
+    "  probe PORT                    link, print the unit's dump form and answer time, unlink\n"
+    "  backup PORT FILE              write the unit's whole state to the preset file FILE\n"
+    "  restore PORT FILE             send FILE to the unit, every frame confirmed, then verify\n"
+    "  verify PORT FILE              compare the unit with FILE (status 1 when they differ)\n"
+    "  diff FILE1 FILE2              compare two preset files (status 1 when they differ)\n"
+    "  show FILE                     a preset file as a table\n"
+    "  report (FILE | --port PORT) -o OUT.html\n"
+    "                                a commissioning sheet in one HTML file\n"
+    "PORT is COMn (through ports/comN of the program's folder, or the system's\n"
+    "port) or a device path.\n"
+    "options:\n"
+    "  --rooms CSV     run the command for every room of CSV (columns room,port[,file]),\n"
+    "                  rooms in parallel; PORT comes from the file, FILE from its third\n"
+    "                  column or the command line (backup, report -o: a folder, the\n"
+    "                  files named by room)\n"
+    "  -j N            at most N rooms at a time (default: all)\n"
+    "  --model N       the unit's model as the connect dialog lists it, 0..7; 0..3 send\n"
+    "                  the short dump, 4..7 the long one with the 5.1 outputs (default 4)\n"
+    "  --dry-run       restore: list what would be sent and send nothing\n"
+    "  --no-verify     restore: do not link again to verify\n"
+    "  --json          one JSON object per room on standard output\n"
+    "  --lang en|zh    language of names and of the report (default en)\n"
+    "  --room NAME     the room's name, for the report and the output\n"
+    "  --folder DIR    the program folder (config.ini, Pro.dat, ports/) to use\n"
+    "  -o OUT          report: the HTML file to write\n"
+    "exit status: 0 done, 1 differences found, 2 bad usage, 3 the unit did not answer,\n"
+    "4 the port cannot be opened, 5 a file cannot be read or written, 6 the unit did not\n"
+    "confirm or report every setting; with --rooms the largest of the rooms'.\n";
+
+const char* commandName(Command c) {
+  switch (c) {
+    case Command::Ports: return "ports";
+    case Command::Probe: return "probe";
+    case Command::Backup: return "backup";
+    case Command::Restore: return "restore";
+    case Command::Verify: return "verify";
+    case Command::Diff: return "diff";
+    case Command::Show: return "show";
+    case Command::Report: return "report";
+  }
+  return "?";
+}
+
+namespace {
+
+std::optional<Command> commandOf(const std::string& word) {
+  for (Command c : {Command::Ports, Command::Probe, Command::Backup, Command::Restore,
+                    Command::Verify, Command::Diff, Command::Show, Command::Report})
+    if (word == commandName(c)) return c;
+  return std::nullopt;
+}
+
+std::optional<int> number(const std::string& text, int lo, int hi) {
+  if (text.empty() || text.size() > 6) return std::nullopt;
+  for (char c : text)
+    if (c < '0' || c > '9') return std::nullopt;
+  const int n = std::atoi(text.c_str());
+  if (n < lo || n > hi) return std::nullopt;
+  return n;
+}
+
+bool fail(std::string* error, const std::string& why) {
+  *error = why;
+  return false;
+}
+
+// The positional arguments each command takes.
+bool checkArguments(Options& o, std::vector<std::string> positional, std::string* error) {
+  const bool rooms = !o.rooms.empty();
+  const std::string name = commandName(o.command);
+  auto count = [&](std::size_t n, const char* what) {
+    return positional.size() == n || fail(error, name + " takes " + what);
+  };
+  auto takePort = [&] {
+    o.port = positional.front();
+    positional.erase(positional.begin());
+  };
+  switch (o.command) {
+    case Command::Ports:
+      if (rooms) return fail(error, "ports takes no --rooms");
+      return count(0, "no arguments");
+    case Command::Probe:
+      if (rooms) return count(0, "no PORT with --rooms");
+      if (!count(1, "PORT")) return false;
+      takePort();
+      return true;
+    case Command::Backup:
+    case Command::Restore:
+    case Command::Verify:
+      if (rooms) {
+        if (positional.size() > 1)
+          return fail(error, name + " --rooms takes at most one " +
+                                 (o.command == Command::Backup ? "folder" : "FILE"));
+      } else {
+        if (!count(2, "PORT FILE")) return false;
+        takePort();
+      }
+      o.files = positional;
+      return true;
+    case Command::Diff:
+      if (rooms) return fail(error, "diff takes no --rooms");
+      o.files = positional;
+      return count(2, "two files");
+    case Command::Show:
+      if (rooms) return fail(error, "show takes no --rooms");
+      o.files = positional;
+      return count(1, "one FILE");
+    case Command::Report:
+      if (o.output.empty()) return fail(error, "report needs -o OUT.html");
+      if (rooms) {
+        if (!o.port.empty()) return fail(error, "report --rooms takes the ports from the rooms file");
+        return count(0, "no FILE with --rooms");
+      }
+      if (o.port.empty() == positional.empty())
+        return fail(error, "report takes either a FILE or --port PORT");
+      o.files = positional;
+      return positional.size() <= 1 || fail(error, "report takes one FILE");
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<Options> parseArgs(const std::vector<std::string>& args, std::string* error) {
+  Options o;
+  auto bad = [&](const std::string& why) -> std::optional<Options> {
+    *error = why;
+    return std::nullopt;
+  };
+  std::vector<std::string> positional;
+  std::optional<Command> command;
+  bool reportPort = false, output = false, jobs = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string a = args[i];
+    std::string inlineValue;
+    bool hasInline = false;
+    if (a.rfind("--", 0) == 0 && a.find('=') != std::string::npos) {
+      inlineValue = a.substr(a.find('=') + 1);
+      a = a.substr(0, a.find('='));
+      hasInline = true;
+    }
+    auto value = [&]() -> std::optional<std::string> {
+      if (hasInline) return inlineValue;
+      if (i + 1 >= args.size()) return std::nullopt;
+      return args[++i];
+    };
+    auto need = [&](std::string* into) {
+      const auto v = value();
+      if (!v || v->empty()) return fail(error, a + " needs a value");
+      *into = *v;
+      return true;
+    };
+    std::string v;
+    if (a == "-h" || a == "--help") {
+      o.help = true;
+      return o;
+    } else if (a == "--rooms") {
+      if (!need(&o.rooms)) return std::nullopt;
+    } else if (a == "-j" || a == "--jobs") {
+      if (!need(&v)) return std::nullopt;
+      const auto n = number(v, 1, 1000);
+      if (!n) return bad(a + " needs a number of rooms 1..1000, not " + v);
+      o.jobs = *n;
+      jobs = true;
+    } else if (a == "--model") {
+      if (!need(&v)) return std::nullopt;
+      const auto n = number(v, 0, 7);
+      if (!n) return bad("--model needs 0..7, not " + v);
+      o.model = *n;
+      o.modelGiven = true;
+    } else if (a == "--dry-run") {
+      o.dryRun = true;
+    } else if (a == "--no-verify") {
+      o.noVerify = true;
+    } else if (a == "--json") {
+      o.json = true;
+    } else if (a == "--progress-lines") {
+      o.progressLines = true;
+    } else if (a == "--lang") {
+      if (!need(&v)) return std::nullopt;
+      if (v != "en" && v != "zh") return bad("--lang is en or zh, not " + v);
+      o.english = v == "en";
+    } else if (a == "--room") {
+      if (!need(&o.room)) return std::nullopt;
+    } else if (a == "--folder") {
+      if (!need(&o.folder)) return std::nullopt;
+    } else if (a == "--port") {
+      if (!need(&o.port)) return std::nullopt;
+      reportPort = true;
+    } else if (a == "-o" || a == "--output") {
+      if (!need(&o.output)) return std::nullopt;
+      output = true;
+    } else if (a.size() > 1 && a[0] == '-') {
+      return bad("unknown option " + a);
+    } else if (!command) {
+      command = commandOf(a);
+      if (!command) return bad("unknown command " + a);
+    } else {
+      positional.push_back(args[i]);
+    }
+  }
+  if (!command) return bad("no command given");
+  o.command = *command;
+  const bool port = o.command == Command::Probe || o.command == Command::Backup ||
+                    o.command == Command::Restore || o.command == Command::Verify ||
+                    o.command == Command::Report;
+  if ((o.dryRun || o.noVerify) && o.command != Command::Restore)
+    return bad(std::string(o.dryRun ? "--dry-run" : "--no-verify") + " is for restore");
+  if (o.modelGiven && !port) return bad("--model is for commands that link");
+  if (reportPort && o.command != Command::Report)
+    return bad("--port is for report; other commands take PORT first");
+  if (output && o.command != Command::Report) return bad("-o is for report");
+  if (jobs && o.rooms.empty()) return bad("-j is for --rooms");
+  if (!checkArguments(o, positional, error)) return std::nullopt;
+  return o;
+}
+
+}  // namespace kp::ctl

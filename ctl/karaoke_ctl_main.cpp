@@ -1,0 +1,104 @@
+// karaoke-ctl: the panel's program without windows, for installers and
+// support staff: back up, restore, verify and report units from a command
+// line, one room or a whole venue. Qt Core gives it the event loop, the
+// timers and the serial ports; everything else is the panel's own code.
+#include <QCoreApplication>
+#include <QDir>
+
+#include "app/program_folder.h"
+#include "core/os_console.h"
+#include "core/os_files.h"
+#include "core/state.h"
+#include "core/utf8_path.h"
+#include "ctl/ctl_args.h"
+#include "ctl/ctl_port.h"
+#include "ctl/file_commands.h"
+#include "ctl/outcome_output.h"
+#include "ctl/progress_view.h"
+#include "ctl/rooms_runner.h"
+#include "ctl/unit_commands.h"
+#include "qt/qt_child_processes.h"
+#include "qt/qt_platform.h"
+
+using namespace kp::ctl;
+
+namespace {
+
+int usageError(const std::string& why) {
+  kp::os::writeText(stderr, "karaoke-ctl: " + why + "\n(karaoke-ctl --help lists the commands)\n");
+  return exitCode(Status::Usage);
+}
+
+int listPorts(const Options& o, const std::string& folder) {
+  for (const std::string& line : portListing(folder)) {
+    if (o.json) {
+      const auto colon = line.find(':');
+      kp::os::writeText(stdout, JsonObject()
+                                    .add("port", line.substr(0, colon))
+                                    .add("stands_for", colon == std::string::npos ? "" : line.substr(colon + 2))
+                                    .str() + "\n");
+    } else {
+      kp::os::writeText(stdout, line + "\n");
+    }
+  }
+  return exitCode(Status::Done);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setApplicationName("karaoke-ctl");
+  std::vector<std::string> args = kp::os::utf8Arguments(argc, argv);
+  if (!args.empty()) args.erase(args.begin());
+  std::string error;
+  const auto parsed = parseArgs(args, &error);
+  if (!parsed) return usageError(error);
+  Options o = *parsed;
+  if (o.help) {
+    kp::os::writeText(stdout, kUsage);
+    return 0;
+  }
+
+  std::string folder = o.folder;
+  if (folder.empty()) {
+    const std::string exeDir = QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toStdString();
+    folder = kp::chooseProgramFolder(exeDir, kp::os::userDataFolder("karaoke-panel"));
+  } else if (std::error_code ec; !std::filesystem::is_directory(kp::pathFromUtf8(folder), ec)) {
+    return usageError("--folder " + folder + " is not a folder");
+  }
+  const kp::ParameterTexts texts = kp::parameterTexts(kp::joinPath(folder, "config.ini"), o.english);
+  QtClock clock;
+  QtEventPump pump(clock);
+
+  if (!o.rooms.empty()) {
+    QtChildProcesses children;
+    const std::string self = QCoreApplication::applicationFilePath().toStdString();
+    return runRooms({o, self, folder, clock, pump, children, kp::os::isTerminal(stderr)});
+  }
+  if (o.command == Command::Ports) return listPorts(o, folder);
+
+  Outcome out;
+  if (o.command == Command::Diff || o.command == Command::Show ||
+      (o.command == Command::Report && o.port.empty())) {
+    out = runFileCommand(o, folder, texts);
+  } else if (o.command == Command::Restore && o.dryRun) {
+    out = dryRunRestore(o, o.files.front(), folder, texts);
+  } else {
+    const auto spec = parsePort(o.port, &error);
+    if (!spec) return usageError(error);
+    const ProgressView::Mode mode = o.progressLines           ? ProgressView::Mode::Lines
+                                    : kp::os::isTerminal(stderr) ? ProgressView::Mode::Bar
+                                                                 : ProgressView::Mode::None;
+    ProgressView progress(mode);
+    const std::string file = o.command == Command::Report ? o.output
+                             : o.files.empty()            ? std::string()
+                                                          : o.files.back();
+    UnitJob job{o, clock, pump, *spec, file, folder, texts,
+                [&](const char* what, int done, int total) { progress.update(what, done, total); }};
+    out = runUnitCommand(job);
+    progress.clear();
+  }
+  printOutcome(out, o);
+  return exitCode(out.status);
+}

@@ -1,0 +1,31 @@
+#pragma once
+// A venue's rooms file: one line per room, "room,port[,file]" (UTF-8, an
+// optional header line "room,port,file", blank lines and lines starting
+// with # ignored, fields may be quoted). Read and checked as a whole: a
+// room without a port, a room named twice, two rooms on one device or a
+// name that cannot name a file rejects the file before any room runs.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ctl/ctl_port.h"
+
+namespace kp::ctl {
+
+struct Room {
+  std::string name;
+  PortSpec port;
+  std::string file;  // as written, resolved against the rooms file's folder; may be empty
+  int line = 0;
+};
+
+// nullopt with the reason, naming the file and line, when the text is not a
+// usable rooms file. folder resolves ports; baseFolder relative files.
+std::optional<std::vector<Room>> parseRooms(const std::string& text, const std::string& fileName,
+                                            const std::string& programFolder,
+                                            const std::string& baseFolder, std::string* error);
+
+// The fields of one CSV line; quotes "..." keep commas, "" is a quote.
+std::optional<std::vector<std::string>> csvFields(const std::string& line);
+
+}  // namespace kp::ctl

@@ -1,0 +1,54 @@
+#include "qt/qt_child_processes.h"
+
+#include <QStringList>
+
+QtChildProcesses::~QtChildProcesses() {
+  for (auto& [id, child] : children_) {
+    child.process->disconnect();
+    if (child.process->state() != QProcess::NotRunning) {
+      child.process->kill();
+      child.process->waitForFinished(1000);
+    }
+  }
+}
+
+void QtChildProcesses::start(int id, const std::string& program, const std::vector<std::string>& args) {
+  Child& child = children_[id];
+  child.process = std::make_unique<QProcess>();
+  QProcess* p = child.process.get();
+  QStringList list;
+  for (const std::string& a : args) list << QString::fromStdString(a);
+  QObject::connect(p, &QProcess::readyReadStandardOutput, p, [this, id] { drain(id, false); });
+  QObject::connect(p, &QProcess::readyReadStandardError, p, [this, id] { drain(id, false); });
+  QObject::connect(p, &QProcess::finished, p, [this, id](int code, QProcess::ExitStatus status) {
+    drain(id, true);
+    if (onFinished) onFinished(id, status == QProcess::NormalExit ? code : -1, status == QProcess::NormalExit ? "" : "it crashed");
+  });
+  QObject::connect(p, &QProcess::errorOccurred, p, [this, id, p](QProcess::ProcessError e) {
+    if (e == QProcess::FailedToStart && onFinished) onFinished(id, -1, p->errorString().toStdString());
+  });
+  p->start(QString::fromStdString(program), list);
+}
+
+void QtChildProcesses::drain(int id, bool final) {
+  auto it = children_.find(id);
+  if (it == children_.end()) return;
+  Child& c = it->second;
+  c.out += c.process->readAllStandardOutput();
+  c.err += c.process->readAllStandardError();
+  auto lines = [&](QByteArray& buffer, const std::function<void(int, const std::string&)>& to) {
+    qsizetype nl;
+    while ((nl = buffer.indexOf('\n')) >= 0) {
+      QByteArray line = buffer.left(nl);
+      buffer.remove(0, nl + 1);
+      if (line.endsWith('\r')) line.chop(1);
+      if (to) to(id, line.toStdString());
+    }
+    if (final && !buffer.isEmpty()) {
+      if (to) to(id, buffer.toStdString());
+      buffer.clear();
+    }
+  };
+  lines(c.out, onOutputLine);
+  lines(c.err, onErrorLine);
+}

@@ -1,0 +1,82 @@
+// karaoke-ctl's command line and rooms files: what must be refused before
+// any port is opened, and what must be read as meant.
+#include <gtest/gtest.h>
+
+#include "ctl/ctl_args.h"
+#include "ctl/rooms_file.h"
+#include "presets/preset_compare.h"
+#include "tests/support/rig.h"
+
+namespace kp::ctl {
+namespace {
+
+std::string refusal(const std::vector<std::string>& args) {
+  std::string error;
+  return parseArgs(args, &error) ? "accepted" : error;
+}
+
+TEST(CtlArguments, CommandsTakeTheirArgumentsWherePlaced) {
+  std::string error;
+  const auto o = parseArgs({"restore", "--model", "2", "COM3", "std.dat", "--no-verify", "--json"}, &error);
+  ASSERT_TRUE(o) << error;
+  EXPECT_EQ(o->port, "COM3");
+  EXPECT_EQ(o->files, std::vector<std::string>{"std.dat"});
+  EXPECT_EQ(o->model, 2);
+  EXPECT_TRUE(o->noVerify && o->json);
+  const auto rooms = parseArgs({"backup", "--rooms=venue.csv", "out", "-j", "4"}, &error);
+  ASSERT_TRUE(rooms) << error;
+  EXPECT_TRUE(rooms->port.empty());
+  EXPECT_EQ(rooms->files, std::vector<std::string>{"out"});
+  EXPECT_EQ(rooms->jobs, 4);
+}
+
+TEST(CtlArguments, NonsenseIsRefusedWithTheReason) {
+  EXPECT_EQ(refusal({"restore", "COM3"}), "restore takes PORT FILE");
+  EXPECT_EQ(refusal({"backup", "COM3", "a.dat", "--dry-run"}), "--dry-run is for restore");
+  EXPECT_EQ(refusal({"report", "a.dat"}), "report needs -o OUT.html");
+  EXPECT_EQ(refusal({"report", "a.dat", "--port", "COM1", "-o", "x.html"}),
+            "report takes either a FILE or --port PORT");
+  EXPECT_EQ(refusal({"probe", "COM1", "-j", "2"}), "-j is for --rooms");
+  EXPECT_EQ(refusal({"probe", "COM1", "--model", "8"}), "--model needs 0..7, not 8");
+  EXPECT_EQ(refusal({"verify", "COM1", "a.dat", "--lang", "fr"}), "--lang is en or zh, not fr");
+}
+
+TEST(RoomsFile, QuotedFieldsKeepTheirCommas) {
+  EXPECT_EQ(csvFields(" a , \"b, c\" ,\"say \"\"hi\"\"\""),
+            (std::vector<std::string>{"a", "b, c", "say \"hi\""}));
+  EXPECT_FALSE(csvFields("a,\"open"));
+}
+
+TEST(RoomsFile, EachFaultIsNamedByItsLine) {
+  test::TempDir folder;
+  auto fault = [&](const std::string& text) {
+    std::string error;
+    return parseRooms(text, "rooms.csv", folder.str(), folder.str(), &error) ? "accepted" : error;
+  };
+  EXPECT_EQ(fault("room,port,file\n# ground floor\n101,COM3\n102\n"),
+            "rooms.csv line 4: room 102 has no port column");
+  EXPECT_EQ(fault("101,COM3\n101,COM4\n"), "rooms.csv line 2: room 101 is named on line 1 already");
+  EXPECT_EQ(fault("101,COM3\n102,com3\n"),
+            "rooms.csv line 2: port com3 is the device of line 1 too: one unit per port");
+  EXPECT_EQ(fault("../up,COM3\n"), "rooms.csv line 1: the room name \"../up\" cannot name a file");
+  EXPECT_EQ(fault("101,COM0\n"), "rooms.csv line 1: no such port COM0 (COM1..COM255)");
+  EXPECT_EQ(fault("room,port\n"), "rooms.csv: no rooms in it");
+  std::string error;
+  const auto rooms = parseRooms("\xEF\xBB\xBFroom,port,file\r\n101,COM3,std.dat\r\n", "r.csv", folder.str(),
+                                folder.str(), &error);
+  ASSERT_TRUE(rooms) << error;
+  EXPECT_EQ((*rooms)[0].file, folder.file("std.dat"));
+}
+
+TEST(PresetComparison, AShortDumpUnitIsNotHeldToTheFilesOutputs) {
+  PresetContents file = presetContentsOfText("[config]\r\nL=40\r\nMic_Master=50\r\n");
+  PresetContents unit = presetContentsOfText("[config]\r\nMic_Master=45\r\n");
+  ParameterTexts names;
+  std::vector<std::string> differing;
+  for (const auto& d : comparePresets(file, unit, false)) differing.push_back(parameterName(presetKeys()[d.key], names));
+  EXPECT_EQ(differing, std::vector<std::string>{"Microphone MASTER"});
+  EXPECT_EQ(comparePresets(file, unit, true).size(), 2u);
+}
+
+}  // namespace
+}  // namespace kp::ctl

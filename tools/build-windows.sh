@@ -38,9 +38,10 @@ MINGW_RT=(/usr/lib/gcc/x86_64-w64-mingw32/*-posix/libstdc++-6.dll
           /usr/lib/gcc/x86_64-w64-mingw32/*-posix/libgcc_s_seh-1.dll
           /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll)
 cp "${MINGW_RT[@]}" "$BIN/"
-# Only the Qt the panel loads: three libraries, the Windows platform plugin,
-# and the JPEG reader for the key control's pictures.
-cp "$QT"/bin/Qt6Core.dll "$QT"/bin/Qt6Gui.dll "$QT"/bin/Qt6Widgets.dll "$BIN/"
+# Only the Qt the panel and karaoke-ctl load: four libraries (Network for
+# serial device servers; plain TCP needs no plugin), the Windows platform
+# plugin, and the JPEG reader for the key control's pictures.
+cp "$QT"/bin/Qt6Core.dll "$QT"/bin/Qt6Gui.dll "$QT"/bin/Qt6Widgets.dll "$QT"/bin/Qt6Network.dll "$BIN/"
 mkdir -p "$BIN/platforms" "$BIN/imageformats"
 cp "$QT"/plugins/platforms/qwindows.dll "$BIN/platforms/"
 cp "$QT"/plugins/imageformats/qjpeg.dll "$BIN/imageformats/"

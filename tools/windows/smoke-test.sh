@@ -9,10 +9,11 @@ SETUP=$(realpath "$1")
 cd "$(dirname "$0")/../.."
 ROOT=$PWD
 WORK=$(mktemp -d /tmp/kp-smoke.XXXXXX)
-SIM_PID= XVFB_PID= PANEL_PID=
+SIM_PID= XVFB_PID= PANEL_PID= S2N_PID=
 cleanup() {
   [ -z "$PANEL_PID" ] || kill "$PANEL_PID" 2>/dev/null || true
   WINEPREFIX=$WORK/prefix wineserver -k 2>/dev/null || true
+  [ -z "$S2N_PID" ] || kill "$S2N_PID" 2>/dev/null || true
   [ -z "$SIM_PID" ] || kill "$SIM_PID" 2>/dev/null || true
   [ -z "$XVFB_PID" ] || kill "$XVFB_PID" 2>/dev/null || true
   rm -rf "$WORK"
@@ -46,7 +47,7 @@ cpu_figure() {  # LABEL SECONDS
 
 # The virtual unit is a Linux program.
 cmake -S . -B build-sim -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKP_BUILD_UI=OFF -DKP_BUILD_TESTS=OFF >/dev/null
-cmake --build build-sim --target karaoke-unit-sim -j"$(nproc)" >/dev/null
+cmake --build build-sim --target karaoke-unit-sim karaoke-ini -j"$(nproc)" >/dev/null
 gcc -shared -fPIC -O2 -o "$WORK/wine-pty-shim.so" tools/windows/wine-pty-shim.c -ldl
 
 build-sim/bin/karaoke-unit-sim --folder "$WORK" --port 1 --log "$WORK/sim.log" >/dev/null 2>&1 &
@@ -68,7 +69,7 @@ export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 echo "== installing silently"
 wine "$SETUP" /S
 INST="$prefix/drive_c/Program Files/Karaoke Panel"
-for f in bin/karaoke-panel.exe bin/karaoke-ini.exe bin/karaoke-ctl.exe bin/Qt6Widgets.dll bin/platforms/qwindows.dll \
+for f in bin/karaoke-panel.exe bin/karaoke-ini.exe bin/karaoke-ctl.exe bin/Qt6Widgets.dll bin/Qt6Network.dll bin/platforms/qwindows.dll \
          share/karaoke-panel/config.ini share/karaoke-panel/Pro.dat uninstall.exe; do
   [ -f "$INST/$f" ] || fail "the installer did not install $f"
 done
@@ -108,9 +109,49 @@ grep -q "disconnect)" "$WORK/sim.log" || fail "the disconnect frame did not reac
 APPDATA_DIR="$prefix/drive_c/users/$(id -un)/AppData/Roaming/karaoke-panel"
 [ -f "$APPDATA_DIR/config.ini" ] || fail "no per-user folder in %APPDATA%"
 
+echo "== linking again, through ser2net on loopback (RFC 2217)"
+# The same unit, now behind a serial device server; the panel's COM1 stands
+# for it through [ports] of the per-user config.ini.
+S2N_PORT=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+cat > "$WORK/ser2net.yaml" <<YAML
+connection: &kp
+  accepter: telnet(rfc2217),tcp,127.0.0.1,$S2N_PORT
+  connector: serialdev,$PTY,28800e81,local
+  options:
+    kickolduser: true
+    chardelay: false
+YAML
+ser2net -n -u -P "$WORK/ser2net.pid" -c "$WORK/ser2net.yaml" > "$WORK/ser2net.log" 2>&1 &
+S2N_PID=$!
+for _ in $(seq 50); do (exec 3<>"/dev/tcp/127.0.0.1/$S2N_PORT") 2>/dev/null && break; sleep 0.1; done
+build-sim/bin/karaoke-ini set "$APPDATA_DIR/config.ini" ports COM1 "rfc2217://127.0.0.1:$S2N_PORT" ||
+  fail "cannot write [ports] into the per-user config.ini"
+links_before=$(grep -c "dump 83 = " "$WORK/sim.log")
+wine "C:\\Program Files\\Karaoke Panel\\bin\\karaoke-panel.exe" > "$WORK/panel2.out" 2>&1 &
+PANEL_PID=$!
+main=$(timeout 60 xdotool search --sync --onlyvisible --name "控制面板" | head -n 1) ||
+  fail "the main window did not appear the second time"
+sleep 3
+xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
+xdotool key --window "$main" ctrl+l
+dialog=$(timeout 20 xdotool search --sync --onlyvisible --name "连接" | head -n 1) ||
+  fail "the connect dialog did not open the second time"
+xdotool windowactivate --sync "$dialog" 2>/dev/null || xdotool windowfocus --sync "$dialog"
+xdotool key --window "$dialog" Return
+for _ in $(seq 100); do [ "$(grep -c "dump 83 = " "$WORK/sim.log")" -gt "$links_before" ] && break; sleep 0.2; done
+[ "$(grep -c "dump 83 = " "$WORK/sim.log")" -gt "$links_before" ] || fail "the panel did not link through ser2net"
+echo "   linked through ser2net"
+xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
+xdotool key --window "$main" ctrl+e
+for _ in $(seq 50); do kill -0 "$PANEL_PID" 2>/dev/null || break; sleep 0.2; done
+kill -0 "$PANEL_PID" 2>/dev/null && fail "the panel did not end the second time"
+PANEL_PID=
+kill "$S2N_PID" 2>/dev/null || true
+S2N_PID=
+
 echo "== uninstalling silently"
 wine "C:\\Program Files\\Karaoke Panel\\uninstall.exe" /S
 for _ in $(seq 100); do [ -e "$INST" ] || break; sleep 0.2; done
 [ -e "$INST" ] && fail "the uninstaller left $(find "$INST" | head -5)"
 [ -f "$APPDATA_DIR/Pro.dat" ] || fail "the uninstaller removed the user's presets"
-echo "smoke test passed: installed, started, linked on COM1, disconnected, uninstalled (presets kept)"
+echo "smoke test passed: installed, started, linked on COM1, disconnected, linked through ser2net, uninstalled (presets kept)"

@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
   kp::Platform platform{serial, clock, pump, dialogs, desktop};
 
   kp::Program program(platform, folder);
-  kp::ui::MainWindow window(program);
+  kp::ui::MainWindow window(program.form4);
   kp::ui::PortDialog portDialog(program.form2, QString::fromStdString(folder), &window);
   kp::ui::ConnectDialog connectDialog(program.form1, &window);
   kp::ui::SettingsDialog settingsDialog(program.form3, &window);

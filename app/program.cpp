@@ -12,8 +12,7 @@ Program::Program(Platform& platform, const std::string& programFolder, bool edit
     : p_(platform),
       form4(platform.pump),
       form1(platform.pump),
-      form2(state, platform.dialogs),
-      activity(state, form4, form1),
+      progress(state, form4, form1),
       link(state, platform.serial, platform.clock, platform.pump, *form4.Timer1),
       presetSets(state, form4, link),
       settings(state, form3, form4, link),
@@ -39,11 +38,11 @@ Program::Program(Platform& platform, const std::string& programFolder, bool edit
                      [this] { language.Set_Language(); },
                      [this] {
                        panel.Is_unlink_Command();
-                       activity.unlinked();
+                       progress.unlinked();
                      },
                      [this] { presetSets.Is_connect_Value(); },
                      [this](const std::string& path) { Open_Pro_Ini(path); },
-                     [this] { activity.connectProgress(); },
+                     [this] { progress.connectProgress(); },
                  }),
       receiver(state, link, platform.serial, platform.pump,
                ReceiverEnv{
@@ -61,17 +60,18 @@ Program::Program(Platform& platform, const std::string& programFolder, bool edit
                    [this] {
                      panel.Is_link_Command();
                      if (editTools_) edits.dumpComplete();
-                     activity.linked();
+                     progress.linked();
                    },
                    [this] { connection.Unlock_Forms(); },
                    [this] {
                      if (editTools_) edits.replacing(kAllValues);
-                     activity.connectAnswered();
+                     progress.connectAnswered();
                    },
-                   [this] { activity.dumpMessageTaken(); },
+                   [this] { progress.dumpMessageTaken(); },
                }),
-      language(state, form4, form1, form2, form3, form5, form6, panel, activity, edits),
+      language(state, form4, form1, form2, form3, form5, form6, panel, progress, edits),
       password(state, form5, link, platform.dialogs),
+      portSettings(state, form2, platform.dialogs),
       editTools_(editTools) {
   settings.Set_Language = [this] { language.Set_Language(); };
   saveToSlot.Set_Language = [this] { language.Set_Language(); };
@@ -85,34 +85,34 @@ Program::Program(Platform& platform, const std::string& programFolder, bool edit
   link.onInputDiscarded = [this] { receiver.discardUnread(); };
   p_.serial.onError = [this](const std::string& error) { connection.portLost(error); };
   wireMenus();
-  wireActivity();
+  wireProgress();
   if (editTools_) wireEdits();
 }
 
 // The operator's view of long work listens to the link and the preset file.
-void Program::wireActivity() {
-  link.onResent = [this] { activity.frameResent(); };
-  link.onBatchStep = [this] { activity.batchStepEnded(); };
+void Program::wireProgress() {
+  link.onResent = [this] { progress.frameResent(); };
+  link.onBatchStep = [this] { progress.batchStepEnded(); };
   auto& e = presetFile.events;
   e.linkedLoadStarted = [this](const std::string& path, int steps) {
-    activity.linkedLoadStarted(path, steps);
+    progress.linkedLoadStarted(path, steps);
   };
-  e.linkedLoadReplanned = [this](int more) { activity.linkedLoadReplanned(more); };
-  e.linkedLoadEnded = [this](int unconfirmed) { activity.linkedLoadEnded(unconfirmed); };
+  e.linkedLoadReplanned = [this](int more) { progress.linkedLoadReplanned(more); };
+  e.linkedLoadEnded = [this](int unconfirmed) { progress.linkedLoadEnded(unconfirmed); };
   e.saveEnded = [this](const std::string& path, const std::string& error) {
-    activity.saveEnded(path, error);
+    progress.saveEnded(path, error);
   };
-  e.currentFileChanged = [this] { activity.currentFileChanged(); };
+  e.currentFileChanged = [this] { progress.currentFileChanged(); };
   auto expiry = form4.Timer1->onTick;
   form4.Timer1->onTick = [this, expiry] {
     if (expiry) expiry();
-    activity.watchdogExpired();
+    progress.watchdogExpired();
   };
   auto reset = form4.All_Reset1.onClick;
   form4.All_Reset1.onClick = [this, reset] {
     const bool linked = state.Is_Linked;
     if (reset) reset();
-    if (linked) activity.factoryResetSent();
+    if (linked) progress.factoryResetSent();
   };
 }
 
@@ -131,6 +131,7 @@ void Program::wireMenus() {
   f.save1.onClick = [this] { presetFile.save1(); };
   f.Pro_set1.onClick = [this] { settings.open(); };
   f.exit1.onClick = [this] { exit(); };
+  f.onClose = [this] { shutDown(); };
   // The toolbar's buttons are the menu items they stand for.
   Button* same[Form4::kToolbarButtons + 1] = {
       nullptr,      &f.open1,    &f.save1,      &f.link1,    &f.unlink, &f.com_set1,

@@ -8,21 +8,22 @@
 #include "core/ports.h"
 #include "core/state.h"
 #include "link/connection.h"
-#include "link/form1.h"
-#include "link/form2.h"
+#include "forms/form1.h"
+#include "forms/form2.h"
+#include "link/port_settings.h"
 #include "link/receiver.h"
 #include "link/transmitter.h"
-#include "panel/form3.h"
-#include "panel/form4.h"
+#include "forms/form3.h"
+#include "forms/form4.h"
 #include "panel/edits.h"
 #include "panel/panel.h"
 #include "panel/device_settings.h"
-#include "presets/form6.h"
+#include "forms/form6.h"
 #include "presets/preset_file.h"
 #include "presets/save_to_slot.h"
 #include "presets/preset_sets.h"
-#include "shell/activity.h"
-#include "shell/form5.h"
+#include "shell/progress_display.h"
+#include "forms/form5.h"
 #include "shell/help.h"
 #include "shell/language.h"
 #include "shell/password.h"
@@ -59,7 +60,7 @@ class Program {
   Form3 form3;
   Form5 form5;
   Form6 form6;
-  Activity activity;
+  ProgressDisplay progress;
   Transmitter link;
   PresetSets presetSets;
   DeviceSettingsDialog settings;
@@ -71,12 +72,13 @@ class Program {
   Receiver receiver;
   Language language;
   PasswordDialog password;
+  PortSettings portSettings;
 
   Platform& platform() { return p_; }
 
  private:
   void wireMenus();
-  void wireActivity();
+  void wireProgress();
   void wireEdits();
   bool editTools_;
   bool shutDown_ = false;

@@ -72,7 +72,7 @@ void startUpAndMemory() {
   const auto t0 = std::chrono::steady_clock::now();
   panel.program = std::make_unique<kp::Program>(panel.platform, panel.folder.str());
   kp::Program& p = *panel.program;
-  kp::ui::MainWindow window(p);
+  kp::ui::MainWindow window(p.form4);
   const QString folder = QString::fromStdString(panel.folder.str());
   kp::ui::PortDialog portDialog(p.form2, folder, &window);
   kp::ui::ConnectDialog connectDialog(p.form1, &window);

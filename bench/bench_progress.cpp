@@ -40,7 +40,7 @@ Figures loadOnce(bool progress) {
     p.presetFile.events = {};
     p.link.onResent = nullptr;
     p.link.onBatchStep = nullptr;
-    p.activity.setShown(false);
+    p.progress.setShown(false);
   }
   std::vector<std::chrono::steady_clock::time_point> frames;
   auto toUnit = rig.port.onTransmit;

@@ -46,7 +46,8 @@ inline WaitFigures measureSilentWait() {
   fs::create_directories(folder.path() / "ports", ec);
   fs::create_symlink(ptsname(master), folder.path() / "ports" / "com3", ec);
   {
-    QtSerialPort port(folder.str());
+    auto com = makePanelSerialPort(folder.str());
+    kp::SerialPort& port = *com;
     port.setPortNumber(3);
     port.setSettings(kp::LineSettings{});
     port.setReadSize(7);

@@ -4,6 +4,16 @@
 
 namespace kp {
 
+std::optional<int> Control::tagNumber() const {
+  if (Tag.empty() || Tag.size() > 3) return std::nullopt;
+  int v = 0;
+  for (char c : Tag) {
+    if (c < '0' || c > '9') return std::nullopt;
+    v = v * 10 + (c - '0');
+  }
+  return v;
+}
+
 void Control::setEnabled(bool on) { setShown(enabled_, on); }
 
 void Control::setCaption(const std::string& text) { setShown(caption_, text); }

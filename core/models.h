@@ -46,8 +46,12 @@ class Control : public ViewedModel {
   const std::string& caption() const { return caption_; }
   void setCaption(const std::string& text);
 
-  // The unit address a control sends under, as decimal text.
+  // The unit address a control sends under, as decimal text; read it with
+  // tagNumber().
   std::string Tag;
+  // The Tag as a number: nullopt for a Tag that is empty, is not plain
+  // decimal digits, or is beyond any unit address.
+  std::optional<int> tagNumber() const;
 
   // Where the view has placed it inside its window, in twips.
   int left = 0, top = 0, width = 0, height = 0;

@@ -8,10 +8,9 @@
 
 #include "core/state.h"
 #include "core/utf8_path.h"
-#include "ctl/forwarding_port.h"
-#include "link/port_names.h"
+#include "link/transport/port_names.h"
 #include "qt/port_factory.h"
-#include "qt/system_serial_port.h"
+#include "link/transport/port_choice.h"
 
 namespace kp::ctl {
 
@@ -19,29 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kMaxPortNumber = 255;
 constexpr int kPanelPorts = 10;  // COM1..COM10, as the panel's port dialog offers
-
-// The program's port with its number held: Comm_set selects config.ini's COM,
-// which must not move this command off the port it was given.
-// The system's port lives as long as the one around it (a base, so that it
-// is made before and goes after the forwarding).
-struct OwnedPort {
-  std::unique_ptr<SerialPort> owned;
-};
-
-class PinnedPort : private OwnedPort, public ForwardingPort {
- public:
-  PinnedPort(std::unique_ptr<SerialPort> inner, int number)
-      : OwnedPort{std::move(inner)}, ForwardingPort(*owned), number_(number) {
-    in_.setPortNumber(number);
-  }
-  void setPortNumber(int) override {}
-  int portNumber() const override { return number_; }
-
- private:
-  int number_;
-};
 
 std::string upper(std::string s) {
   std::transform(s.begin(), s.end(), s.begin(),
@@ -63,39 +40,21 @@ bool present(const std::string& path) {
 }  // namespace
 
 std::optional<PortSpec> parsePort(const std::string& text, std::string* error) {
+  const auto choice = parsePortChoice(text, error);
+  if (!choice) return std::nullopt;
   PortSpec spec;
   spec.text = text;
-  const std::string u = upper(text);
-  if (u.size() > 3 && u.compare(0, 3, "COM") == 0 &&
-      std::all_of(u.begin() + 3, u.end(), [](unsigned char c) { return std::isdigit(c); })) {
-    const std::string digits = u.substr(3);
-    const int n = digits.size() <= 3 ? std::stoi(digits) : 0;
-    if (n < 1 || n > kMaxPortNumber) {
-      *error = "no such port " + text + " (COM1..COM" + std::to_string(kMaxPortNumber) + ")";
-      return std::nullopt;
-    }
+  if (choice->isCom()) {
     spec.kind = PortSpec::Kind::Com;
-    spec.number = n;
-    return spec;
-  }
-  if (text.find("://") != std::string::npos) {
-    std::string why;
-    auto target = parsePortTarget(text, &why);
-    if (!target || !target->isNetwork()) {
-      *error = target ? "\"" + text + "\" is not a network port" : why;
-      return std::nullopt;
-    }
+    spec.number = choice->com;
+  } else if (choice->target.isNetwork()) {
     spec.kind = PortSpec::Kind::Network;
-    spec.network = *target;
-    return spec;
-  }
-  if (text.find('/') != std::string::npos || text.find('\\') != std::string::npos) {
+    spec.network = choice->target;
+  } else {
     spec.kind = PortSpec::Kind::Device;
-    spec.device = text;
-    return spec;
+    spec.device = choice->target.path;
   }
-  *error = "\"" + text + "\" is not a port: give COMn or a device path";
-  return std::nullopt;
+  return spec;
 }
 
 std::string describePort(const PortSpec& spec, const std::string& programFolder) {
@@ -118,16 +77,14 @@ std::string portIdentity(const PortSpec& spec, const std::string& programFolder)
 }
 
 std::unique_ptr<SerialPort> makePort(const PortSpec& spec, const std::string& programFolder,
-                                     std::string* error) {
-  std::unique_ptr<SerialPort> inner;
-  if (spec.kind == PortSpec::Kind::Com)
-    inner = makePanelSerialPort(programFolder);  // looks COMn up at every open, as the panel does
-  else if (spec.kind == PortSpec::Kind::Network)
-    inner = makePortFor(spec.network, programFolder);
-  else
-    inner = makeDeviceSerialPort(spec.device, error);
-  if (!inner) return nullptr;
-  return std::make_unique<PinnedPort>(std::move(inner), spec.kind == PortSpec::Kind::Com ? spec.number : 1);
+                                     std::string*) {
+  // The port is held: Comm_set selects config.ini's COM, which must not move
+  // this command off the port it was given. A COMn is still looked up at
+  // every opening, as the panel does.
+  auto port = makePanelSerialPort(programFolder);
+  std::string why;
+  if (const auto choice = parsePortChoice(spec.text, &why)) port->hold(*choice);
+  return port;
 }
 
 std::vector<std::string> portListing(const std::string& programFolder) {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/ports.h"
-#include "link/port_target.h"
+#include "link/transport/port_target.h"
 
 namespace kp::ctl {
 

@@ -8,7 +8,7 @@
 
 #include "core/os_files.h"
 #include "core/utf8_path.h"
-#include "link/form2.h"
+#include "link/port_settings.h"
 #include "link/messages.h"
 
 namespace kp::ctl {

@@ -12,7 +12,7 @@
 
 #include "app/program.h"
 #include "ctl/ctl_status.h"
-#include "ctl/forwarding_port.h"
+#include "ctl/watched_port.h"
 #include "ctl/load_frames.h"
 #include "presets/preset_contents.h"
 

@@ -3,7 +3,7 @@
 #include "core/virtual_loop.h"
 #include "ctl/input_checks.h"
 #include "ctl/unit_commands.h"
-#include "link/form1.h"
+#include "forms/form1.h"
 #include "link/frames.h"
 #include "sim/in_process.h"
 

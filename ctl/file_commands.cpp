@@ -5,7 +5,7 @@
 #include "ctl/input_checks.h"
 #include "ctl/preset_text.h"
 #include "ctl/report_html.h"
-#include "shell/activity.h"
+#include "shell/progress_display.h"
 
 namespace kp::ctl {
 

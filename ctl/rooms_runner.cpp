@@ -16,7 +16,7 @@
 #include "ctl/outcome_output.h"
 #include "ctl/progress_view.h"
 #include "ctl/rooms_board.h"
-#include "link/form1.h"
+#include "forms/form1.h"
 
 namespace kp::ctl {
 

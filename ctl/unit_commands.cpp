@@ -5,7 +5,7 @@
 #include "ctl/input_checks.h"
 #include "ctl/preset_text.h"
 #include "ctl/report_html.h"
-#include "link/form1.h"
+#include "forms/form1.h"
 
 namespace kp::ctl {
 

@@ -9,7 +9,7 @@
 #include "core/models.h"
 #include "core/ports.h"
 #include "core/state.h"
-#include "link/form1.h"
+#include "forms/form1.h"
 #include "link/messages.h"
 #include "link/transmitter.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "core/state.h"
-#include "panel/form4.h"
+#include "forms/form4.h"
 
 namespace kp {
 

@@ -33,21 +33,20 @@ void DeviceSettingsDialog::open() {
   f3_.show();
 }
 
-void DeviceSettingsDialog::send(const std::string& tag, int value) {
-  if (!s_.Is_Linked || value < 0 || value > 255) return;
-  const int address = std::stoi(tag);
-  tx_.Send_Command(static_cast<std::uint8_t>(address), static_cast<std::uint8_t>(value));
+void DeviceSettingsDialog::send(const Control& control, int value) {
+  const auto address = control.tagNumber();
+  if (!s_.Is_Linked || !address || *address > 255 || value < 0 || value > 255) return;
+  tx_.Send_Command(static_cast<std::uint8_t>(*address), static_cast<std::uint8_t>(value));
 }
 
 void DeviceSettingsDialog::Command_info(SpinButton& spin, TextBox& text) {
   text.setText(std::to_string(spin.value()) + "%");
-  send(spin.Tag, spin.value());
+  send(spin, spin.value());
   auto& ds = s_.Device_Settings;
   auto raise = [](SpinButton& max, const SpinButton& initial) {
     if (initial.value() > max.value()) max.setValue(initial.value());
   };
-  const int tag = std::stoi(spin.Tag);
-  switch (tag) {
+  switch (spin.tagNumber().value_or(0)) {
     case 9:
       raise(f3_.SpinButton1, f3_.SpinButton2);
       ds.MIC_MAX_VOLUME = static_cast<std::uint8_t>(f3_.SpinButton1.value());
@@ -73,27 +72,27 @@ void DeviceSettingsDialog::Command_info(SpinButton& spin, TextBox& text) {
 
 void DeviceSettingsDialog::Command_info_1(SpinButton& spin, TextBox& text) {
   text.setText(std::to_string(2 * spin.value()) + "%");
-  send(spin.Tag, spin.value());
+  send(spin, spin.value());
   s_.Device_Settings.KTV_MIN_VOLUME = static_cast<std::uint8_t>(f3_.SpinButton5.value());
 }
 
 void DeviceSettingsDialog::modeClicked(ListBox& list, std::uint8_t& field) {
   if (list.index() < 0) return;
-  send(list.Tag, list.index());
+  send(list, list.index());
   field = static_cast<std::uint8_t>(list.index());
 }
 
 void DeviceSettingsDialog::Com3_Click() {
   const int i = f3_.Combo3.index();
   if (i < 0 || i > 2) return;
-  send(f3_.Combo3.Tag, settingByKey("KTV_MIN_DU")->codes[static_cast<std::size_t>(i)]);
+  send(f3_.Combo3, settingByKey("KTV_MIN_DU")->codes[static_cast<std::size_t>(i)]);
   s_.Device_Settings.KTV_MIN_DU = static_cast<std::uint8_t>(i);
 }
 
 void DeviceSettingsDialog::Com4_Click() {
   const int i = f3_.Combo4.index();
   if (i < 0 || i > 2) return;
-  send(f3_.Combo4.Tag, settingByKey("KTV_RESET_TIME")->codes[static_cast<std::size_t>(i)]);
+  send(f3_.Combo4, settingByKey("KTV_RESET_TIME")->codes[static_cast<std::size_t>(i)]);
   s_.Device_Settings.KTV_RESET_TIME = static_cast<std::uint8_t>(i);
 }
 

@@ -7,8 +7,8 @@
 #include "core/state.h"
 #include "link/transmitter.h"
 #include "panel/catalogue.h"
-#include "panel/form3.h"
-#include "panel/form4.h"
+#include "forms/form3.h"
+#include "forms/form4.h"
 
 namespace kp {
 
@@ -35,7 +35,7 @@ class DeviceSettingsDialog {
  private:
   void loadStep();
   void modeClicked(ListBox& list, std::uint8_t& field);
-  void send(const std::string& tag, int value);
+  void send(const Control& control, int value);
 
   SharedState& s_;
   Form3& f3_;

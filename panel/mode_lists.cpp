@@ -40,8 +40,8 @@ void Panel::modeListChanged(ListBox& list) {
   const int index = list.index();
   if (index < 0) return;  // a selection cleared by code shows no mode
   if (s_.Is_Linked || s_.Is_Busy) {
-    tx_.Send_Command(static_cast<std::uint8_t>(std::stoi(list.Tag)),
-                     static_cast<std::uint8_t>(index));
+    if (const auto address = list.tagNumber())
+      tx_.Send_Command(static_cast<std::uint8_t>(*address), static_cast<std::uint8_t>(index));
     if (env_.Lock_Forms) env_.Lock_Forms();
     s_.Is_Busy = true;
     list.setEnabled(false);

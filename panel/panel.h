@@ -10,8 +10,8 @@
 #include "core/state.h"
 #include "link/transmitter.h"
 #include "panel/catalogue.h"
-#include "panel/form3.h"
-#include "panel/form4.h"
+#include "forms/form3.h"
+#include "forms/form4.h"
 
 namespace kp {
 
@@ -69,6 +69,7 @@ class Panel {
   std::function<void()> unloadConnectDialog;
 
  private:
+  void setUpSliders();
   void wire();
   void onSliderChanged(const SliderParam& p);
   void reportError(std::uint8_t address, std::uint8_t value);

@@ -4,44 +4,6 @@
 
 namespace kp {
 
-namespace {
-std::optional<int> tagNumber(const std::string& tag) {
-  if (tag.empty()) return std::nullopt;
-  int v = 0;
-  for (char c : tag) {
-    if (c < '0' || c > '9' || v > 1000) return std::nullopt;
-    v = v * 10 + (c - '0');
-  }
-  return v;
-}
-}  // namespace
-
-Panel::Panel(SharedState& state, Form4& form4, Form3& form3, Transmitter& tx,
-             Dialogs& dialogs, PanelEnv env)
-    : s_(state), f4_(form4), f3_(form3), tx_(tx), dialogs_(dialogs), env_(std::move(env)) {
-  wire();
-}
-
-void Panel::wire() {
-  for (const auto& p : sliderCatalogue())
-    f4_.cpvSlider(p.slider).onChange = [this, &p] { onSliderChanged(p); };
-  f4_.Combo1.onChange = [this] { modeListChanged(f4_.Combo1); };
-  f4_.Combo2.onChange = [this] { modeListChanged(f4_.Combo2); };
-  for (int step = 1; step <= 15; ++step) {
-    Button* b = stepButton(step);
-    b->onClick = [this, b, step] { Control(*b, static_cast<std::uint8_t>(step)); };
-  }
-  f4_.Command(67).onClick = [this] {
-    if (env_.openSaveToSlot) env_.openSaveToSlot(86);
-  };
-  f4_.Command(143).onClick = [this] {
-    if (env_.openSaveToSlot) env_.openSaveToSlot(83);
-  };
-  f4_.Command(68).onClick = [this] { resetSection(true); };
-  f4_.Command(144).onClick = [this] { resetSection(false); };
-  f4_.All_Reset1.onClick = [this] { factoryReset(); };
-}
-
 void Panel::onSliderChanged(const SliderParam& p) {
   Slider& slider = f4_.cpvSlider(p.slider);
   kp::Label& readout = f4_.Label(p.label);
@@ -59,7 +21,7 @@ void Panel::onSliderChanged(const SliderParam& p) {
 
 void Panel::Music_Mic(Slider& slider, kp::Label& readout) {
   const int v = slider.value();
-  const auto t = tagNumber(slider.Tag);
+  const auto t = slider.tagNumber();
   if (!t) return;
   const int byte = v + kBandOffset;
   if (*t > 44)
@@ -73,7 +35,7 @@ void Panel::Music_Mic(Slider& slider, kp::Label& readout) {
 
 void Panel::Volume(Slider& slider, kp::Label& readout) {
   const int v = slider.value();
-  const auto t = tagNumber(slider.Tag);
+  const auto t = slider.tagNumber();
   if (!t) return;
   const bool surround = *t >= 88 && *t <= 93;
   readout.setCaption(std::to_string(surround ? 2 * v : v) + "%");

@@ -13,8 +13,8 @@
 
 #include "core/state.h"
 #include "panel/device_settings.h"
-#include "panel/form3.h"
-#include "panel/form4.h"
+#include "forms/form3.h"
+#include "forms/form4.h"
 #include "panel/panel.h"
 
 namespace kp {

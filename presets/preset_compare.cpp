@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "ini/ini.h"
-#include "panel/form3.h"
+#include "forms/form3.h"
 
 namespace kp {
 

@@ -9,8 +9,8 @@
 #include "core/state.h"
 #include "link/transmitter.h"
 #include "panel/device_settings.h"
-#include "panel/form3.h"
-#include "panel/form4.h"
+#include "forms/form3.h"
+#include "forms/form4.h"
 #include "presets/preset_sets.h"
 
 namespace kp {

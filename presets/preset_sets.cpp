@@ -76,8 +76,7 @@ int PresetSets::walkMicSets(const SendStep& send, bool loading) {
       const SliderParam* p = sliderByImageRow(ImageTable::Mic, row);
       const auto v = slotValue(micSection(n), row);
       if (!p || !v) return steps;
-      send(static_cast<std::uint8_t>(std::stoi(f4_.cpvSlider(p->slider).Tag)),
-           static_cast<std::uint8_t>(*v));
+      send(p->unitAddress, static_cast<std::uint8_t>(*v));
       ++steps;
     }
     send(addr::StoreMic, static_cast<std::uint8_t>(n));

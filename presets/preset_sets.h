@@ -6,7 +6,7 @@
 
 #include "core/state.h"
 #include "link/transmitter.h"
-#include "panel/form4.h"
+#include "forms/form4.h"
 #include "ini/ini.h"
 
 namespace kp {

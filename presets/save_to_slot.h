@@ -7,8 +7,8 @@
 
 #include "core/state.h"
 #include "link/transmitter.h"
-#include "panel/form4.h"
-#include "presets/form6.h"
+#include "forms/form4.h"
+#include "forms/form6.h"
 
 namespace kp {
 

@@ -2,15 +2,13 @@
 
 Q_LOGGING_CATEGORY(lcFrames, "kp.frames", QtWarningMsg)
 
-LoggingSerialPort::LoggingSerialPort(kp::SerialPort& inner) : in_(inner) {
+LoggingSerialPort::LoggingSerialPort(kp::SerialPort& inner) : kp::ForwardingPort(&inner) {
   clock_.start();
-  in_.onReadyRead = [this] {
-    if (onReadyRead) onReadyRead();
-  };
-  in_.onError = [this](const std::string& e) {
-    qCDebug(lcFrames, "%9.3f port error: %s", clock_.elapsed() / 1000.0, e.c_str());
-    if (onError) onError(e);
-  };
+}
+
+void LoggingSerialPort::forwardError(const std::string& e) {
+  qCDebug(lcFrames, "%9.3f port error: %s", clock_.elapsed() / 1000.0, e.c_str());
+  kp::ForwardingPort::forwardError(e);
 }
 
 void LoggingSerialPort::log(const char* what, const kp::Bytes& bytes) const {
@@ -19,35 +17,35 @@ void LoggingSerialPort::log(const char* what, const kp::Bytes& bytes) const {
 }
 
 bool LoggingSerialPort::open(std::string* error) {
-  const bool ok = in_.open(error);
-  qCDebug(lcFrames, "%9.3f open COM%d: %s", clock_.elapsed() / 1000.0, in_.portNumber(),
+  const bool ok = kp::ForwardingPort::open(error);
+  qCDebug(lcFrames, "%9.3f open COM%d: %s", clock_.elapsed() / 1000.0, portNumber(),
           ok ? "ok" : (error ? error->c_str() : "failed"));
   return ok;
 }
 
 void LoggingSerialPort::drain(int maxMs) {
-  in_.drain(maxMs);
+  kp::ForwardingPort::drain(maxMs);
   qCDebug(lcFrames, "%9.3f drained", clock_.elapsed() / 1000.0);
 }
 
 void LoggingSerialPort::close() {
   qCDebug(lcFrames, "%9.3f close", clock_.elapsed() / 1000.0);
-  in_.close();
+  kp::ForwardingPort::close();
 }
 
 void LoggingSerialPort::write(const kp::Bytes& bytes) {
   log("panel→unit", bytes);
-  in_.write(bytes);
+  kp::ForwardingPort::write(bytes);
 }
 
 void LoggingSerialPort::discardInput() {
-  if (lcFrames().isDebugEnabled() && in_.bytesAvailable())
+  if (lcFrames().isDebugEnabled() && bytesAvailable())
     qCDebug(lcFrames, "%9.3f discard %zu unread bytes", clock_.elapsed() / 1000.0,
-            in_.bytesAvailable());
-  in_.discardInput();
+            bytesAvailable());
+  kp::ForwardingPort::discardInput();
 }
 
 void LoggingSerialPort::readInto(kp::Bytes& out) {
-  in_.readInto(out);
+  kp::ForwardingPort::readInto(out);
   if (!out.empty()) log("unit→panel", out);
 }

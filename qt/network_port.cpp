@@ -24,7 +24,9 @@ std::int64_t nowMs() {
 }  // namespace
 
 NetworkSerialPort::NetworkSerialPort(kp::PortTarget target, QObject* parent)
-    : QObject(parent), target_(std::move(target)) {
+    : QObject(parent), target_(std::move(target)), events_([this](std::function<void()> fn) {
+        QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
+      }) {
   connect(&socket_, &QTcpSocket::readyRead, this, &NetworkSerialPort::pullInput);
   connect(&socket_, &QAbstractSocket::disconnected, this,
           [this] { lost("the server closed the connection"); });
@@ -40,7 +42,9 @@ NetworkSerialPort::~NetworkSerialPort() {
   socket_.abort();
 }
 
-std::string NetworkSerialPort::name() const { return "COM" + std::to_string(number_); }
+std::string NetworkSerialPort::name() const {
+  return number_ > 0 ? "COM" + std::to_string(number_) + " (" + target_.text() + ")" : target_.text();
+}
 
 bool NetworkSerialPort::connectSocket(std::string& why) {
   socket_.abort();
@@ -100,7 +104,7 @@ bool NetworkSerialPort::negotiate(std::string& why) {
   disconnect(readConn);
   disconnect(endConn);
   if (rfc_.state() == kp::Rfc2217Client::State::Linked) return true;
-  why = name() + " (" + target_.text() + "): " + rfc_.failure();
+  why = name() + ": " + rfc_.failure();
   return false;
 }
 
@@ -112,7 +116,7 @@ bool NetworkSerialPort::open(std::string* error) {
     return false;
   }
   if (!target_.isNetwork()) {
-    why = name() + ": " + target_.text() + " is not on the network";
+    why = name() + " is not on the network";
     return false;
   }
   opening_ = true;
@@ -125,10 +129,8 @@ bool NetworkSerialPort::open(std::string* error) {
     socket_.abort();
     return false;
   }
-  ++session_;
+  events_.opened();
   open_ = true;
-  notifyPending_ = false;
-  failurePending_ = false;
   // What came behind the last answer of the opening is the line's already.
   if (bytesAvailable() > 0) notifyReadyRead();
   return true;
@@ -136,7 +138,7 @@ bool NetworkSerialPort::open(std::string* error) {
 
 void NetworkSerialPort::close() {
   if (!open_) return;
-  ++session_;
+  events_.closed();
   open_ = false;
   // What was written must reach the line whole (the frame that ends a link
   // first of all), also when the panel connects again at once. ser2net may
@@ -149,17 +151,18 @@ void NetworkSerialPort::close() {
   QElapsedTimer clock;
   clock.start();
   const auto left = [&] { return static_cast<int>(std::max<qint64>(0, kCloseMs - clock.elapsed())); };
+  const auto connected = [this] { return socket_.state() == QAbstractSocket::ConnectedState; };
+  // Qt's waits may end early without cause on Windows: each is tried again
+  // until the deadline, unless the connection has ended.
   sendRaw(rfc_.syncRequest());
-  while (socket_.bytesToWrite() > 0 && left() > 0)
-    if (!socket_.waitForBytesWritten(left())) break;
-  while (rfc_.syncPending() && socket_.state() == QAbstractSocket::ConnectedState && left() > 0) {
-    if (!socket_.waitForReadyRead(left())) break;  // pullInput() feeds the client
-  }
+  while (socket_.bytesToWrite() > 0 && connected() && left() > 0) socket_.waitForBytesWritten(left());
+  while (rfc_.syncPending() && connected() && left() > 0)
+    socket_.waitForReadyRead(left());  // pullInput() feeds the client
   socket_.readAll();
-  if (socket_.state() == QAbstractSocket::ConnectedState) {
+  if (connected()) {
     shutdownSending(socket_.socketDescriptor());
-    while (socket_.state() == QAbstractSocket::ConnectedState && left() > 0) {
-      if (!socket_.waitForReadyRead(left())) break;
+    while (connected() && left() > 0) {
+      socket_.waitForReadyRead(left());
       socket_.readAll();
     }
   }
@@ -191,9 +194,12 @@ void NetworkSerialPort::drain(int maxMs) {
   if (!open_) return;
   QElapsedTimer clock;
   clock.start();
-  while (socket_.bytesToWrite() > 0) {
+  // Qt's wait may end early without cause on Windows: tried again until the
+  // deadline, unless the connection has ended.
+  while (socket_.bytesToWrite() > 0 && socket_.state() == QAbstractSocket::ConnectedState) {
     const qint64 left = maxMs - clock.elapsed();
-    if (left <= 0 || !socket_.waitForBytesWritten(static_cast<int>(left))) return;
+    if (left <= 0) return;
+    socket_.waitForBytesWritten(static_cast<int>(left));
   }
 }
 
@@ -239,36 +245,22 @@ void NetworkSerialPort::pullInput() {
 }
 
 void NetworkSerialPort::notifyReadyRead() {
-  if (notifyPending_) return;
-  notifyPending_ = true;
-  const std::uint64_t session = session_;
   // Through the queue, as the serial ports do: a handler that waits in a
   // nested event loop still hears later bytes.
-  QMetaObject::invokeMethod(
-      this,
-      [this, session] {
-        notifyPending_ = false;
-        if (session != session_ || !open_) return;
-        if (bytesAvailable() > 0 && onReadyRead) onReadyRead();
-      },
-      Qt::QueuedConnection);
+  events_.readable([this] {
+    if (open_ && bytesAvailable() > 0 && onReadyRead) onReadyRead();
+  });
 }
 
 void NetworkSerialPort::lost(const std::string& reason) {
   // Failures of an opening are open()'s to report.
-  if (!open_ || failurePending_) return;
-  failurePending_ = true;
-  // What the server sent before the end is read first: nothing is lost.
+  if (!open_ || events_.failing()) return;
+  const std::string text = name() + " was disconnected: " + reason;
+  events_.failed([this, text] {
+    close();
+    if (onError) onError(text);
+  });
+  // What the server sent before the end is read before the report: nothing
+  // is lost.
   pullInput();
-  const std::string text = name() + " (" + target_.text() + ") was disconnected: " + reason;
-  const std::uint64_t session = session_;
-  QMetaObject::invokeMethod(
-      this,
-      [this, session, text] {
-        failurePending_ = false;
-        if (session != session_) return;  // closed by the program meanwhile
-        close();
-        if (onError) onError(text);
-      },
-      Qt::QueuedConnection);
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The core's serial port on a serial device server: a TCP connection that
-// carries the line's bytes, raw or under RFC 2217 (link/rfc2217.h), which
+// carries the line's bytes, raw or under RFC 2217 (link/transport/rfc2217.h), which
 // also sets the line to the port's settings.
 //
 // Opening waits for the connection (and the RFC 2217 negotiation) in a local
@@ -17,8 +17,9 @@
 #include <string>
 
 #include "core/ports.h"
-#include "link/port_target.h"
-#include "link/rfc2217.h"
+#include "link/transport/port_target.h"
+#include "link/transport/port_session.h"
+#include "link/transport/rfc2217.h"
 
 class NetworkSerialPort : public QObject, public kp::SerialPort {
   Q_OBJECT
@@ -59,6 +60,8 @@ class NetworkSerialPort : public QObject, public kp::SerialPort {
   void pullInput();
   void notifyReadyRead();
   void lost(const std::string& reason);
+  // "COM2 (rfc2217://host:4001)", or the target alone when no COMn stands
+  // for it.
   std::string name() const;
 
   kp::PortTarget target_;
@@ -73,9 +76,7 @@ class NetworkSerialPort : public QObject, public kp::SerialPort {
   kp::Bytes rx_;            // received, not yet read, from rxStart_ on
   std::size_t rxStart_ = 0;
   kp::Bytes scratch_;       // what the socket gave, before the protocol's part is taken out
-  bool notifyPending_ = false;
-  bool failurePending_ = false;
-  // Counts opens and closes, so an event of a connection that has since been
-  // closed (and maybe reopened) is dropped.
-  std::uint64_t session_ = 0;
+  // An event of a connection that has since been closed (and maybe
+  // reopened) is dropped.
+  kp::PortSession events_;
 };

@@ -6,11 +6,13 @@
 #include <algorithm>
 #include <utility>
 
-#include "link/port_names.h"
+#include "link/transport/port_names.h"
 #include "qt/serial_drain.h"
 
-QtSerialPort::QtSerialPort(std::string programFolder, QObject* parent)
-    : QObject(parent), folder_(std::move(programFolder)) {
+QtSerialPort::QtSerialPort(QObject* parent)
+    : QObject(parent), events_([this](std::function<void()> fn) {
+        QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
+      }) {
   connect(&port_, &QSerialPort::readyRead, this, &QtSerialPort::notifyReadyRead);
   connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialPort::handleError);
 }
@@ -23,11 +25,16 @@ QtSerialPort::~QtSerialPort() {
 }
 
 std::string QtSerialPort::portName() const {
-  return fixedDevice_.empty() ? "COM" + std::to_string(number_) : fixedDevice_;
+  return number_ > 0 || fixedDevice_.empty() ? "COM" + std::to_string(number_) : fixedDevice_;
+}
+
+std::string QtSerialPort::shownName() const {
+  const std::string device = device_.empty() ? deviceName() : device_;
+  return number_ > 0 ? portName() + " (" + device + ")" : device;
 }
 
 std::string QtSerialPort::deviceName() const {
-  const std::string device = fixedDevice_.empty() ? kp::portDevice(number_, folder_) : fixedDevice_;
+  const std::string device = fixedDevice_.empty() ? kp::systemPortDevice(number_) : fixedDevice_;
   if (device.empty()) return device;
   // QSerialPort takes a bare name for a device under /dev, so a path must be
   // absolute to reach a link in the program folder.
@@ -75,7 +82,7 @@ bool QtSerialPort::open(std::string* error) {
     why = name + " is not a valid port number";
     return false;
   }
-  const std::string shown = fixedDevice_.empty() ? name + " (" + device + ")" : device;
+  const std::string shown = number_ > 0 ? name + " (" + device + ")" : device;
   port_.setPortName(QString::fromStdString(device));
   std::string settingsError;
   if (!applySettings(&settingsError)) {
@@ -92,17 +99,15 @@ bool QtSerialPort::open(std::string* error) {
     port_.clearError();
     return false;
   }
-  ++session_;
+  events_.opened();
   device_ = device;
-  notifyPending_ = false;
-  failurePending_ = false;
   readErrors_ = 0;
   return true;
 }
 
 void QtSerialPort::close() {
   if (!port_.isOpen()) return;
-  ++session_;
+  events_.closed();
   port_.close();
 }
 
@@ -151,17 +156,9 @@ std::size_t QtSerialPort::bytesAvailable() const {
 
 void QtSerialPort::notifyReadyRead() {
   readErrors_ = 0;
-  if (notifyPending_) return;
-  notifyPending_ = true;
-  const std::uint64_t session = session_;
-  QMetaObject::invokeMethod(
-      this,
-      [this, session] {
-        notifyPending_ = false;
-        if (session != session_ || !port_.isOpen()) return;
-        if (port_.bytesAvailable() > 0 && onReadyRead) onReadyRead();
-      },
-      Qt::QueuedConnection);
+  events_.readable([this] {
+    if (port_.isOpen() && port_.bytesAvailable() > 0 && onReadyRead) onReadyRead();
+  });
 }
 
 namespace {
@@ -171,8 +168,7 @@ constexpr int kReadErrorsToFail = 16;
 }  // namespace
 
 std::string QtSerialPort::failureText(QSerialPort::SerialPortError error) const {
-  const std::string head =
-      fixedDevice_.empty() ? portName() + " (" + device_ + ")" : device_;
+  const std::string head = shownName();
   if (!QFileInfo::exists(QString::fromStdString(device_)))
     return head + " was disconnected";
   if (error == QSerialPort::ReadError) return head + " stopped delivering data";
@@ -181,7 +177,7 @@ std::string QtSerialPort::failureText(QSerialPort::SerialPortError error) const 
 
 void QtSerialPort::handleError(QSerialPort::SerialPortError error) {
   // Errors of a failing open() are reported by open() itself.
-  if (!port_.isOpen() || failurePending_) return;
+  if (!port_.isOpen() || events_.failing()) return;
   switch (error) {
     case QSerialPort::ResourceError:
     case QSerialPort::DeviceNotFoundError:
@@ -195,18 +191,11 @@ void QtSerialPort::handleError(QSerialPort::SerialPortError error) {
     default:
       return;
   }
-  failurePending_ = true;
   const std::string text = failureText(error);
   // Closed from the queue, not here: this runs inside QSerialPort's own
   // notifier, which closing tears down.
-  const std::uint64_t session = session_;
-  QMetaObject::invokeMethod(
-      this,
-      [this, session, text] {
-        failurePending_ = false;
-        if (session != session_) return;  // closed by the program meanwhile
-        close();
-        if (onError) onError(text);
-      },
-      Qt::QueuedConnection);
+  events_.failed([this, text] {
+    close();
+    if (onError) onError(text);
+  });
 }

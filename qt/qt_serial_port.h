@@ -15,13 +15,13 @@
 #include <utility>
 
 #include "core/ports.h"
+#include "link/transport/port_session.h"
 
 class QtSerialPort : public QObject, public kp::SerialPort {
   Q_OBJECT
  public:
-  // programFolder is where ports/com<n> links are looked up (port_names.h).
-  explicit QtSerialPort(std::string programFolder, QObject* parent = nullptr);
-  // Opens this device instead of the one COMn names (empty: COMn's again).
+  explicit QtSerialPort(QObject* parent = nullptr);
+  // Opens this device instead of the system's port COMn (port_names.h).
   void setDevice(std::string device) { fixedDevice_ = std::move(device); }
   ~QtSerialPort() override;
 
@@ -49,6 +49,9 @@ class QtSerialPort : public QObject, public kp::SerialPort {
 
   // The device path the next open() uses.
   std::string deviceName() const;
+  // How messages name the port: "COM3 (/dev/ttyUSB0)", or the device alone
+  // when no COMn stands for it.
+  std::string shownName() const;
 
  private:
   void handleError(QSerialPort::SerialPortError error);
@@ -58,16 +61,13 @@ class QtSerialPort : public QObject, public kp::SerialPort {
   std::string failureText(QSerialPort::SerialPortError error) const;
 
   QSerialPort port_;
-  std::string folder_;
   std::string fixedDevice_;
   int number_ = 1;
   kp::LineSettings settings_{};
   std::size_t readSize_ = 0;  // 0: no limit
   std::string device_;  // what the open port was opened as
-  bool notifyPending_ = false;
-  bool failurePending_ = false;
   int readErrors_ = 0;  // failed reads since the last good one
-  // Counts opens and closes, so a failure reported for a connection that has
-  // since been closed (and maybe reopened) is dropped.
-  std::uint64_t session_ = 0;
+  // A failure reported for a connection that has since been closed (and
+  // maybe reopened) is dropped.
+  kp::PortSession events_;
 };

@@ -7,12 +7,7 @@
 
 #include "core/ports.h"
 
-// Opens `device` (a path, or \\.\COM17 on Windows); with no device, what COMn
-// names in programFolder (port_names.h) at each open.
-std::unique_ptr<kp::SerialPort> makeSystemSerialPort(const std::string& programFolder,
-                                                     const std::string& device = {});
-
-// A port that opens the named device whatever port number it is given (a
-// tool handed a path). nullptr, with the reason in *error, where the system
-// cannot open such a name.
-std::unique_ptr<kp::SerialPort> makeDeviceSerialPort(const std::string& device, std::string* error);
+// A closed port that opens `device` (a path, or \\.\COM17 on Windows).
+// nullptr, with the reason in *error, where the system cannot open such a
+// name.
+std::unique_ptr<kp::SerialPort> makeSystemSerialPort(const std::string& device, std::string* error);

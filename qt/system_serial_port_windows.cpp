@@ -2,13 +2,8 @@
 
 #include "qt/win_serial_port_windows.h"
 
-std::unique_ptr<kp::SerialPort> makeSystemSerialPort(const std::string& programFolder,
-                                                     const std::string& device) {
-  auto port = std::make_unique<WinSerialPort>(programFolder);
+std::unique_ptr<kp::SerialPort> makeSystemSerialPort(const std::string& device, std::string*) {
+  auto port = std::make_unique<WinSerialPort>();
   port->setDevice(device);
   return port;
-}
-
-std::unique_ptr<kp::SerialPort> makeDeviceSerialPort(const std::string& device, std::string*) {
-  return makeSystemSerialPort(std::string(), device);
 }

@@ -2,14 +2,14 @@
 // comm::Driver on the Windows communications API: one overlapped device,
 // each operation's OVERLAPPED, buffer and manual-reset event on the heap,
 // watched by a QWinEventNotifier. The logic of when to call what lives in
-// link/comm_port.h.
+// link/transport/comm_port.h.
 #include <windows.h>
 
 #include <QObject>
 #include <array>
 #include <memory>
 
-#include "link/comm_driver.h"
+#include "link/transport/comm_driver.h"
 
 class QWinEventNotifier;
 

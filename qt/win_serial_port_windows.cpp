@@ -4,8 +4,7 @@
 
 Q_LOGGING_CATEGORY(lcSerial, "kp.serial")
 
-WinSerialPort::WinSerialPort(std::string programFolder)
-    : kp::CommPort(driver, clock, pump, std::move(programFolder)) {
+WinSerialPort::WinSerialPort() : kp::CommPort(driver, clock, pump) {
   // Line errors and the switch to polling, for support: shown with
   // QT_LOGGING_RULES="kp.serial.info=true".
   onLog = [](const std::string& line) { qCInfo(lcSerial, "%s", line.c_str()); };

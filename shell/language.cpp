@@ -11,7 +11,7 @@ namespace kp {
 
 Language::Language(SharedState& state, Form4& form4, Form1& form1, Form2& form2,
                    Form3& form3, Form5& form5, Form6& form6, Panel& panel,
-                   Activity& activity, Edits& edits)
+                   ProgressDisplay& progress, Edits& edits)
     : s_(state),
       f4_(form4),
       f1_(form1),
@@ -20,7 +20,7 @@ Language::Language(SharedState& state, Form4& form4, Form1& form1, Form2& form2,
       f5_(form5),
       f6_(form6),
       panel_(panel),
-      activity_(activity),
+      progress_(progress),
       edits_(edits) {}
 
 void Language::toggle() {
@@ -36,8 +36,8 @@ void Language::Set_Extra_Language() {
   auto text = [&](const char* family, int n) {
     return Read_Ini("config", family + suffix + std::to_string(n), path);
   };
-  std::array<std::string, Activity::kTexts> work;
-  for (int n = 1; n <= Activity::kTexts; ++n) work[static_cast<std::size_t>(n - 1)] = text("Work", n);
+  std::array<std::string, ProgressDisplay::kTexts> work;
+  for (int n = 1; n <= ProgressDisplay::kTexts; ++n) work[static_cast<std::size_t>(n - 1)] = text("Work", n);
   std::array<std::string, kNameTexts> names;
   for (int n = 1; n <= kNameTexts; ++n) names[static_cast<std::size_t>(n - 1)] = text("Name", n);
   std::array<std::string, Edits::kTexts> edit;
@@ -73,7 +73,7 @@ void Language::Set_Extra_Language() {
   f4_.musicCompare.setAccessibleName(fillText(music, name(10)));
   f4_.micCompare.setAccessibleName(fillText(mic, name(10)));
 
-  activity_.setTexts(work);
+  progress_.setTexts(work);
   edits_.setTexts(edit);
 }
 

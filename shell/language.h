@@ -4,22 +4,22 @@
 // English ("N_e"). Nothing is cached; each call reads every text again, so a
 // hand edit of config.ini shows at the next switch.
 #include "core/state.h"
-#include "link/form1.h"
-#include "link/form2.h"
+#include "forms/form1.h"
+#include "forms/form2.h"
 #include "panel/edits.h"
-#include "panel/form3.h"
-#include "panel/form4.h"
+#include "forms/form3.h"
+#include "forms/form4.h"
 #include "panel/panel.h"
-#include "presets/form6.h"
-#include "shell/activity.h"
-#include "shell/form5.h"
+#include "forms/form6.h"
+#include "shell/progress_display.h"
+#include "forms/form5.h"
 
 namespace kp {
 
 class Language {
  public:
   Language(SharedState& state, Form4& form4, Form1& form1, Form2& form2, Form3& form3,
-           Form5& form5, Form6& form6, Panel& panel, Activity& activity, Edits& edits);
+           Form5& form5, Form6& form6, Panel& panel, ProgressDisplay& progress, Edits& edits);
 
   // Applies the current language's texts to all six windows and the status
   // label. A window that does not exist yet is created hidden first; the
@@ -47,7 +47,7 @@ class Language {
   Form5& f5_;
   Form6& f6_;
   Panel& panel_;
-  Activity& activity_;
+  ProgressDisplay& progress_;
   Edits& edits_;
 };
 

@@ -8,7 +8,7 @@
 #include "core/ports.h"
 #include "core/state.h"
 #include "link/transmitter.h"
-#include "shell/form5.h"
+#include "forms/form5.h"
 
 namespace kp {
 

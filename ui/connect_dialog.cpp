@@ -8,7 +8,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "link/form1.h"
+#include "forms/form1.h"
 #include "ui/bindings.h"
 
 namespace kp::ui {

@@ -6,7 +6,7 @@
 #include <QScreen>
 #include <QToolBar>
 
-#include "app/program.h"
+#include "forms/form4.h"
 #include "ui/bindings.h"
 #include "ui/panel_style.h"
 #include "ui/panel_view.h"
@@ -61,27 +61,27 @@ int pixelsToTwips(int pixels, const QWidget* w) {
   return static_cast<int>(pixels * 1440.0 / dotsPerInch(w) + 0.5);
 }
 
-MainWindow::MainWindow(Program& program, QWidget* parent)
-    : QMainWindow(parent), p_(program) {
+MainWindow::MainWindow(Form4& model, QWidget* parent)
+    : QMainWindow(parent), f4_(model) {
   setObjectName("Form4");
   setWindowIcon(paintedIcon(IconKind::Panel));
   buildMenus();
   buildToolbar();
   applyPanelLook(this);
-  auto* area = new PanelView(p_.form4, this);
+  auto* area = new PanelView(f4_, this);
   area->setObjectName("panelArea");
   setCentralWidget(area);
   for (int n : {67, 143})
     if (auto* save = area->findChild<QWidget*>(QString("Command%1").arg(n)))
-      new PlaceTracker(p_.form4.Command(n), save, this);
+      new PlaceTracker(f4_.Command(n), save, this);
   fitToScreen();
-  bind(static_cast<Window&>(p_.form4), this);
+  bind(static_cast<Window&>(f4_), this);
   // Placed from the model's twips once the window knows its screen.
-  move(twipsToPixels(p_.form4.left, this), twipsToPixels(p_.form4.top, this));
+  move(twipsToPixels(f4_.left, this), twipsToPixels(f4_.top, this));
 }
 
 void MainWindow::buildMenus() {
-  auto& f = p_.form4;
+  auto& f = f4_;
   struct Item {
     Button* model;
     const char* name;
@@ -139,7 +139,7 @@ void MainWindow::buildToolbar() {
     if (i == 3 || i == 5 || i == 9 || i == 10) bar->addSeparator();
     QAction* a = bar->addAction(toolbarIcon(i), QString());
     a->setObjectName(QString("Toolbar1_%1").arg(i));
-    bind(p_.form4.Toolbar1(i), a, /*captionIsTooltip=*/true);
+    bind(f4_.Toolbar1(i), a, /*captionIsTooltip=*/true);
   }
 }
 
@@ -156,7 +156,7 @@ void MainWindow::fitToScreen() {
 void MainWindow::closeEvent(QCloseEvent* e) {
   if (!closing_) {
     closing_ = true;
-    p_.shutDown();
+    if (f4_.onClose) f4_.onClose();
   }
   e->accept();
 }

@@ -2,14 +2,14 @@
 #include <QMainWindow>
 
 namespace kp {
-class Program;
+class Form4;
 namespace ui {
 
 // The main window's view: menus, toolbar and the panel area, bound to the
 // main window's model.
 class MainWindow : public QMainWindow {
  public:
-  MainWindow(Program& program, QWidget* parent = nullptr);
+  explicit MainWindow(Form4& model, QWidget* parent = nullptr);
 
  protected:
   void closeEvent(QCloseEvent* e) override;
@@ -19,7 +19,7 @@ class MainWindow : public QMainWindow {
   void buildToolbar();
   // The designed size, within the screen's working area.
   void fitToScreen();
-  Program& p_;
+  Form4& f4_;
   bool closing_ = false;
 };
 

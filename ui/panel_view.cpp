@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 
 #include "panel/catalogue.h"
-#include "panel/form4.h"
+#include "forms/form4.h"
 #include "panel/panel.h"
 #include "ui/bindings.h"
 #include "ui/graphic_button.h"

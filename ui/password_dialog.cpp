@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 #include <initializer_list>
 
-#include "shell/form5.h"
+#include "forms/form5.h"
 #include "ui/bindings.h"
 
 namespace kp::ui {

@@ -7,8 +7,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "link/form2.h"
-#include "link/port_target.h"
+#include "forms/form2.h"
+#include "link/transport/port_target.h"
 #include "ui/bindings.h"
 
 namespace kp::ui {

@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <utility>
 
-#include "presets/form6.h"
+#include "forms/form6.h"
 #include "ui/bindings.h"
 #include "ui/main_window.h"
 

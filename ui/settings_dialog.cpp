@@ -13,7 +13,7 @@
 #include <initializer_list>
 #include <utility>
 
-#include "panel/form3.h"
+#include "forms/form3.h"
 #include "ui/bindings.h"
 
 namespace kp::ui {

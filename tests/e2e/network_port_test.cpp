@@ -59,7 +59,7 @@ struct Opening {
 Opening openTarget(const std::string& url) {
   test::ensureQtApp();
   Opening o;
-  auto port = makePortFor(*parsePortTarget(url, nullptr), "");
+  auto port = makePortFor(*parsePortTarget(url, nullptr), nullptr);
   port->setPortNumber(2);
   QTimer ticker;
   QObject::connect(&ticker, &QTimer::timeout, [&] { ++o.ticks; });

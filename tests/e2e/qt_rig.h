@@ -34,7 +34,8 @@ struct QtRig {
   }
 
   TempDir folder;
-  QtSerialPort serial{folder.str()};
+  std::unique_ptr<ChosenPort> port = makePanelSerialPort(folder.str());
+  ChosenPort& serial = *port;
   QtClock clock;
   QtEventPump pump{clock};
   RecordingDialogs dialogs;

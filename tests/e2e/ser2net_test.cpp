@@ -15,7 +15,7 @@
 #include <QTcpSocket>
 
 #include "link/messages.h"
-#include "link/rfc2217.h"
+#include "link/transport/rfc2217.h"
 #include "panel/catalogue.h"
 #include "tests/e2e/qt_rig.h"
 #include "tests/e2e/ser2net_process.h"

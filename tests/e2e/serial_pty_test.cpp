@@ -21,11 +21,12 @@
 
 #include "core/state.h"
 #include "link/frames.h"
-#include "link/port_names.h"
-#include "link/port_target.h"
+#include "link/transport/port_names.h"
+#include "link/transport/port_target.h"
 #include "link/transmitter.h"
 #include "tests/e2e/pty_speed.h"
 #include "qt/qt_platform.h"
+#include "qt/port_factory.h"
 #include "qt/qt_serial_port.h"
 
 namespace fs = std::filesystem;
@@ -143,8 +144,8 @@ class SerialPty : public ::testing::Test {
     folder.link(3, pty.slavePath());
   }
 
-  std::unique_ptr<QtSerialPort> openCom3(const kp::LineSettings& settings = {}) {
-    auto port = std::make_unique<QtSerialPort>(folder.path());
+  std::unique_ptr<kp::ChosenPort> openCom3(const kp::LineSettings& settings = {}) {
+    auto port = makePanelSerialPort(folder.path());
     port->setPortNumber(3);
     port->setSettings(settings);
     port->setReadSize(7);
@@ -215,7 +216,8 @@ TEST_F(SerialPty, OpensThroughLinkWithEveryLineSetting) {
 }
 
 TEST_F(SerialPty, OpenOnMissingPortNamesThePortAndDevice) {
-  QtSerialPort port(folder.path());
+  auto com = makePanelSerialPort(folder.path());
+  kp::SerialPort& port = *com;
   port.setPortNumber(200);
   std::string error;
   EXPECT_FALSE(port.open(&error));

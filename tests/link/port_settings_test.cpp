@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "link/form2.h"
+#include "link/port_settings.h"
 #include "ini/ini.h"
 #include "tests/support/rig.h"
 

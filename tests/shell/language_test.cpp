@@ -47,7 +47,7 @@ class LanguageTest : public ::testing::Test {
     rig.config(config);
     p = &rig.make();
     lang = std::make_unique<Language>(p->state, p->form4, p->form1, p->form2, p->form3,
-                                      p->form5, p->form6, p->panel, p->activity, p->edits);
+                                      p->form5, p->form6, p->panel, p->progress, p->edits);
     // The load steps of the settings and save-to-slot dialogs, as wired.
     p->settings.Set_Language = [this] { lang->Set_Language(); };
     p->saveToSlot.Set_Language = [this] { lang->Set_Language(); };
@@ -209,7 +209,7 @@ class FreshProgramLanguage : public ::testing::Test {
     rig.config(textsConfig());
     p = &rig.make();
     lang = std::make_unique<Language>(p->state, p->form4, p->form1, p->form2, p->form3,
-                                      p->form5, p->form6, p->panel, p->activity, p->edits);
+                                      p->form5, p->form6, p->panel, p->progress, p->edits);
     p->settings.Set_Language = [this] {
       ++settingsCalls;
       lang->Set_Language();

@@ -26,7 +26,7 @@ class PasswordTest : public ::testing::Test {
     p = &rig.make();
     p->startUp();
     lang = std::make_unique<Language>(p->state, p->form4, p->form1, p->form2, p->form3,
-                                      p->form5, p->form6, p->panel, p->activity, p->edits);
+                                      p->form5, p->form6, p->panel, p->progress, p->edits);
     pw = std::make_unique<PasswordDialog>(p->state, p->form5, p->link, rig.dialogs);
     pw->Set_Language = [this] {
       ++languageCalls;

@@ -54,7 +54,7 @@ class DialogsTest : public ::testing::Test {
     rig.config(textsConfig());
     p = &rig.make();
     lang = std::make_unique<Language>(p->state, p->form4, p->form1, p->form2, p->form3,
-                                      p->form5, p->form6, p->panel, p->activity, p->edits);
+                                      p->form5, p->form6, p->panel, p->progress, p->edits);
     p->settings.Set_Language = [this] { lang->Set_Language(); };
     p->saveToSlot.Set_Language = [this] { lang->Set_Language(); };
     password = std::make_unique<PasswordDialog>(p->state, p->form5, p->link, rig.dialogs);
@@ -288,7 +288,7 @@ TEST_F(PasswordView, EscapeCancelsAndTheNextOpeningIsEmpty) {
 class SaveSlotView : public DialogsTest {
  protected:
   SaveSlotView() {
-    window = std::make_unique<ui::MainWindow>(*p);
+    window = std::make_unique<ui::MainWindow>(p->form4);
     window->resize(window->sizeHint());
     saveView.reset();  // the one the model had; a view unbinds as it goes
     saveView = std::make_unique<ui::SaveSlotDialog>(p->form6, window.get());

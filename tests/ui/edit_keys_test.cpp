@@ -30,7 +30,7 @@ TEST(EditKeys, AHeldArrowIsOneStepTheShortcutsUndoRedoAndCompareIt) {
   for (int k = 1; k <= 31; ++k) pro += std::to_string(k) + "=15\r\n";
   rig.folder.write("Pro.dat", pro);
   Program& p = rig.make();
-  ui::MainWindow window(p);
+  ui::MainWindow window(p.form4);
   p.startUp();
   window.show();
   QApplication::setActiveWindow(&window);

@@ -65,7 +65,7 @@ class MainWindowTest : public ::testing::Test {
                                    rig.folder.path() / name);
     }
     p = &rig.make();
-    window = std::make_unique<ui::MainWindow>(*p, nullptr);
+    window = std::make_unique<ui::MainWindow>(p->form4, nullptr);
     p->startUp();
     // The size it opens with on a screen big enough for it; the offscreen
     // screen is smaller than any the panel is used on.

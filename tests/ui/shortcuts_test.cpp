@@ -22,7 +22,7 @@ class Shortcuts : public ::testing::Test {
   Shortcuts() {
     ensureApplication();
     p = &rig.make();
-    window = std::make_unique<ui::MainWindow>(*p, nullptr);
+    window = std::make_unique<ui::MainWindow>(p->form4, nullptr);
     p->startUp();
     window->show();
     QApplication::setActiveWindow(window.get());

@@ -2,8 +2,8 @@
 // namespace (the only form that reaches COM10 and above).
 #include <gtest/gtest.h>
 
-#include "link/port_names.h"
-#include "link/port_target.h"
+#include "link/transport/port_names.h"
+#include "link/transport/port_target.h"
 
 namespace kp {
 namespace {

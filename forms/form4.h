@@ -3,6 +3,7 @@
 // and section buttons, the status label, menus, toolbar and the link
 // watchdog. Families are reached by their numbers, as the window names them.
 #include <array>
+#include <functional>
 #include <memory>
 
 #include "core/models.h"
@@ -51,6 +52,10 @@ class Form4 : public Window {
 
   // The link watchdog.
   std::unique_ptr<Timer> Timer1;
+
+  // The operator (or the system, ending the session) closes the main
+  // window: the program shuts down.
+  std::function<void()> onClose;
 
  private:
   std::array<Slider, kMaxSlider + 1> sliders_;

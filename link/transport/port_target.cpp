@@ -1,11 +1,11 @@
-#include "link/port_target.h"
+#include "link/transport/port_target.h"
 
 #include <algorithm>
 #include <cctype>
 
 #include "core/state.h"
 #include "ini/ini.h"
-#include "link/port_names.h"
+#include "link/transport/port_names.h"
 
 namespace kp {
 

@@ -1,4 +1,4 @@
-#include "panel/form3.h"
+#include "forms/form3.h"
 
 namespace kp {
 

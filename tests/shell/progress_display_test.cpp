@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "shell/activity.h"
+#include "shell/progress_display.h"
 #include "tests/presets/preset_fixture.h"
 
 namespace kp::test {
@@ -24,7 +24,7 @@ struct Session {
   explicit Session(sim::UnitOptions options = {}, bool shown = true)
       : unit(rig.loop, rig.port, options) {
     std::string config = "[config]\r\nCOM=1\r\n";
-    for (int n = 1; n <= Activity::kTexts; ++n)
+    for (int n = 1; n <= ProgressDisplay::kTexts; ++n)
       for (char lang : {'c', 'e'})
         config += std::string("Work_") + lang + "_" + std::to_string(n) + "=" +
                   text(n, "%1", "%2", lang) + "\r\n";
@@ -32,7 +32,7 @@ struct Session {
     rig.folder.write("Show.dat", PresetData::sample().text());
     p = &rig.make();
     if (!shown) {  // nothing of the progress: no drawing, no counting, no plan
-      p->activity.setShown(false);
+      p->progress.setShown(false);
       p->presetFile.events = {};
       p->link.onResent = p->link.onBatchStep = nullptr;
     }

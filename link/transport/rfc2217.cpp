@@ -1,4 +1,4 @@
-#include "link/rfc2217.h"
+#include "link/transport/rfc2217.h"
 
 #include <utility>
 

@@ -1,5 +1,5 @@
 // COMn on Linux and other POSIX systems.
-#include "link/port_names.h"
+#include "link/transport/port_names.h"
 
 #include <filesystem>
 #include <system_error>

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "link/port_target.h"
+#include "link/transport/port_target.h"
 #include "tests/support/rig.h"
 
 namespace kp {

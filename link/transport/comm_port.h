@@ -16,14 +16,15 @@
 #include <utility>
 
 #include "core/ports.h"
-#include "link/comm_driver.h"
+#include "link/transport/comm_driver.h"
+#include "link/transport/port_session.h"
 
 namespace kp {
 
 class CommPort : public SerialPort {
  public:
-  // programFolder is where COMn may be looked up (link/port_names.h).
-  CommPort(comm::Driver& driver, const Clock& clock, EventPump& pump, std::string programFolder);
+  // Opens the system's port COMn (port_names.h), or the device set.
+  CommPort(comm::Driver& driver, const Clock& clock, EventPump& pump);
   ~CommPort() override;
 
   void setPortNumber(int n) override { number_ = n; }
@@ -83,7 +84,6 @@ class CommPort : public SerialPort {
   // The system's name of the device opened: "COM17".
   std::string deviceName() const;
 
-  std::string folder_;
   std::string fixedDevice_;
   int number_ = 1;
   LineSettings settings_{};
@@ -102,12 +102,9 @@ class CommPort : public SerialPort {
   std::unique_ptr<Timer> pollTimer_;
   std::unique_ptr<Timer> answerTimer_;
   std::unique_ptr<Timer> rearmTimer_;
-  bool notifyPending_ = false;
-  bool failPending_ = false;
-  // Counts opens and closes, so that what was posted for a connection since
-  // closed is dropped; the token tells whether this port still exists.
-  std::uint64_t session_ = 0;
-  std::shared_ptr<int> token_ = std::make_shared<int>(0);
+  // What was posted for a connection since closed, or a port since gone,
+  // is dropped.
+  PortSession events_;
 
   Bytes rx_;        // received, not yet read
   Bytes txQueue_;   // waiting for the write in flight to end

@@ -1,4 +1,4 @@
-#include "shell/activity.h"
+#include "shell/progress_display.h"
 
 #include <algorithm>
 
@@ -37,10 +37,10 @@ std::string fileNameOf(const std::string& path) {
   }
 }
 
-Activity::Activity(SharedState& state, Form4& form4, Form1& form1)
+ProgressDisplay::ProgressDisplay(SharedState& state, Form4& form4, Form1& form1)
     : s_(state), f4_(form4), f1_(form1) {}
 
-void Activity::setTexts(const std::array<std::string, kTexts>& texts) {
+void ProgressDisplay::setTexts(const std::array<std::string, kTexts>& texts) {
   texts_ = texts;
   filled_ = {};
   showMain();
@@ -48,14 +48,14 @@ void Activity::setTexts(const std::array<std::string, kTexts>& texts) {
   showFile();
 }
 
-void Activity::setShown(bool on) {
+void ProgressDisplay::setShown(bool on) {
   shown_ = on;
   showMain();
   showConnect(false);
   showFile();
 }
 
-const std::string& Activity::filled(Text t, const std::string& first, const std::string& second) {
+const std::string& ProgressDisplay::filled(Text t, const std::string& first, const std::string& second) {
   Filled& f = filled_[static_cast<std::size_t>(t - 1)];
   if (!f.made || f.first != first || f.second != second) {
     f.first = first;
@@ -66,26 +66,26 @@ const std::string& Activity::filled(Text t, const std::string& first, const std:
   return f.out;
 }
 
-Activity::Work* Activity::find(Kind kind) {
+ProgressDisplay::Work* ProgressDisplay::find(Kind kind) {
   for (auto it = running_.rbegin(); it != running_.rend(); ++it)
     if (it->kind == kind) return &*it;
   return nullptr;
 }
 
-Activity::Work* Activity::findDump() {
+ProgressDisplay::Work* ProgressDisplay::findDump() {
   Work* w = find(Kind::Dump);
   return w ? w : find(Kind::FactoryDump);
 }
 
 // ---------------------------------------------------------------- the link
 
-void Activity::connectProgress() { showConnect(true); }
+void ProgressDisplay::connectProgress() { showConnect(true); }
 
-void Activity::connectAnswered() { beginDump(Kind::Dump); }
+void ProgressDisplay::connectAnswered() { beginDump(Kind::Dump); }
 
-void Activity::factoryResetSent() { beginDump(Kind::FactoryDump); }
+void ProgressDisplay::factoryResetSent() { beginDump(Kind::FactoryDump); }
 
-void Activity::beginDump(Kind kind) {
+void ProgressDisplay::beginDump(Kind kind) {
   // A dump begun again (a second answer) starts its count afresh.
   std::erase_if(running_, [](const Work& w) { return w.kind != Kind::Load; });
   running_.push_back({kind, {}, {}, 0, dumpMessageCount(s_.Dump_Mode)});
@@ -93,7 +93,7 @@ void Activity::beginDump(Kind kind) {
   showConnect(false);
 }
 
-void Activity::dumpMessageTaken() {
+void ProgressDisplay::dumpMessageTaken() {
   Work* w = findDump();
   if (!w) {
     // A dump that nothing announced, such as one the unit sends late.
@@ -108,17 +108,17 @@ void Activity::dumpMessageTaken() {
   showConnect(false);
 }
 
-void Activity::linked() { endDump(true); }
+void ProgressDisplay::linked() { endDump(true); }
 
-void Activity::unlinked() { endDump(false); }
+void ProgressDisplay::unlinked() { endDump(false); }
 
-void Activity::watchdogExpired() {
+void ProgressDisplay::watchdogExpired() {
   // The unit never began the factory values' dump; nothing else will end it.
   const Work* w = find(Kind::FactoryDump);
   if (w && w->done == 0 && !s_.Is_Linked) endDump(false);
 }
 
-void Activity::endDump(bool complete) {
+void ProgressDisplay::endDump(bool complete) {
   Work* w = findDump();
   if (!w) return;
   if (complete) w->done = w->total;
@@ -127,14 +127,14 @@ void Activity::endDump(bool complete) {
   finish(running_.begin() + (w - running_.data()), complete ? Outcome::Received : Outcome::Stopped);
 }
 
-void Activity::frameResent() {
+void ProgressDisplay::frameResent() {
   if (Work* w = find(Kind::Load)) {
     ++w->resent;
     showMain();
   }
 }
 
-void Activity::batchStepEnded() {
+void ProgressDisplay::batchStepEnded() {
   if (Work* w = find(Kind::Load)) {
     w->done = std::min(w->done + 1, w->total);
     showMain();
@@ -143,19 +143,19 @@ void Activity::batchStepEnded() {
 
 // ---------------------------------------------------------- the preset file
 
-void Activity::linkedLoadStarted(const std::string& path, int steps) {
+void ProgressDisplay::linkedLoadStarted(const std::string& path, int steps) {
   running_.push_back({Kind::Load, fileNameOf(path), {}, 0, steps});
   showMain();
 }
 
-void Activity::linkedLoadReplanned(int moreSteps) {
+void ProgressDisplay::linkedLoadReplanned(int moreSteps) {
   if (Work* w = find(Kind::Load)) {
     w->total = std::max(w->done, w->total + moreSteps);
     showMain();
   }
 }
 
-void Activity::linkedLoadEnded(int unconfirmed) {
+void ProgressDisplay::linkedLoadEnded(int unconfirmed) {
   Work* w = find(Kind::Load);
   if (!w) return;
   w->unconfirmed = unconfirmed;
@@ -167,24 +167,24 @@ void Activity::linkedLoadEnded(int unconfirmed) {
          unconfirmed > 0 ? Outcome::LoadUnconfirmed : Outcome::LoadConfirmed);
 }
 
-void Activity::saveEnded(const std::string& path, const std::string& error) {
+void ProgressDisplay::saveEnded(const std::string& path, const std::string& error) {
   ended_ = {Kind::Load, fileNameOf(path), error};
   outcome_ = error.empty() ? Outcome::Saved : Outcome::NotSaved;
   showMain();
 }
 
-void Activity::currentFileChanged() { showFile(); }
+void ProgressDisplay::currentFileChanged() { showFile(); }
 
 // ------------------------------------------------------------------ showing
 
-void Activity::finish(std::vector<Work>::iterator it, Outcome outcome) {
+void ProgressDisplay::finish(std::vector<Work>::iterator it, Outcome outcome) {
   ended_ = *it;
   outcome_ = outcome;
   running_.erase(it);
   showMain();
 }
 
-void Activity::showMain() {
+void ProgressDisplay::showMain() {
   if (!shown_) return;
   ProgressBar& bar = f4_.workBar;
   if (!running_.empty()) {
@@ -226,7 +226,7 @@ void Activity::showMain() {
 
 // The connect dialog, from the click on: the seconds waited for the answer,
 // then the unit's dump. start shows it; otherwise only a shown one is redrawn.
-void Activity::showConnect(bool start) {
+void ProgressDisplay::showConnect(bool start) {
   if (!shown_ || !f1_.loaded() || (!start && !f1_.workBar.visible())) return;
   const int allowed = Connection::kGiveUpTicks - 1;
   const int waited = std::clamp(static_cast<int>(s_.Connect_Ticks) - 1, 0, allowed);
@@ -249,7 +249,7 @@ void Activity::showConnect(bool start) {
   bar.setVisible(true);
 }
 
-void Activity::showFile() {
+void ProgressDisplay::showFile() {
   if (!shown_) return;
   f4_.fileName.setCaption(fillText(text(kPresetFile), fileNameOf(s_.currentPresetFile)));
 }

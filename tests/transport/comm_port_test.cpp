@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "app/program.h"
-#include "link/comm_port.h"
+#include "link/transport/comm_port.h"
 #include "sim/in_process.h"
-#include "tests/link/fake_comm_driver.h"
+#include "tests/transport/fake_comm_driver.h"
 #include "tests/support/rig.h"
 
 namespace kp {
@@ -49,7 +49,7 @@ class CommPortTest : public ::testing::Test {
 
   VirtualLoop loop;
   FakeCommDriver driver{loop};
-  CommPort port{driver, loop, loop, ""};
+  CommPort port{driver, loop, loop};
   bool answer = true;
   Bytes heard, wire;
   std::vector<std::string> errors, log;
@@ -221,7 +221,7 @@ TEST(CommPortLink, TheProgramLinksThroughADriverThatKeepsBytesQuiet) {
   sim::VirtualUnit unit{unitClock, {}};
   FakeCommDriver driver{loop};
   driver.waitMode = Mode::NeverSignals;
-  CommPort port{driver, loop, loop, folder.str()};
+  CommPort port{driver, loop, loop};
   driver.onWire = [&](const Bytes& b) { unit.onBytesFromPanel(b); };
   unit.onOutput = [&](const Bytes& b) { driver.arrive(b); };
   RecordingDialogs dialogs;

@@ -1,4 +1,4 @@
-#include "link/form1.h"
+#include "forms/form1.h"
 
 namespace kp {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "link/rfc2217.h"
+#include "link/transport/rfc2217.h"
 
 namespace kp {
 namespace {

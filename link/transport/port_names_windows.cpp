@@ -1,5 +1,5 @@
 // COMn on Windows: the system's own serial ports.
-#include "link/port_names.h"
+#include "link/transport/port_names.h"
 
 #include <windows.h>
 

@@ -13,7 +13,7 @@
 #include <utility>
 
 #include "core/virtual_loop.h"
-#include "link/comm_driver.h"
+#include "link/transport/comm_driver.h"
 
 namespace kp::test {
 

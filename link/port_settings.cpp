@@ -1,10 +1,9 @@
-#include "link/form2.h"
+#include "link/port_settings.h"
 
 #include <cmath>
 #include <cstdlib>
 
 #include "link/messages.h"
-#include "link/port_names.h"
 #include "ini/ini.h"
 
 namespace kp {
@@ -45,50 +44,22 @@ std::optional<int> portOptionIndex(const std::string& text) {
   return v ? toInteger(*v - 1) : std::nullopt;
 }
 
-Form2::Form2(SharedState& state, Dialogs& dialogs) : s_(state), dialogs_(dialogs) {
-  onUnload();
-  Command1.onClick = [this] { ok(); };
-  Command2.onClick = [this] { unload(); };
+PortSettings::PortSettings(SharedState& state, Form2& form2, Dialogs& dialogs)
+    : s_(state), f2_(form2), dialogs_(dialogs) {
+  f2_.loadStep = [this] { loadStep(); };
+  f2_.Command1.onClick = [this] { ok(); };
+  f2_.Command2.onClick = [this] { f2_.unload(); };
 }
 
-OptionButton& Form2::Option1(int i) {
-  if (i < 0 || i >= kPorts) return none_;
-  return options_[static_cast<std::size_t>(i)];
-}
-
-bool Form2::select(int i) {
-  if (i < 0 || i >= kPorts) return false;
-  for (int k = 0; k < kPorts; ++k) options_[static_cast<std::size_t>(k)].setChecked(k == i);
-  return true;
-}
-
-int Form2::selected() const {
-  for (int k = 0; k < kPorts; ++k)
-    if (options_[static_cast<std::size_t>(k)].checked()) return k;
-  return -1;
-}
-
-void Form2::onLoad() {
+void PortSettings::loadStep() {
   s_.Ini_Path = s_.configPath();
   // A stored value that is missing or outside 1..10 selects nothing.
-  if (auto i = portOptionIndex(Read_Ini(kSection, kKey, s_.Ini_Path))) select(*i);
+  if (auto i = portOptionIndex(Read_Ini(kSection, kKey, s_.Ini_Path))) f2_.select(*i);
 }
 
-void Form2::onUnload() {
-  for (int k = 0; k < kPorts; ++k) {
-    auto& o = options_[static_cast<std::size_t>(k)];
-    o.setChecked(false);
-    o.setCaption("COM" + std::to_string(k + 1));
-  }
-  setCaption("串口设置");
-  Frame1.setCaption("串口号");
-  Command1.setCaption("确  定");
-  Command2.setCaption("取  消");
-}
-
-void Form2::ok() {
+void PortSettings::ok() {
   s_.Ini_Path = s_.configPath();
-  const int i = selected();
+  const int i = f2_.selected();
   if (i >= 0) {
     std::string error;
     if (!Write_Ini(kSection, kKey, std::to_string(i + 1), s_.Ini_Path, &error)) {
@@ -99,7 +70,7 @@ void Form2::ok() {
       return;
     }
   }
-  unload();
+  f2_.unload();
 }
 
 void Configure_Port(SerialPort& port) {

@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "core/state.h"
-#include "link/form1.h"
-#include "panel/form4.h"
+#include "forms/form1.h"
+#include "forms/form4.h"
 
 namespace kp {
 
-class Activity {
+class ProgressDisplay {
  public:
   // The texts, in the order of their keys "Work_c_1".."Work_c_13" (and
   // "_e_"); %1 and %2 stand for the numbers or the file name.
@@ -36,7 +36,7 @@ class Activity {
     kReceivingFactory,   // "Receiving the factory values"
   };
 
-  Activity(SharedState& state, Form4& form4, Form1& form1);
+  ProgressDisplay(SharedState& state, Form4& form4, Form1& form1);
 
   // Takes the texts of the current language and shows everything again in it.
   void setTexts(const std::array<std::string, kTexts>& texts);

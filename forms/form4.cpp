@@ -1,20 +1,14 @@
-#include "panel/form4.h"
+#include "forms/form4.h"
 
-#include "panel/catalogue.h"
-
+#include <string>
 #include <utility>
 
 namespace kp {
 
 Form4::Form4(EventPump& pump) : Timer1(pump.createTimer()) {
-  for (const auto& p : sliderCatalogue()) {
-    auto& s = sliders_[static_cast<std::size_t>(p.slider)];
-    s = Slider(p.min, p.max);
-    s.Tag = std::to_string(p.unitAddress);
-    hasSlider_[static_cast<std::size_t>(p.slider)] = true;
-    labels_[static_cast<std::size_t>(p.label)].setCaption(
-        p.readout == Readout::Signed ? "0" : "0%");
-  }
+  // The window has cpvSlider1..32, 34..65 and 67..78; their ranges, Tags and
+  // readouts come from the parameter catalogue (the panel sets them up).
+  for (int n = 1; n <= kMaxSlider; ++n) hasSlider_[static_cast<std::size_t>(n)] = n != 33 && n != 66;
   Combo1.Tag = "84";
   Combo2.Tag = "82";
 

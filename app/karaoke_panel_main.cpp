@@ -15,6 +15,7 @@
 #include "ui/password_dialog.h"
 #include "ui/port_dialog.h"
 #include "qt/qt_platform.h"
+#include "qt/system_end.h"
 #include "ui/qt_dialogs.h"
 #include "ui/save_slot_dialog.h"
 #include "ui/settings_dialog.h"
@@ -50,6 +51,9 @@ int main(int argc, char** argv) {
   dialogs.setParent(&window);
 
   program.onExit = [] { QApplication::quit(); };
+  // Ended by the system (a logout, a shutdown, kill), the panel shuts down
+  // as when its window is closed.
+  onSystemEnd([&program] { program.exit(); });
   QObject::connect(&app, &QApplication::lastWindowClosed, &app, &QApplication::quit);
   program.startUp();
   return app.exec();

@@ -14,6 +14,9 @@ class ChildProcesses {
   // Starts program with args (UTF-8); the id names it in the callbacks.
   // onFinished follows at once, with exit code -1, if it cannot start.
   virtual void start(int id, const std::string& program, const std::vector<std::string>& args) = 0;
+  // Asks a running child to stop its work: its standard input is closed
+  // (karaoke-ctl takes that as a stop). It still ends through onFinished.
+  virtual void stop(int id) = 0;
 
   std::function<void(int id, const std::string& line)> onOutputLine;  // standard output
   std::function<void(int id, const std::string& line)> onErrorLine;   // standard error

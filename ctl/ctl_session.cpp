@@ -85,6 +85,7 @@ void Session::watchProgress(ProgressBar& bar) {
 bool Session::waitFor(const std::function<bool()>& done, std::int64_t limitMs) {
   const std::int64_t deadline = p_.clock.nowMs() + limitMs;
   while (!done()) {
+    if (stopped_) return false;
     const std::int64_t now = p_.clock.nowMs();
     if (now >= deadline) return false;
     p_.pump.runOnce(std::min(deadline, now + kTurnMs));
@@ -179,6 +180,10 @@ Status Session::link(int model, std::string* error) {
         return s.Is_Linked || (failed && *failed != Status::Incomplete) || stalled;
       },
       kLinkLimitMs);
+  if (stopped_) {
+    *error = "stopped while linking";
+    return Status::Stopped;
+  }
   if (!failed && !stalled && !s.Is_Linked) {
     *error = "the unit's data did not arrive";
     failed = Status::NoAnswer;
@@ -232,6 +237,11 @@ Status Session::load(const std::string& path, std::string* error) {
   dialogs_.answers.push_back(path);
   program_.form4.open1.click();
   doing_ = "dump";
+  if (stopped_) {
+    *error = "restore stopped: " + std::to_string(framesSent) + " of " + std::to_string(loadSteps) +
+             " settings sent; restore again";
+    return Status::Stopped;
+  }
   if (!program_.state.Is_Linked) {
     std::string why;
     const auto f = failure(from, &why);
@@ -264,5 +274,10 @@ Status Session::snapshot(PresetContents* out, std::string* error) {
 }
 
 void Session::finish() { program_.shutDown(); }
+
+void Session::stop() {
+  stopped_ = true;
+  program_.shutDown();
+}
 
 }  // namespace kp::ctl

@@ -66,6 +66,10 @@ class Session {
   Status snapshot(PresetContents* out, std::string* error);
   // The panel closing: the unit hears the disconnect.
   void finish();
+  // Stops the work under way as the panel's closing does; every wait ends,
+  // and what runs says it was stopped.
+  void stop();
+  bool stopped() const { return stopped_; }
 
   Program& program() { return program_; }
   bool fullModel() const { return program_.state.Full_Model; }
@@ -101,6 +105,7 @@ class Session {
   const char* doing_ = "dump";
   std::string saveError_;
   bool saveEnded_ = false;
+  bool stopped_ = false;
   std::int64_t lastProgressMs_ = 0;
 };
 

@@ -11,6 +11,7 @@ enum class Status : int {
   PortFailed = 4,   // the port cannot be opened, or failed under the program
   FileFailed = 5,   // a file cannot be read (or is no usable preset file) or written
   Incomplete = 6,   // the unit did not confirm every setting, or reported values the panel cannot hold
+  Stopped = 7,      // stopped on request (a signal, a closed console, Stop): the unit was unlinked
 };
 
 inline int exitCode(Status s) { return static_cast<int>(s); }
@@ -24,6 +25,7 @@ inline const char* statusWord(Status s) {
     case Status::PortFailed: return "port failed";
     case Status::FileFailed: return "file failed";
     case Status::Incomplete: return "incomplete";
+    case Status::Stopped: return "stopped";
   }
   return "failed";
 }

@@ -16,9 +16,11 @@
 #include "ctl/outcome_output.h"
 #include "ctl/progress_view.h"
 #include "ctl/rooms_runner.h"
+#include "ctl/stop_request.h"
 #include "ctl/unit_commands.h"
 #include "qt/qt_child_processes.h"
 #include "qt/qt_platform.h"
+#include "qt/system_end.h"
 
 using namespace kp::ctl;
 
@@ -70,11 +72,16 @@ int main(int argc, char** argv) {
   const kp::ParameterTexts texts = kp::parameterTexts(kp::joinPath(folder, "config.ini"), o.english);
   QtClock clock;
   QtEventPump pump(clock);
+  // Ended by the system, or by the rooms run that started it, the work
+  // stops as the panel does when its window is closed.
+  StopRequest stop;
+  onSystemEnd([&stop] { stop.request(); });
+  if (o.progressLines) onEndOfInput([&stop] { stop.request(); });
 
   if (!o.rooms.empty()) {
     QtChildProcesses children;
     const std::string self = QCoreApplication::applicationFilePath().toStdString();
-    return runRooms({o, self, folder, clock, pump, children, kp::os::isTerminal(stderr)});
+    return runRooms({o, self, folder, clock, pump, children, kp::os::isTerminal(stderr), &stop});
   }
   if (o.command == Command::Ports) return listPorts(o, folder);
 
@@ -95,7 +102,7 @@ int main(int argc, char** argv) {
                              : o.files.empty()            ? std::string()
                                                           : o.files.back();
     UnitJob job{o, clock, pump, *spec, file, folder, texts,
-                [&](const char* what, int done, int total) { progress.update(what, done, total); }};
+                [&](const char* what, int done, int total) { progress.update(what, done, total); }, &stop};
     out = runUnitCommand(job);
     progress.clear();
   }

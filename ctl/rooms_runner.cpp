@@ -153,8 +153,9 @@ int runRooms(const RoomsRun& run) {
     const Room& r = (*jobs)[static_cast<std::size_t>(id)].room;
     return r.name + " (" + r.port.text + ")";
   };
+  bool stopping = false;
   auto startNext = [&] {
-    while (active < limit && next < static_cast<int>(jobs->size())) {
+    while (!stopping && active < limit && next < static_cast<int>(jobs->size())) {
       ++active;
       const int id = next++;
       running[id];
@@ -179,7 +180,7 @@ int runRooms(const RoomsRun& run) {
     Running& r = running[id];
     const Room& room = (*jobs)[static_cast<std::size_t>(id)].room;
     // A process that died says nothing of its own: its last words are all there is.
-    if (code < 0 || code > exitCode(Status::Incomplete)) {
+    if (code < 0 || code > exitCode(Status::Stopped)) {
       if (r.error.empty())
         r.error = "its process ended abnormally" + (why.empty() ? "" : " (" + why + ")") +
                   (r.stray.empty() ? "" : ": " + r.stray.back());
@@ -204,8 +205,35 @@ int runRooms(const RoomsRun& run) {
     --active;
     startNext();
   };
+  // A stop ends the rooms under way as each of them ends its own work, and
+  // starts no other; the rooms not started say so.
+  struct Holder {
+    StopRequest* stop;
+    ~Holder() {
+      if (stop) stop->onRequest = nullptr;
+    }
+  } holder{run.stop};
+  auto stopAll = [&] {
+    stopping = true;
+    for (const auto& [id, r] : running) run.children.stop(id);
+  };
+  if (run.stop) run.stop->onRequest = stopAll;
+  if (run.stop && run.stop->requested()) stopAll();
   startNext();
   while (active > 0) run.pump.runOnce(run.clock.nowMs() + kTurnMs);
+  for (; next < static_cast<int>(jobs->size()); ++next) {
+    const Room& room = (*jobs)[static_cast<std::size_t>(next)].room;
+    ++counts[Status::Stopped];
+    worst = std::max(worst, exitCode(Status::Stopped));
+    board.finished(next, {o.json ? JsonObject()
+                                       .add("room", room.name)
+                                       .add("status", statusWord(Status::Stopped))
+                                       .add("code", exitCode(Status::Stopped))
+                                       .add("error", "stopped before it began")
+                                       .add("port", room.port.text)
+                                       .str()
+                                 : room.name + ": stopped: not started"});
+  }
 
   const std::int64_t ms = run.clock.nowMs() - t0;
   if (o.json) {

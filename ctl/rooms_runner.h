@@ -11,6 +11,7 @@
 #include "ctl/ctl_args.h"
 #include "ctl/ctl_status.h"
 #include "ctl/rooms_file.h"
+#include "ctl/stop_request.h"
 
 namespace kp::ctl {
 
@@ -22,6 +23,7 @@ struct RoomsRun {
   EventPump& pump;
   ChildProcesses& children;
   bool bars = false;    // standard error is a terminal
+  StopRequest* stop = nullptr;  // stops every room; nullptr: nothing does
 };
 
 // One room's work: the arguments of its process and the file it writes.

@@ -86,7 +86,7 @@ void restore(const UnitJob& job, Session& s, const PresetContents& file, Outcome
     out.details.push_back("not confirmed: and " + std::to_string(names.size() - kNamesShown) + " more");
   std::string sent = job.file + " → " + job.port.text + ": " + std::to_string(s.framesSent) + " frames sent";
   if (s.resent > 0) sent += ", " + std::to_string(s.resent) + " sent again";
-  if (st == Status::NoAnswer || st == Status::PortFailed || job.options.noVerify) {
+  if (st == Status::NoAnswer || st == Status::PortFailed || st == Status::Stopped || job.options.noVerify) {
     out.status = st;
     out.error = why;
     out.summary = sent + (st == Status::Done ? ", every one confirmed" : "");
@@ -147,11 +147,20 @@ Outcome runUnitCommand(const UnitJob& job) {
     st = checkPresetFile(job.file, full, &file, &why);
   if (st != Status::Done) return failed(std::move(out), st, why);
 
+  if (job.stop && job.stop->requested()) return failed(std::move(out), Status::Stopped, "stopped before it began");
   auto port = makePort(job.port, job.folder, &why);
   if (!port) return failed(std::move(out), Status::PortFailed, job.port.text + ": " + why);
   Unit unit(job.clock, job.pump, std::move(port), job.folder, job.texts);
   Session& s = unit.session();
   s.onProgress = job.onProgress;
+  // A stop from here on ends the session's work as the panel's closing does.
+  struct Holder {
+    StopRequest* stop;
+    ~Holder() {
+      if (stop) stop->onRequest = nullptr;
+    }
+  } holder{job.stop};
+  if (job.stop) job.stop->onRequest = [&s] { s.stop(); };
   if ((st = s.start(&why)) != Status::Done) {
     s.finish();
     return failed(std::move(out), st, job.port.text + ": " + why);
@@ -159,6 +168,10 @@ Outcome runUnitCommand(const UnitJob& job) {
   if ((st = s.link(o.model, &why)) != Status::Done) {
     s.finish();
     return failed(std::move(out), st, job.port.text + ": " + why);
+  }
+  if (s.stopped()) {
+    s.finish();
+    return failed(std::move(out), Status::Stopped, job.port.text + ": stopped");
   }
   switch (o.command) {
     case Command::Probe: probe(job, s, out); break;

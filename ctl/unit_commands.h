@@ -10,6 +10,7 @@
 #include "ctl/ctl_session.h"
 #include "ctl/ctl_status.h"
 #include "ctl/json_writer.h"
+#include "ctl/stop_request.h"
 
 namespace kp::ctl {
 
@@ -47,6 +48,8 @@ struct UnitJob {
   ParameterTexts texts;
   // Set on the session before it starts, for the progress display.
   std::function<void(const char* what, int done, int total)> onProgress;
+  // Stops the work when requested; nullptr: nothing stops it.
+  StopRequest* stop = nullptr;
 };
 
 // "1 setting", "3 settings".

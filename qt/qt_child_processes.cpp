@@ -30,6 +30,12 @@ void QtChildProcesses::start(int id, const std::string& program, const std::vect
   p->start(QString::fromStdString(program), list);
 }
 
+void QtChildProcesses::stop(int id) {
+  auto it = children_.find(id);
+  if (it != children_.end() && it->second.process->state() != QProcess::NotRunning)
+    it->second.process->closeWriteChannel();
+}
+
 void QtChildProcesses::drain(int id, bool final) {
   auto it = children_.find(id);
   if (it == children_.end()) return;

@@ -10,6 +10,7 @@ class QtChildProcesses : public kp::ChildProcesses {
  public:
   ~QtChildProcesses() override;
   void start(int id, const std::string& program, const std::vector<std::string>& args) override;
+  void stop(int id) override;
 
  private:
   struct Child {

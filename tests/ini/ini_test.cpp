@@ -8,7 +8,7 @@
 #include <set>
 #include <string>
 
-#include "tests/shell/ini_fixture.h"
+#include "tests/ini/ini_fixture.h"
 #include "tests/support/run_program.h"
 
 using namespace std::string_literals;

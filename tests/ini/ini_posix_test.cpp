@@ -11,7 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "tests/shell/ini_fixture.h"
+#include "tests/ini/ini_fixture.h"
 
 namespace {
 

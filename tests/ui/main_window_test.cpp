@@ -530,7 +530,7 @@ TEST_F(StatusView, TheStatusLabelShowsTheLinkStateOnFourLines) {
 TEST_F(StatusView, EverySliderReadoutAndButtonHasAnAccessibleNameOfItsOwn) {
   rig.config(std::string(kConfig) + "Name_c_1=m %1\r\nName_c_2=k %1\r\nName_c_3=%1 r\r\n" +
              "Name_c_4=s %1\r\nName_c_5=n\r\nName_c_6=save\r\nName_c_7=reset\r\n" +
-             "Name_c_10=compare\r\n");
+             "Name_c_8=mode\r\nName_c_10=compare\r\n");
   p->language.Set_Extra_Language();
   settle();
   auto heard = [](QObject* o) { return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name); };
@@ -550,6 +550,9 @@ TEST_F(StatusView, EverySliderReadoutAndButtonHasAnAccessibleNameOfItsOwn) {
   EXPECT_EQ(heard(label(sliderParam(kMicMaster)->label)), "k MASTER r");
   EXPECT_EQ(heard(step(8)), "s n");
   EXPECT_EQ(heard(find<QPushButton>("micCompare")), "k compare");
+  // The mode lists are named, not read out by the mode they show.
+  EXPECT_EQ(heard(find<QComboBox>("Combo1")), "m mode");
+  EXPECT_EQ(heard(find<QComboBox>("Combo2")), "k mode");
 }
 
 TEST_F(StatusView, TheWorkBarShowsOnlyWhileWorkRunsAndLongNamesNeverWidenTheWindow) {

@@ -68,6 +68,23 @@ TEST(RoomsFile, EachFaultIsNamedByItsLine) {
   EXPECT_EQ((*rooms)[0].file, folder.file("std.dat"));
 }
 
+TEST(RoomsFile, OnePortIsOneUnitWhateverNameItGoesBy) {
+  test::TempDir folder;
+  folder.write("config.ini",
+               "[ports]\r\nCOM4=/dev/ttyUSB1\r\nCOM5=COM17\r\nCOM6=tcp://Unit-7.local:4001\r\n");
+  auto verdict = [&](const std::string& text) {
+    std::string error;
+    return parseRooms(text, "rooms.csv", folder.str(), folder.str(), &error) ? "accepted" : error;
+  };
+  EXPECT_EQ(verdict("a,COM4\nb,/dev/ttyUSB1\n"),
+            "rooms.csv line 2: port /dev/ttyUSB1 is the device of line 1 too: one unit per port");
+  EXPECT_EQ(verdict("a,com17\nb,COM5\n"),
+            "rooms.csv line 2: port COM5 is the device of line 1 too: one unit per port");
+  EXPECT_EQ(verdict("a,COM6\nb,socket://UNIT-7.local:4001\n"),
+            "rooms.csv line 2: port socket://UNIT-7.local:4001 is the device of line 1 too: one unit per port");
+  EXPECT_EQ(verdict("a,COM4\nb,COM5\nc,/dev/ttyUSB2\nd,COM6\ne,tcp://unit-7.local:4002\nf,COM7\n"), "accepted");
+}
+
 TEST(PresetComparison, AShortDumpUnitIsNotHeldToTheFilesOutputs) {
   PresetContents file = presetContentsOfText("[config]\r\nL=40\r\nMic_Master=50\r\n");
   PresetContents unit = presetContentsOfText("[config]\r\nMic_Master=45\r\n");

@@ -6,6 +6,7 @@
 
 #include "core/state.h"
 #include "core/utf8_path.h"
+#include "ctl/file_name_case.h"
 
 namespace kp::ctl {
 
@@ -109,7 +110,7 @@ std::optional<std::vector<Room>> parseRooms(const std::string& text, const std::
       *error = where + "the room name \"" + r.name + "\" cannot name a file";
       return std::nullopt;
     }
-    if (auto [it, fresh] = names.emplace(lower(r.name), lineNo); !fresh) {
+    if (auto [it, fresh] = names.emplace(caseFolded(r.name), lineNo); !fresh) {
       *error = where + "room " + r.name + " is named on line " + std::to_string(it->second) + " already";
       return std::nullopt;
     }

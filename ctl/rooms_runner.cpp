@@ -11,6 +11,7 @@
 #include "core/os_console.h"
 #include "core/state.h"
 #include "core/utf8_path.h"
+#include "ctl/file_name_case.h"
 #include "ctl/input_checks.h"
 #include "ctl/json_writer.h"
 #include "ctl/outcome_output.h"
@@ -31,10 +32,19 @@ bool isFolder(const std::string& path) {
   return fs::is_directory(pathFromUtf8(path), ec);
 }
 
-std::string folderOf(const std::string& path) {
-  const fs::path p = fs::absolute(pathFromUtf8(path));
-  return utf8FromPath(p.parent_path());
+fs::path absolutePath(const std::string& path) {
+  std::error_code ec;
+  const fs::path p = fs::absolute(pathFromUtf8(path), ec);
+  return ec ? pathFromUtf8(path) : p;
 }
+
+std::string folderOf(const std::string& path) { return utf8FromPath(absolutePath(path).parent_path()); }
+
+// Two names of one file, as a case-blind file system sees them (file_name_case.h).
+std::string sameFileKey(const std::string& path) {
+  return caseFolded(utf8FromPath(absolutePath(path).lexically_normal()));
+}
+
 
 void say(std::FILE* f, const std::string& text) {
   os::writeText(f, text + "\n");
@@ -97,7 +107,8 @@ std::optional<std::vector<RoomJob>> planRooms(const Options& o, const std::vecto
         *error = "room " + r.name + " (line " + std::to_string(r.line) + ") names no file, and no folder was given";
         return std::nullopt;
       }
-      if (!targets.insert(utf8FromPath(fs::absolute(pathFromUtf8(file)).lexically_normal())).second) {
+      const std::string key = sameFileKey(file);
+      if (!targets.insert(key).second) {
         *error = "room " + r.name + " would write " + file + ", which another room writes too";
         return std::nullopt;
       }

@@ -2,8 +2,13 @@
 // any port is opened, and what must be read as meant.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
+#include "core/state.h"
 #include "ctl/ctl_args.h"
 #include "ctl/rooms_file.h"
+#include "ctl/rooms_runner.h"
 #include "presets/preset_compare.h"
 #include "tests/support/rig.h"
 
@@ -56,6 +61,8 @@ TEST(RoomsFile, EachFaultIsNamedByItsLine) {
   EXPECT_EQ(fault("room,port,file\n# ground floor\n101,COM3\n102\n"),
             "rooms.csv line 4: room 102 has no port column");
   EXPECT_EQ(fault("101,COM3\n101,COM4\n"), "rooms.csv line 2: room 101 is named on line 1 already");
+  EXPECT_EQ(fault("Caf\xC3\xA9,COM3\nCAF\xC3\x89,COM4\n"),
+            "rooms.csv line 2: room CAF\xC3\x89 is named on line 1 already");
   EXPECT_EQ(fault("101,COM3\n102,com3\n"),
             "rooms.csv line 2: port com3 is the device of line 1 too: one unit per port");
   EXPECT_EQ(fault("../up,COM3\n"), "rooms.csv line 1: the room name \"../up\" cannot name a file");
@@ -83,6 +90,28 @@ TEST(RoomsFile, OnePortIsOneUnitWhateverNameItGoesBy) {
   EXPECT_EQ(verdict("a,COM6\nb,socket://UNIT-7.local:4001\n"),
             "rooms.csv line 2: port socket://UNIT-7.local:4001 is the device of line 1 too: one unit per port");
   EXPECT_EQ(verdict("a,COM4\nb,COM5\nc,/dev/ttyUSB2\nd,COM6\ne,tcp://unit-7.local:4002\nf,COM7\n"), "accepted");
+}
+
+// The rooms of text, planned for the command line args.
+std::optional<std::vector<RoomJob>> plan(const test::TempDir& folder, const std::string& text,
+                                         const std::vector<std::string>& args, std::string* error) {
+  const auto rooms = parseRooms(text, "rooms.csv", folder.str(), folder.str(), error);
+  const auto o = parseArgs(args, error);
+  if (!rooms || !o) return std::nullopt;
+  Status status = Status::Done;
+  return planRooms(*o, *rooms, folder.str(), error, &status);
+}
+
+TEST(RoomsPlan, BackupsWhoseNamesDifferOnlyInCaseCollide) {
+  test::TempDir folder;
+  std::filesystem::create_directory(folder.file("backups"));
+  const std::vector<std::string> args = {"backup", "--rooms", "rooms.csv", folder.file("backups")};
+  std::string error;
+  EXPECT_FALSE(plan(folder, "a,COM3,x.dat\nb,COM4,X.DAT\n", args, &error));
+  EXPECT_NE(error.find("X.DAT, which another room writes too"), std::string::npos) << error;
+  EXPECT_FALSE(plan(folder, "Caf\xC3\xA9,COM3\nb,COM4,backups/CAF\xC3\x89.dat\n", args, &error));
+  EXPECT_NE(error.find("which another room writes too"), std::string::npos) << error;
+  EXPECT_TRUE(plan(folder, "a,COM3,x.dat\nb,COM4,y.dat\n", args, &error)) << error;
 }
 
 TEST(PresetComparison, AShortDumpUnitIsNotHeldToTheFilesOutputs) {

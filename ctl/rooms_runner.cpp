@@ -74,7 +74,9 @@ std::optional<std::vector<RoomJob>> planRooms(const Options& o, const std::vecto
     return std::nullopt;
   }
   std::vector<RoomJob> jobs;
-  std::set<std::string> targets;
+  std::set<std::string> targets, references;
+  for (const Room& r : rooms)
+    if (!r.file.empty()) references.insert(sameFileKey(r.file));
   std::map<std::string, Status> checked;  // preset files already found good (or not)
   for (const Room& r : rooms) {
     RoomJob job{r, {commandName(o.command), "--json", "--progress-lines", "--room", r.name, "--folder", folder}, {}};
@@ -82,7 +84,9 @@ std::optional<std::vector<RoomJob>> planRooms(const Options& o, const std::vecto
     if (!o.english) job.args.insert(job.args.end(), {"--lang", "zh"});
     if (o.noVerify) job.args.push_back("--no-verify");
     if (o.dryRun) job.args.push_back("--dry-run");
-    std::string file = r.file;
+    // A report goes into -o's folder: the third column is the room's
+    // reference preset, never something to write over.
+    std::string file = o.command == Command::Report ? std::string() : r.file;
     if (writes && file.empty() && !outFolder.empty())
       file = joinPath(outFolder, r.name + (o.command == Command::Report ? ".html" : ".dat"));
     if (o.command == Command::Restore || o.command == Command::Verify) {
@@ -110,6 +114,10 @@ std::optional<std::vector<RoomJob>> planRooms(const Options& o, const std::vecto
       const std::string key = sameFileKey(file);
       if (!targets.insert(key).second) {
         *error = "room " + r.name + " would write " + file + ", which another room writes too";
+        return std::nullopt;
+      }
+      if (o.command == Command::Report && references.count(key)) {
+        *error = "room " + r.name + "'s report " + file + " is a room's preset file";
         return std::nullopt;
       }
       if ((*status = checkWritable(file, error)) != Status::Done) {

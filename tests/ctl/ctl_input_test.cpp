@@ -102,6 +102,21 @@ std::optional<std::vector<RoomJob>> plan(const test::TempDir& folder, const std:
   return planRooms(*o, *rooms, folder.str(), error, &status);
 }
 
+TEST(RoomsPlan, AReportGoesIntoItsFolderAndNeverOverARoomsPreset) {
+  test::TempDir folder;
+  std::filesystem::create_directory(folder.file("reports"));
+  folder.write("bar-standard.dat", "[config]\r\nMic_Master=50\r\n");
+  const std::vector<std::string> args = {"report", "--rooms", "rooms.csv", "-o", folder.file("reports")};
+  std::string error;
+  const auto jobs = plan(folder, "101,COM3\nBar,COM5,bar-standard.dat\n", args, &error);
+  ASSERT_TRUE(jobs) << error;
+  EXPECT_EQ((*jobs)[1].target, joinPath(folder.file("reports"), "Bar.html"));
+  const auto& a = (*jobs)[1].args;
+  EXPECT_EQ(std::find(a.begin(), a.end(), folder.file("bar-standard.dat")), a.end());
+  EXPECT_FALSE(plan(folder, "Bar,COM5,reports/bar.HTML\n", args, &error));
+  EXPECT_NE(error.find("is a room's preset file"), std::string::npos) << error;
+}
+
 TEST(RoomsPlan, BackupsWhoseNamesDifferOnlyInCaseCollide) {
   test::TempDir folder;
   std::filesystem::create_directory(folder.file("backups"));

@@ -75,6 +75,19 @@ TEST(RoomsFile, EachFaultIsNamedByItsLine) {
   EXPECT_EQ((*rooms)[0].file, folder.file("std.dat"));
 }
 
+TEST(RoomsFile, ASpreadsheetsGbkIsReadAsChineseAndUtf8AsItIs) {
+  test::TempDir folder;
+  std::string error;
+  const auto gbk = parseRooms("room,port,file\r\n\xB0\xFC\xCF\xE1" "1,COM3,\xB1\xEA\xD7\xBC.dat\r\n", "r.csv",
+                              folder.str(), folder.str(), &error);
+  ASSERT_TRUE(gbk) << error;
+  EXPECT_EQ((*gbk)[0].name, "包厢1");
+  EXPECT_EQ((*gbk)[0].file, folder.file("标准.dat"));
+  const auto utf8 = parseRooms("\xEF\xBB\xBF包厢2,COM4\n", "r.csv", folder.str(), folder.str(), &error);
+  ASSERT_TRUE(utf8) << error;
+  EXPECT_EQ((*utf8)[0].name, "包厢2");
+}
+
 TEST(RoomsFile, OnePortIsOneUnitWhateverNameItGoesBy) {
   test::TempDir folder;
   folder.write("config.ini",

@@ -45,7 +45,6 @@ std::string sameFileKey(const std::string& path) {
   return caseFolded(utf8FromPath(absolutePath(path).lexically_normal()));
 }
 
-
 void say(std::FILE* f, const std::string& text) {
   os::writeText(f, text + "\n");
   std::fflush(f);
@@ -145,7 +144,7 @@ int runRooms(const RoomsRun& run) {
     std::ifstream in(pathFromUtf8(o.rooms), std::ios::binary);
     if (!in || isFolder(o.rooms)) {
       say(stderr, "karaoke-ctl: cannot read the rooms file " + o.rooms);
-      return exitCode(Status::FileFailed);
+      return exitCode(Status::Usage);
     }
     text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }

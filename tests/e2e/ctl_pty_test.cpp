@@ -207,6 +207,9 @@ TEST_F(CtlOverPty, BadInputIsRefusedBeforeAnythingIsSentOrWritten) {
   const auto linked = ctl({"backup", "--rooms", folder.file("linked.csv"), folder.file("out")});
   EXPECT_EQ(linked.exitCode, 2);
   EXPECT_NE(linked.err.find("is the device of line 1 too"), std::string::npos) << linked.err;
+  const auto unreadable = ctl({"backup", "--rooms", folder.file("missing.csv"), folder.file("out")});
+  EXPECT_EQ(unreadable.exitCode, 2);
+  EXPECT_NE(unreadable.err.find("cannot read the rooms file"), std::string::npos) << unreadable.err;
   const auto shortRow = ctl({"backup", "--rooms", folder.file("short.csv"), folder.file("out")});
   EXPECT_EQ(shortRow.exitCode, 2);
   EXPECT_NE(shortRow.err.find("line 2: room b has no port column"), std::string::npos) << shortRow.err;

@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 
 #include "core/state.h"
 #include "ctl/ctl_args.h"
+#include "ctl/fresh_file.h"
 #include "ctl/rooms_file.h"
 #include "ctl/rooms_runner.h"
 #include "presets/preset_compare.h"
@@ -140,6 +142,22 @@ TEST(RoomsPlan, BackupsWhoseNamesDifferOnlyInCaseCollide) {
   EXPECT_FALSE(plan(folder, "Caf\xC3\xA9,COM3\nb,COM4,backups/CAF\xC3\x89.dat\n", args, &error));
   EXPECT_NE(error.find("which another room writes too"), std::string::npos) << error;
   EXPECT_TRUE(plan(folder, "a,COM3,x.dat\nb,COM4,y.dat\n", args, &error)) << error;
+}
+
+TEST(FreshFile, ANameAlreadyTakenIsNeverHandedOutAgain) {
+  test::TempDir folder;
+  const auto target = folder.path() / "unit.dat";
+  const std::uint32_t numbers[] = {7, 7, 7, 8};
+  std::size_t next = 0;
+  const std::function<std::uint32_t()> random = [&] { return numbers[next++ % 4]; };
+  std::string error;
+  const auto first = claimFreshFile(target, &error, random);
+  const auto second = claimFreshFile(target, &error, random);
+  ASSERT_TRUE(first && second) << error;
+  EXPECT_NE(*first, *second);
+  EXPECT_TRUE(std::filesystem::exists(*first) && std::filesystem::exists(*second));
+  EXPECT_FALSE(claimFreshFile(folder.path() / "missing" / "unit.dat", &error, random));
+  EXPECT_NE(error.find("cannot create a file beside"), std::string::npos) << error;
 }
 
 TEST(PresetComparison, AShortDumpUnitIsNotHeldToTheFilesOutputs) {

@@ -88,7 +88,7 @@ std::optional<PortSpec> parsePort(const std::string& text, std::string* error) {
     spec.device = text;
     return spec;
   }
-  *error = "\"" + text + "\" is not a port: give COMn or a device path";
+  *error = "\"" + text + "\" is not a port: give COMn, a device path, rfc2217://HOST:PORT or tcp://HOST:PORT";
   return std::nullopt;
 }
 

@@ -26,12 +26,6 @@ std::string upper(std::string s) {
   return s;
 }
 
-std::string canonical(const std::string& path) {
-  std::error_code ec;
-  const fs::path p = fs::weakly_canonical(pathFromUtf8(path), ec);
-  return ec ? path : utf8FromPath(p);
-}
-
 bool present(const std::string& path) {
   std::error_code ec;
   return fs::exists(pathFromUtf8(path), ec);
@@ -65,15 +59,26 @@ std::string describePort(const PortSpec& spec, const std::string& programFolder)
 }
 
 std::string portIdentity(const PortSpec& spec, const std::string& programFolder) {
-  if (spec.kind == PortSpec::Kind::Network) return spec.network.text();
-  if (spec.kind == PortSpec::Kind::Com) {
+  // What the port opens: [ports] and ports/comN as the panel's port reads them.
+  std::optional<PortTarget> target;
+  if (spec.kind == PortSpec::Kind::Network) {
+    target = spec.network;
+  } else if (spec.kind == PortSpec::Kind::Device) {
+    target = PortTarget{PortTarget::Kind::Device, {}, spec.device, {}, 0};
+  } else {
     std::string why;
-    const auto target = lookupPortTarget(spec.number, programFolder, &why);
-    if (target && target->isNetwork()) return target->text();
+    target = lookupPortTarget(spec.number, programFolder, &why);
+    // Such a port opens nothing and fails on its own.
+    if (!target) return "COM" + std::to_string(spec.number) + ": " + why;
   }
-  const std::string device =
-      spec.kind == PortSpec::Kind::Com ? portDevice(spec.number, programFolder) : spec.device;
-  return canonical(device);
+  if (target->isNetwork()) {
+    // Host names are case-blind; socket:// is tcp://.
+    PortTarget t = *target;
+    std::transform(t.host.begin(), t.host.end(), t.host.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return t.text();
+  }
+  return deviceIdentity(portTargetDevice(*target));
 }
 
 std::unique_ptr<SerialPort> makePort(const PortSpec& spec, const std::string& programFolder,

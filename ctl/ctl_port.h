@@ -29,8 +29,11 @@ std::optional<PortSpec> parsePort(const std::string& text, std::string* error);
 // What the port stands for on this machine, e.g. "COM3: ports/com3 → /dev/ttyUSB0".
 std::string describePort(const PortSpec& spec, const std::string& programFolder);
 
-// The device a port reaches, its links followed, so that two texts naming
-// the same device ("COM3" and the path ports/com3 links to) compare equal.
+// The device a port reaches, so that two texts naming the same device
+// compare equal: a COMn through [ports], ports/comN or the system's port,
+// device paths with their links followed, device servers by kind and
+// host:port ("COM3" and the path ports/com3 links to; COM5 of [ports]
+// COM5=COM17 and COM17).
 std::string portIdentity(const PortSpec& spec, const std::string& programFolder);
 
 // A closed port for spec, set up for the unit's line. It keeps its port

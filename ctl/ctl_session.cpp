@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <random>
 #include <string_view>
 #include <system_error>
 
 #include "core/os_files.h"
 #include "core/utf8_path.h"
+#include "ctl/fresh_file.h"
 #include "link/port_settings.h"
 #include "link/messages.h"
 
@@ -25,13 +25,6 @@ const std::string kApplyError = "出错";
 const std::string kLoadNotConfirmed = "预设文件没有完整送到设备";
 
 bool startsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
-
-// A fresh name beside path, for a file that then takes its place.
-fs::path freshNameBeside(const fs::path& target) {
-  std::random_device rd;
-  const std::string name = "." + utf8FromPath(target.filename()) + ".ctl-" + std::to_string(rd() % 1000000);
-  return target.parent_path() / pathFromUtf8(name);
-}
 
 }  // namespace
 
@@ -210,17 +203,22 @@ void Session::unlink() { program_.form4.unlink.click(); }
 
 Status Session::save(const std::string& path, std::string* error) {
   const fs::path target = pathFromUtf8(path);
-  const fs::path fresh = freshNameBeside(target);
+  std::string why;
+  const auto fresh = claimFreshFile(target, &why);
+  if (!fresh) {
+    *error = "cannot write " + path + ": " + why;
+    return Status::FileFailed;
+  }
   saveEnded_ = false;
   saveError_.clear();
-  dialogs_.answers.push_back(utf8FromPath(fresh));
+  dialogs_.answers.push_back(utf8FromPath(*fresh));
   program_.form4.save1.click();
-  std::string why = saveError_;
+  why = saveError_;
   bool ok = saveEnded_ && why.empty();
-  if (ok) ok = os::replaceFile(fresh, target, true, why);
+  if (ok) ok = os::replaceFile(*fresh, target, true, why);
   if (!ok) {
     std::error_code ec;
-    fs::remove(fresh, ec);
+    fs::remove(*fresh, ec);
     *error = "cannot write " + path + ": " + (why.empty() ? "the save did not run" : why);
     return Status::FileFailed;
   }
@@ -262,14 +260,16 @@ Status Session::snapshot(PresetContents* out, std::string* error) {
     *error = "no folder for temporary files: " + ec.message();
     return Status::FileFailed;
   }
-  const fs::path file = freshNameBeside(folder / "karaoke-ctl-unit.dat");
-  const std::string name = utf8FromPath(file);
+  // Each room's own file: rooms verified side by side share the folder.
+  const auto file = claimFreshFile(folder / "karaoke-ctl-unit.dat", error);
+  if (!file) return Status::FileFailed;
+  const std::string name = utf8FromPath(*file);
   Status s = save(name, error);
   if (s == Status::Done && !readPresetContents(name, out, error)) {
     *error = "cannot read back " + name + ": " + *error;
     s = Status::FileFailed;
   }
-  fs::remove(file, ec);
+  fs::remove(*file, ec);
   return s;
 }
 

@@ -55,9 +55,10 @@ Status checkReadablePreset(const std::string& path, PresetContents* contents, st
 }
 
 Status checkWritable(const std::string& path, std::string* error) {
-  const fs::path target = fs::absolute(pathFromUtf8(path));
-  const fs::path folder = target.parent_path();
   std::error_code ec;
+  fs::path target = fs::absolute(pathFromUtf8(path), ec);
+  if (ec) target = pathFromUtf8(path);
+  const fs::path folder = target.parent_path();
   if (fs::is_directory(target, ec)) {
     *error = path + " is a folder";
     return Status::FileFailed;

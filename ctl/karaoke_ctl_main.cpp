@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QDir>
 
+#include <optional>
+
 #include "app/program_folder.h"
 #include "core/os_console.h"
 #include "core/os_files.h"
@@ -46,15 +48,14 @@ int listPorts(const Options& o, const std::string& folder) {
   return exitCode(Status::Done);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// The command itself; parsed holds the command line once it is understood.
+int run(int argc, char** argv, std::optional<Options>& parsed) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName("karaoke-ctl");
   std::vector<std::string> args = kp::os::utf8Arguments(argc, argv);
   if (!args.empty()) args.erase(args.begin());
   std::string error;
-  const auto parsed = parseArgs(args, &error);
+  parsed = parseArgs(args, &error);
   if (!parsed) return usageError(error);
   Options o = *parsed;
   if (o.help) {
@@ -108,4 +109,28 @@ int main(int argc, char** argv) {
   }
   printOutcome(out, o);
   return exitCode(out.status);
+}
+
+// Last resort: whatever escaped is told in words, never an abort that a
+// rooms run would read as a unit that did not answer.
+int stopped(const std::optional<Options>& parsed, const std::string& what) {
+  Outcome out;
+  out.status = parsed ? Status::FileFailed : Status::Usage;
+  out.error = "stopped by a fault: " + what;
+  if (!parsed) return usageError(out.error);
+  printOutcome(out, *parsed);
+  return exitCode(out.status);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::optional<Options> parsed;
+  try {
+    return run(argc, argv, parsed);
+  } catch (const std::exception& e) {
+    return stopped(parsed, e.what());
+  } catch (...) {
+    return stopped(parsed, "an unknown exception");
+  }
 }

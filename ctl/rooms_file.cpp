@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <string_view>
 
 #include "core/state.h"
 #include "core/utf8_path.h"
+#include "ctl/file_name_case.h"
+#include "ini/gbk.h"
 
 namespace kp::ctl {
 
@@ -68,12 +71,16 @@ std::optional<std::vector<std::string>> csvFields(const std::string& line) {
   return fields;
 }
 
-std::optional<std::vector<Room>> parseRooms(const std::string& text, const std::string& fileName,
+std::optional<std::vector<Room>> parseRooms(const std::string& bytes, const std::string& fileName,
                                             const std::string& programFolder,
                                             const std::string& baseFolder, std::string* error) {
   std::vector<Room> rooms;
   std::map<std::string, int> names, devices;
-  std::size_t pos = text.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;  // a BOM from a spreadsheet
+  // A spreadsheet may put a BOM first; one on a Chinese Windows saves GBK,
+  // which is seldom also valid UTF-8.
+  const std::string_view body = std::string_view(bytes).substr(bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0);
+  const std::string text = isUtf8(body) ? std::string(body) : gbkToUtf8(body);
+  std::size_t pos = 0;
   int lineNo = 0;
   bool first = true;
   while (pos < text.size()) {
@@ -109,7 +116,7 @@ std::optional<std::vector<Room>> parseRooms(const std::string& text, const std::
       *error = where + "the room name \"" + r.name + "\" cannot name a file";
       return std::nullopt;
     }
-    if (auto [it, fresh] = names.emplace(lower(r.name), lineNo); !fresh) {
+    if (auto [it, fresh] = names.emplace(caseFolded(r.name), lineNo); !fresh) {
       *error = where + "room " + r.name + " is named on line " + std::to_string(it->second) + " already";
       return std::nullopt;
     }

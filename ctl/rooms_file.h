@@ -1,9 +1,10 @@
 #pragma once
-// A venue's rooms file: one line per room, "room,port[,file]" (UTF-8, an
-// optional header line "room,port,file", blank lines and lines starting
-// with # ignored, fields may be quoted). Read and checked as a whole: a
-// room without a port, a room named twice, two rooms on one device or a
-// name that cannot name a file rejects the file before any room runs.
+// A venue's rooms file: one line per room, "room,port[,file]" (UTF-8, or GBK
+// when it is not UTF-8; an optional header line "room,port,file", blank
+// lines and lines starting with # ignored, fields may be quoted). Read and
+// checked as a whole: a room without a port, a room named twice, two rooms
+// on one device or a name that cannot name a file rejects the file before
+// any room runs.
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,7 +22,7 @@ struct Room {
 
 // nullopt with the reason, naming the file and line, when the text is not a
 // usable rooms file. folder resolves ports; baseFolder relative files.
-std::optional<std::vector<Room>> parseRooms(const std::string& text, const std::string& fileName,
+std::optional<std::vector<Room>> parseRooms(const std::string& bytes, const std::string& fileName,
                                             const std::string& programFolder,
                                             const std::string& baseFolder, std::string* error);
 

@@ -11,6 +11,7 @@
 #include "core/os_console.h"
 #include "core/state.h"
 #include "core/utf8_path.h"
+#include "ctl/file_name_case.h"
 #include "ctl/input_checks.h"
 #include "ctl/json_writer.h"
 #include "ctl/outcome_output.h"
@@ -31,9 +32,17 @@ bool isFolder(const std::string& path) {
   return fs::is_directory(pathFromUtf8(path), ec);
 }
 
-std::string folderOf(const std::string& path) {
-  const fs::path p = fs::absolute(pathFromUtf8(path));
-  return utf8FromPath(p.parent_path());
+fs::path absolutePath(const std::string& path) {
+  std::error_code ec;
+  const fs::path p = fs::absolute(pathFromUtf8(path), ec);
+  return ec ? pathFromUtf8(path) : p;
+}
+
+std::string folderOf(const std::string& path) { return utf8FromPath(absolutePath(path).parent_path()); }
+
+// Two names of one file, as a case-blind file system sees them (file_name_case.h).
+std::string sameFileKey(const std::string& path) {
+  return caseFolded(utf8FromPath(absolutePath(path).lexically_normal()));
 }
 
 void say(std::FILE* f, const std::string& text) {
@@ -64,7 +73,9 @@ std::optional<std::vector<RoomJob>> planRooms(const Options& o, const std::vecto
     return std::nullopt;
   }
   std::vector<RoomJob> jobs;
-  std::set<std::string> targets;
+  std::set<std::string> targets, references;
+  for (const Room& r : rooms)
+    if (!r.file.empty()) references.insert(sameFileKey(r.file));
   std::map<std::string, Status> checked;  // preset files already found good (or not)
   for (const Room& r : rooms) {
     RoomJob job{r, {commandName(o.command), "--json", "--progress-lines", "--room", r.name, "--folder", folder}, {}};
@@ -72,7 +83,9 @@ std::optional<std::vector<RoomJob>> planRooms(const Options& o, const std::vecto
     if (!o.english) job.args.insert(job.args.end(), {"--lang", "zh"});
     if (o.noVerify) job.args.push_back("--no-verify");
     if (o.dryRun) job.args.push_back("--dry-run");
-    std::string file = r.file;
+    // A report goes into -o's folder: the third column is the room's
+    // reference preset, never something to write over.
+    std::string file = o.command == Command::Report ? std::string() : r.file;
     if (writes && file.empty() && !outFolder.empty())
       file = joinPath(outFolder, r.name + (o.command == Command::Report ? ".html" : ".dat"));
     if (o.command == Command::Restore || o.command == Command::Verify) {
@@ -97,8 +110,13 @@ std::optional<std::vector<RoomJob>> planRooms(const Options& o, const std::vecto
         *error = "room " + r.name + " (line " + std::to_string(r.line) + ") names no file, and no folder was given";
         return std::nullopt;
       }
-      if (!targets.insert(utf8FromPath(fs::absolute(pathFromUtf8(file)).lexically_normal())).second) {
+      const std::string key = sameFileKey(file);
+      if (!targets.insert(key).second) {
         *error = "room " + r.name + " would write " + file + ", which another room writes too";
+        return std::nullopt;
+      }
+      if (o.command == Command::Report && references.count(key)) {
+        *error = "room " + r.name + "'s report " + file + " is a room's preset file";
         return std::nullopt;
       }
       if ((*status = checkWritable(file, error)) != Status::Done) {
@@ -126,7 +144,7 @@ int runRooms(const RoomsRun& run) {
     std::ifstream in(pathFromUtf8(o.rooms), std::ios::binary);
     if (!in || isFolder(o.rooms)) {
       say(stderr, "karaoke-ctl: cannot read the rooms file " + o.rooms);
-      return exitCode(Status::FileFailed);
+      return exitCode(Status::Usage);
     }
     text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }

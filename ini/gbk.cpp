@@ -55,6 +55,17 @@ std::size_t utf8SequenceLength(std::string_view s, std::size_t i)
 
 } // namespace
 
+bool isUtf8(std::string_view bytes)
+{
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t len = utf8SequenceLength(bytes, i);
+        if (len == 0)
+            return false;
+        i += len;
+    }
+    return true;
+}
+
 std::string gbkToUtf8(std::string_view bytes)
 {
     if (allAscii(bytes))

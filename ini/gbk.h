@@ -13,6 +13,10 @@ namespace kp {
 // the end, each become U+FFFD; never throws except std::bad_alloc.
 std::string gbkToUtf8(std::string_view bytes);
 
+// Whether bytes are well-formed UTF-8 (no overlong forms, surrogates or
+// values past U+10FFFF): text files of unknown origin are read as GBK when not.
+bool isUtf8(std::string_view bytes);
+
 // UTF-8 to GBK bytes. Characters GBK cannot hold, and each byte of malformed
 // UTF-8, become '?'.
 std::string utf8ToGbk(std::string_view utf8);

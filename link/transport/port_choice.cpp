@@ -66,7 +66,7 @@ std::optional<PortChoice> parsePortChoice(const std::string& text, std::string* 
     c.target.path = text;
     return c;
   }
-  why = "\"" + text + "\" is not a port: give COMn or a device path";
+  why = "\"" + text + "\" is not a port: give COMn, a device path, rfc2217://HOST:PORT or tcp://HOST:PORT";
   return std::nullopt;
 }
 

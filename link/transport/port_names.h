@@ -21,6 +21,11 @@ std::string portLinkPath(int n, const std::string& programFolder);
 // the link above when it exists, otherwise the system's own port.
 std::string portDevice(int n, const std::string& programFolder);
 
+// The device itself, so that two names of one device compare equal: on
+// Linux the path with its links followed; on Windows a port of the device
+// namespace by its upper-case name, other paths canonical in one case.
+std::string deviceIdentity(const std::string& device);
+
 // Whether the device is there right now.
 bool devicePresent(const std::string& device);
 

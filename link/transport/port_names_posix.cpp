@@ -41,6 +41,12 @@ std::string portDevice(int n, const std::string& programFolder) {
   return link.empty() ? systemPortDevice(n) : link;
 }
 
+std::string deviceIdentity(const std::string& device) {
+  std::error_code ec;
+  const fs::path real = fs::weakly_canonical(device, ec);
+  return ec ? device : real.string();
+}
+
 bool devicePresent(const std::string& device) {
   std::error_code ec;
   return fs::exists(device, ec) && !ec;

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "core/os_files.h"
+#include "core/utf8_path.h"
 #include "tests/support/rig.h"
 
 namespace kp {
@@ -40,6 +41,18 @@ TEST(ReplaceFileWindows, WaitsOutABriefHoldButNotALongOne) {
   EXPECT_FALSE(error.empty());
   EXPECT_EQ(dir.read("Pro.dat"), "new");
   EXPECT_EQ(dir.read("Pro.dat.new"), "newer");
+}
+
+// Windows converts names to UTF-16: malformed text must name no file rather
+// than throw (a rooms file's name once ended the program here).
+TEST(Utf8PathWindows, NamesWithoutAUtf16FormNameNoFileAndNeverThrow) {
+  test::TempDir dir;
+  std::filesystem::path p;
+  ASSERT_NO_THROW(p = dir.path() / pathFromUtf8("\xB0\xFC.dat"));
+  EXPECT_LT(os::openFile(p, os::OpenMode::CreateNew), 0);
+  std::string back;
+  ASSERT_NO_THROW(back = utf8FromPath(std::filesystem::path(L"a\xD800.dat")));
+  EXPECT_EQ(back, "a?.dat");
 }
 
 }  // namespace

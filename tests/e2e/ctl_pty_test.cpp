@@ -202,6 +202,14 @@ TEST_F(CtlOverPty, BadInputIsRefusedBeforeAnythingIsSentOrWritten) {
   const auto dup = ctl({"backup", "--rooms", folder.file("dup.csv"), folder.file("out")});
   EXPECT_EQ(dup.exitCode, 2);
   EXPECT_NE(dup.err.find("line 2: port com22 is the device of line 1 too"), std::string::npos) << dup.err;
+  // ports/com22 is a link to the unit's pseudo-terminal: the same unit.
+  folder.write("linked.csv", "a,COM22\nb," + std::filesystem::read_symlink(folder.file("ports/com22")).string() + "\n");
+  const auto linked = ctl({"backup", "--rooms", folder.file("linked.csv"), folder.file("out")});
+  EXPECT_EQ(linked.exitCode, 2);
+  EXPECT_NE(linked.err.find("is the device of line 1 too"), std::string::npos) << linked.err;
+  const auto unreadable = ctl({"backup", "--rooms", folder.file("missing.csv"), folder.file("out")});
+  EXPECT_EQ(unreadable.exitCode, 2);
+  EXPECT_NE(unreadable.err.find("cannot read the rooms file"), std::string::npos) << unreadable.err;
   const auto shortRow = ctl({"backup", "--rooms", folder.file("short.csv"), folder.file("out")});
   EXPECT_EQ(shortRow.exitCode, 2);
   EXPECT_NE(shortRow.err.find("line 2: room b has no port column"), std::string::npos) << shortRow.err;

@@ -18,6 +18,9 @@ TEST(PortNamesWindows, EveryPortGoesThroughTheDeviceNamespace) {
   EXPECT_TRUE(ten == "COM10" || ten == "COM10 (not present)") << ten;
   // A system port by name reaches beyond the dialog's ten.
   EXPECT_EQ(portTargetDevice(*parsePortTarget("com17", nullptr)), "\\\\.\\COM17");
+  // One port by any spelling of its name.
+  EXPECT_EQ(deviceIdentity("\\\\.\\com17"), deviceIdentity(portDevice(17, "")));
+  EXPECT_NE(deviceIdentity("\\\\.\\COM17"), deviceIdentity(portDevice(1, "")));
 }
 
 }  // namespace

@@ -14,9 +14,11 @@
 #include "ui/panel_style.h"
 #include "ui/password_dialog.h"
 #include "ui/port_dialog.h"
+#include "qt/qt_child_processes.h"
 #include "qt/qt_platform.h"
 #include "qt/system_end.h"
 #include "ui/qt_dialogs.h"
+#include "ui/rooms_view.h"
 #include "ui/save_slot_dialog.h"
 #include "ui/settings_dialog.h"
 
@@ -33,21 +35,27 @@ int main(int argc, char** argv) {
   const std::string folder = kp::chooseProgramFolder(exeDir, userDir);
 
   // COMn is what config.ini's [ports] says, or the system's own port.
-  const std::unique_ptr<kp::SerialPort> panelSerial = makePanelSerialPort(folder);
+  const std::unique_ptr<kp::ChosenPort> panelSerial = makePanelSerialPort(folder);
   LoggingSerialPort serial(*panelSerial);
   QtClock clock;
   QtEventPump pump(clock);
   QtDialogs dialogs;
   QtDesktop desktop;
-  kp::Platform platform{serial, clock, pump, dialogs, desktop};
+  // The Rooms window's work: karaoke-ctl beside the panel, a process a room.
+  QtChildProcesses children;
+  kp::Platform platform{serial, clock, pump, dialogs, desktop, &children};
 
   kp::Program program(platform, folder);
+  program.chosenPort = panelSerial.get();
+  program.venue.setEngine(QDir(QApplication::applicationDirPath()).filePath("karaoke-ctl").toStdString(),
+                          &children);
   kp::ui::MainWindow window(program.form4);
   kp::ui::PortDialog portDialog(program.form2, QString::fromStdString(folder), &window);
   kp::ui::ConnectDialog connectDialog(program.form1, &window);
   kp::ui::SettingsDialog settingsDialog(program.form3, &window);
   kp::ui::PasswordDialog passwordDialog(program.form5, &window);
   kp::ui::SaveSlotDialog saveSlotDialog(program.form6, &window);
+  kp::ui::RoomsView roomsView(program.roomsWindow, &window);
   dialogs.setParent(&window);
 
   program.onExit = [] { QApplication::quit(); };

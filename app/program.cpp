@@ -1,12 +1,27 @@
 #include "app/program.h"
 
+#include <ctime>
+#include <filesystem>
+
+#include "core/utf8_path.h"
+#include "ini/ini.h"
 #include "link/frames.h"
+#include "link/messages.h"
 
 namespace kp {
 
 namespace {
 constexpr int kMainWindowOffsetTwips = 20;
+const char* kRoomsFileKey = "Rooms_File";
+
+std::string localTime(const char* format) {
+  const std::time_t now = std::time(nullptr);
+  char text[32] = {};
+  // On the user-interface thread alone, so the shared buffer is safe.
+  if (const std::tm* t = std::localtime(&now)) std::strftime(text, sizeof text, format, t);
+  return text;
 }
+}  // namespace
 
 Program::Program(Platform& platform, const std::string& programFolder, bool editTools)
     : p_(platform),
@@ -72,6 +87,12 @@ Program::Program(Platform& platform, const std::string& programFolder, bool edit
       language(state, form4, form1, form2, form3, form5, form6, panel, progress, edits),
       password(state, form5, link, platform.dialogs),
       portSettings(state, form2, platform.dialogs),
+      venue(roomsWindow,
+            VenueEnv{programFolder, {}, nullptr, &platform.dialogs, &platform.desktop,
+                     [this] { return panelPortIdentity(); },
+                     [this](const Room& room) { linkToRoom(room); },
+                     [] { return localTime("%H:%M"); }, [] { return localTime("%Y-%m-%d"); },
+                     [this] { return state.Is_English != 0; }}),
       editTools_(editTools) {
   settings.Set_Language = [this] { language.Set_Language(); };
   saveToSlot.Set_Language = [this] { language.Set_Language(); };
@@ -87,6 +108,69 @@ Program::Program(Platform& platform, const std::string& programFolder, bool edit
   wireMenus();
   wireProgress();
   if (editTools_) wireEdits();
+  wireRooms();
+  baseCaption_ = form4.caption();
+}
+
+// The Rooms window: Device → Rooms…, its texts in the panel's language, and
+// the last rooms file, remembered in config.ini.
+void Program::wireRooms() {
+  form4.rooms1.onClick = [this] {
+    roomsTexts();
+    const std::string last = Read_Ini("config", kRoomsFileKey, state.configPath());
+    std::error_code ec;
+    if (venue.fileName().empty() && !last.empty() && std::filesystem::exists(pathFromUtf8(last), ec))
+      venue.openFile(last);
+    roomsWindow.show();
+  };
+  venue.onFileChanged = [this](const std::string& path) {
+    Write_Ini("config", kRoomsFileKey, path, state.configPath());
+  };
+  auto connect = form1.Command1.onClick;
+  form1.Command1.onClick = [this, connect] {
+    lastModel_ = form1.Combo1.index();
+    if (connect) connect();
+  };
+  auto toggle = form4.China_E1.onClick;
+  form4.China_E1.onClick = [this, toggle] {
+    if (toggle) toggle();
+    roomsTexts();
+  };
+}
+
+void Program::roomsTexts() {
+  std::array<std::string, Venue::kTexts> texts;
+  const std::string suffix = state.Is_English ? "_e_" : "_c_";
+  for (int n = 1; n <= Venue::kTexts; ++n)
+    texts[static_cast<std::size_t>(n - 1)] = Read_Ini("config", "Rooms" + suffix + std::to_string(n), state.configPath());
+  venue.setTexts(texts);
+  form4.rooms1.setCaption(roomsWindow.caption() + "\xE2\x80\xA6");  // "Rooms…"
+}
+
+std::string Program::panelPortIdentity() const {
+  if (!chosenPort || !p_.serial.isOpen() || !chosenPort->target()) return {};
+  return portTargetIdentity(*chosenPort->target());
+}
+
+void Program::linkToRoom(const Room& room) {
+  if (!chosenPort) return;
+  if (state.Is_Busy || form1.Timer1->isActive()) return;  // a link or a load is under way
+  if (state.Is_Linked && !p_.dialogs.ask(fillText(venue.linkQuestion(), room.name))) return;
+  chosenPort->hold(room.port);
+  state.roomName = room.name;
+  form4.setCaption(baseCaption_ + " \xE2\x80\x94 " + room.name);
+  if (state.Is_Linked) {
+    // The unit of the room left hears the disconnect; the reopening opens
+    // the new room's port.
+    connection.unlink();
+    if (!p_.serial.isOpen()) return;  // the reason has been shown
+  } else {
+    p_.serial.close();
+  }
+  form4.Label(3).setCaption(panel.statusText(state.Is_Linked));
+  form4.link1.click();
+  form1.Combo1.setIndex(lastModel_);
+  form1.Command1.click();
 }
 
 // The operator's view of long work listens to the link and the preset file.
@@ -160,6 +244,7 @@ void Program::startUp() {
   state.Dump_Section = 0;
   state.currentPresetFile = state.defaultPresetPath();
   Open_Pro_Ini(state.currentPresetFile);
+  roomsTexts();
 }
 
 void Program::shutDown() {
@@ -168,6 +253,8 @@ void Program::shutDown() {
   link.abandonWaits();
   if (state.Is_Linked) link.writeDisconnect();
   if (p_.serial.isOpen()) p_.serial.close();
+  venue.stop();
+  roomsWindow.unload();
   for (Window* w : std::initializer_list<Window*>{&form1, &form2, &form3, &form4, &form5, &form6})
     w->unload();
 }

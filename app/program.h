@@ -27,6 +27,9 @@
 #include "shell/help.h"
 #include "shell/language.h"
 #include "shell/password.h"
+#include "link/transport/chosen_port.h"
+#include "venue/rooms_window.h"
+#include "venue/venue.h"
 
 namespace kp {
 
@@ -48,6 +51,15 @@ class Program {
 
   // Loads a preset file as the current one.
   void Open_Pro_Ini(const std::string& path);
+
+  // Links the panel to a room of the venue: unlinks first if linked (asking),
+  // then opens the room's port and connects as the connect dialog does. The
+  // room's port is held until the panel ends or another room is chosen;
+  // config.ini's COM is left as it is.
+  void linkToRoom(const Room& room);
+  // The panel's own port, able to hold a room's port (the shipped panel's;
+  // a program without it cannot link to rooms).
+  ChosenPort* chosenPort = nullptr;
 
  private:
   Platform& p_;
@@ -73,6 +85,8 @@ class Program {
   Language language;
   PasswordDialog password;
   PortSettings portSettings;
+  RoomsWindow roomsWindow;
+  Venue venue;
 
   Platform& platform() { return p_; }
 
@@ -80,6 +94,11 @@ class Program {
   void wireMenus();
   void wireProgress();
   void wireEdits();
+  void wireRooms();
+  void roomsTexts();
+  std::string panelPortIdentity() const;
+  std::string baseCaption_;
+  int lastModel_ = Form1::kFirstFullModel;
   bool editTools_;
   bool shutDown_ = false;
 };

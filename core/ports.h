@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/bytes.h"
+#include "core/child_processes.h"
 
 namespace kp {
 
@@ -117,6 +118,17 @@ class Dialogs {
                                               const std::string& filter) = 0;
   virtual std::optional<std::string> saveFile(const std::string& current,
                                               const std::string& filter) = 0;
+  // A question with Yes and No; only the windows that offer a choice use it
+  // (the classic ones show OK alone). Without a display the answer is yes.
+  virtual bool ask(const std::string& text) {
+    (void)text;
+    return true;
+  }
+  // A folder dialog; nullopt when the operator cancels (or none can be shown).
+  virtual std::optional<std::string> chooseFolder(const std::string& current) {
+    (void)current;
+    return std::nullopt;
+  }
 };
 
 class Desktop {
@@ -133,6 +145,9 @@ struct Platform {
   EventPump& pump;
   Dialogs& dialogs;
   Desktop& desktop;
+  // Programs started beside this one (the Rooms window's work); none in a
+  // program without them.
+  ChildProcesses* children = nullptr;
 };
 
 }  // namespace kp

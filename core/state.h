@@ -68,6 +68,9 @@ struct SharedState {
   std::string programFolder;
   std::string Ini_Path;
   std::string currentPresetFile;
+  // The room of the venue the panel is linked to through the Rooms window;
+  // empty for the port of the port dialog. Lasts until the panel ends.
+  std::string roomName;
 
   std::string configPath() const;        // program folder + config.ini
   std::string defaultPresetPath() const;  // program folder + Pro.dat

@@ -7,7 +7,7 @@
 
 #include "core/os_files.h"
 #include "core/utf8_path.h"
-#include "ctl/fresh_file.h"
+#include "core/fresh_file.h"
 #include "link/port_settings.h"
 #include "link/messages.h"
 

@@ -93,7 +93,7 @@ int run(int argc, char** argv, std::optional<Options>& parsed) {
   } else if (o.command == Command::Restore && o.dryRun) {
     out = dryRunRestore(o, o.files.front(), folder, texts);
   } else {
-    const auto spec = parsePort(o.port, &error);
+    const auto spec = kp::parsePortChoice(o.port, &error);
     if (!spec) return usageError(error);
     const ProgressView::Mode mode = o.progressLines           ? ProgressView::Mode::Lines
                                     : kp::os::isTerminal(stderr) ? ProgressView::Mode::Bar

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <sstream>
 
 #include "core/os_console.h"
+#include "venue/engine_lines.h"
 
 namespace kp::ctl {
 
@@ -25,7 +25,7 @@ void ProgressView::update(const char* what, int done, int total) {
   if (mode_ == Mode::None) return;
   std::string text;
   if (mode_ == Mode::Lines)
-    text = "@progress " + std::string(what) + " " + std::to_string(done) + " " + std::to_string(total) + "\n";
+    text = progressLine(what, done, total) + "\n";
   else
     text = "\r" + barText("", what, done, total, kBarWidth) + "\x1b[K";
   // A dump redraws at every message; the terminal needs only the changes.
@@ -42,12 +42,6 @@ void ProgressView::clear() {
   std::fflush(out_);
   drawn_ = false;
   last_.clear();
-}
-
-bool ProgressView::parseLine(const std::string& line, std::string* what, int* done, int* total) {
-  std::istringstream in(line);
-  std::string tag;
-  return in >> tag >> *what >> *done >> *total && tag == "@progress";
 }
 
 }  // namespace kp::ctl

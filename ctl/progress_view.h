@@ -21,9 +21,6 @@ class ProgressView {
   // Takes the bar off the line, before results are printed.
   void clear();
 
-  // The line a rooms run reads: "@progress dump 150 302".
-  static bool parseLine(const std::string& line, std::string* what, int* done, int* total);
-
  private:
   Mode mode_;
   std::FILE* out_;

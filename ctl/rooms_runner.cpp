@@ -11,7 +11,7 @@
 #include "core/os_console.h"
 #include "core/state.h"
 #include "core/utf8_path.h"
-#include "ctl/file_name_case.h"
+#include "venue/file_name_case.h"
 #include "ctl/input_checks.h"
 #include "ctl/json_writer.h"
 #include "ctl/outcome_output.h"
@@ -38,7 +38,6 @@ fs::path absolutePath(const std::string& path) {
   return ec ? pathFromUtf8(path) : p;
 }
 
-std::string folderOf(const std::string& path) { return utf8FromPath(absolutePath(path).parent_path()); }
 
 // Two names of one file, as a case-blind file system sees them (file_name_case.h).
 std::string sameFileKey(const std::string& path) {
@@ -139,17 +138,8 @@ std::optional<std::vector<RoomJob>> planRooms(const Options& o, const std::vecto
 
 int runRooms(const RoomsRun& run) {
   const Options& o = run.options;
-  std::string text;
-  {
-    std::ifstream in(pathFromUtf8(o.rooms), std::ios::binary);
-    if (!in || isFolder(o.rooms)) {
-      say(stderr, "karaoke-ctl: cannot read the rooms file " + o.rooms);
-      return exitCode(Status::Usage);
-    }
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
   std::string error;
-  const auto rooms = parseRooms(text, o.rooms, run.folder, folderOf(o.rooms), &error);
+  const auto rooms = readRoomsFile(o.rooms, run.folder, &error);
   if (!rooms) {
     say(stderr, "karaoke-ctl: " + error);
     return exitCode(Status::Usage);
@@ -188,10 +178,11 @@ int runRooms(const RoomsRun& run) {
     Running& r = running[id];
     std::string what;
     int done = 0, total = 0;
-    if (ProgressView::parseLine(line, &what, &done, &total)) board.progress(id, label(id), what, done, total);
-    else if (line.rfind(kSummaryTag, 0) == 0) r.summary = line.substr(std::string(kSummaryTag).size());
-    else if (line.rfind(kDetailTag, 0) == 0) r.details.push_back(line.substr(std::string(kDetailTag).size()));
-    else if (line.rfind(kErrorTag, 0) == 0) r.error = line.substr(std::string(kErrorTag).size());
+    std::string rest;
+    if (parseProgressLine(line, &what, &done, &total)) board.progress(id, label(id), what, done, total);
+    else if (taggedLine(line, kSummaryTag, &rest)) r.summary = rest;
+    else if (taggedLine(line, kDetailTag, &rest)) r.details.push_back(rest);
+    else if (taggedLine(line, kErrorTag, &rest)) r.error = rest;
     else if (!line.empty()) r.stray.push_back(line);
   };
   run.children.onFinished = [&](int id, int code, const std::string& why) {

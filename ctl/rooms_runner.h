@@ -10,7 +10,7 @@
 #include "core/ports.h"
 #include "ctl/ctl_args.h"
 #include "ctl/ctl_status.h"
-#include "ctl/rooms_file.h"
+#include "venue/rooms_file.h"
 #include "ctl/stop_request.h"
 
 namespace kp::ctl {

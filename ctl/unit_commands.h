@@ -42,7 +42,7 @@ struct UnitJob {
   const Options& options;
   Clock& clock;
   EventPump& pump;
-  PortSpec port;
+  PortChoice port;
   std::string file;    // FILE of backup, restore, verify; OUT of a report
   std::string folder;  // the program folder
   ParameterTexts texts;

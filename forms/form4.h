@@ -42,6 +42,7 @@ class Form4 : public Window {
   Button file1, open1, save1, exit1;
   Button edit1, undo1, redo1, musicCompare1, micCompare1;
   Button Pro1, link1, unlink, com_set1, Pro_set1, All_Reset1, Pass_set1, China_E1;
+  Button rooms1;  // Device → Rooms…: the venue's rooms
   Button help1, look_help;
 
   // Beside each equaliser's save and reset buttons: the compare with the

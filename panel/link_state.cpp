@@ -10,7 +10,8 @@ std::string Panel::statusText(bool linked) const {
     return Read_Ini("config", "Connect_" + lang + "_" + std::to_string(n), s_.Ini_Path);
   };
   const std::string first = piece(1);
-  return "\n" + first + "\n\n" + piece(linked ? 2 : 3);
+  // A room chosen in the Rooms window heads the status, above its text.
+  return s_.roomName + "\n" + first + "\n\n" + piece(linked ? 2 : 3);
 }
 
 void Panel::Is_link_Command() {

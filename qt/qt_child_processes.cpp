@@ -2,10 +2,21 @@
 
 #include <QStringList>
 
+namespace {
+// How long a child asked to stop may take to unlink its unit.
+constexpr int kStopMs = 3000;
+}  // namespace
+
 QtChildProcesses::~QtChildProcesses() {
+  // Each child is asked to stop first, so that it unlinks its unit; one that
+  // does not end in time is killed.
   for (auto& [id, child] : children_) {
     child.process->disconnect();
-    if (child.process->state() != QProcess::NotRunning) {
+    if (child.process->state() != QProcess::NotRunning) child.process->closeWriteChannel();
+  }
+  for (auto& [id, child] : children_) {
+    if (child.process->state() == QProcess::NotRunning) continue;
+    if (!child.process->waitForFinished(kStopMs)) {
       child.process->kill();
       child.process->waitForFinished(1000);
     }

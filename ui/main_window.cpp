@@ -122,7 +122,9 @@ void MainWindow::buildMenus() {
            {&f.Pro_set1, "Pro_set1", "Ctrl+V"},
            {&f.All_Reset1, "All_Reset1", "Ctrl+A"},
            {&f.Pass_set1, "Pass_set1", "Ctrl+P"},
-           {&f.China_E1, "China_E1", "Ctrl+G"}});
+           {&f.China_E1, "China_E1", "Ctrl+G"},
+           {nullptr, nullptr, nullptr},
+           {&f.rooms1, "rooms1", "Ctrl+R"}});
   addMenu(f.help1, "help1", {{&f.look_help, "look_help", "Ctrl+H"}});
 }
 

@@ -29,4 +29,18 @@ std::optional<std::string> QtDialogs::saveFile(const std::string& current,
   return path.toStdString();
 }
 
+bool QtDialogs::ask(const std::string& text) {
+  QMessageBox box(QMessageBox::Question, QGuiApplication::applicationDisplayName(),
+                  QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, parent_);
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<std::string> QtDialogs::chooseFolder(const std::string& current) {
+  const QString path =
+      QFileDialog::getExistingDirectory(parent_, QString(), QString::fromStdString(current));
+  if (path.isEmpty()) return std::nullopt;
+  return path.toStdString();
+}
+
 bool QtDesktop::openDocument(const std::string& path) { return openWithDesktop(path); }

@@ -21,6 +21,8 @@ class QtDialogs : public kp::Dialogs {
                                       const std::string& filter) override;
   std::optional<std::string> saveFile(const std::string& current,
                                       const std::string& filter) override;
+  bool ask(const std::string& text) override;
+  std::optional<std::string> chooseFolder(const std::string& current) override;
 
  private:
   QWidget* parent_ = nullptr;

@@ -2,6 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
+#include <system_error>
+
+#include "core/utf8_path.h"
+#include "link/transport/port_names.h"
 
 namespace kp {
 
@@ -74,6 +79,34 @@ std::optional<PortTarget> resolvePortChoice(const PortChoice& choice,
                                             const std::string& programFolder, std::string* error) {
   if (choice.isCom()) return lookupPortTarget(choice.com, programFolder, error);
   return choice.target;
+}
+
+std::string describePortChoice(const PortChoice& choice, const std::string& programFolder) {
+  if (choice.isCom())
+    return "COM" + std::to_string(choice.com) + ": " + describeComPort(choice.com, programFolder);
+  if (choice.target.isNetwork()) return describePortTarget(choice.target, programFolder);
+  std::error_code ec;
+  const bool present = std::filesystem::exists(pathFromUtf8(choice.target.path), ec);
+  return choice.target.path + (present ? "" : " (not present)");
+}
+
+std::string portTargetIdentity(const PortTarget& target) {
+  if (target.isNetwork()) {
+    // Host names are case-blind; socket:// is tcp://.
+    PortTarget t = target;
+    std::transform(t.host.begin(), t.host.end(), t.host.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return t.text();
+  }
+  return deviceIdentity(portTargetDevice(target));
+}
+
+std::string portChoiceIdentity(const PortChoice& choice, const std::string& programFolder) {
+  // What the port opens: [ports] and ports/comN as the panel's port reads them.
+  std::string why;
+  const auto target = resolvePortChoice(choice, programFolder, &why);
+  if (!target) return "COM" + std::to_string(choice.com) + ": " + why;
+  return portTargetIdentity(*target);
 }
 
 }  // namespace kp

@@ -34,4 +34,17 @@ PortChoice comChoice(int n);
 std::optional<PortTarget> resolvePortChoice(const PortChoice& choice,
                                             const std::string& programFolder, std::string* error);
 
+// What the port stands for on this machine, for people: "COM3: ports/com3 →
+// /dev/ttyUSB0", "rfc2217://10.0.0.5:4001 (device server, RFC 2217: ...)",
+// "/dev/ttyUSB1 (not present)".
+std::string describePortChoice(const PortChoice& choice, const std::string& programFolder);
+
+// What a port opens, so that two choices naming one device compare equal:
+// "COM3" and the path ports/com3 links to, [ports] COM4=/dev/ttyUSB1 and
+// /dev/ttyUSB1, COM5=COM17 and COM17. A COMn whose [ports] entry is bad
+// stands for itself (it opens nothing).
+std::string portChoiceIdentity(const PortChoice& choice, const std::string& programFolder);
+// The same for a target already looked up.
+std::string portTargetIdentity(const PortTarget& target);
+
 }  // namespace kp

@@ -8,8 +8,8 @@
 
 #include "core/state.h"
 #include "ctl/ctl_args.h"
-#include "ctl/fresh_file.h"
-#include "ctl/rooms_file.h"
+#include "core/fresh_file.h"
+#include "venue/rooms_file.h"
 #include "ctl/rooms_runner.h"
 #include "presets/preset_compare.h"
 #include "tests/support/rig.h"

@@ -1,8 +1,8 @@
-#include "ctl/file_name_case.h"
+#include "venue/file_name_case.h"
 
 #include <cstdint>
 
-namespace kp::ctl {
+namespace kp {
 
 namespace {
 
@@ -79,4 +79,4 @@ std::string caseFolded(std::string_view s) {
   return out;
 }
 
-}  // namespace kp::ctl
+}  // namespace kp

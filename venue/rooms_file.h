@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "ctl/ctl_port.h"
+#include "link/transport/port_choice.h"
 
-namespace kp::ctl {
+namespace kp {
 
 struct Room {
   std::string name;
-  PortSpec port;
+  PortChoice port;
   std::string file;  // as written, resolved against the rooms file's folder; may be empty
   int line = 0;
 };
@@ -29,4 +29,19 @@ std::optional<std::vector<Room>> parseRooms(const std::string& bytes, const std:
 // The fields of one CSV line; quotes "..." keep commas, "" is a quote.
 std::optional<std::vector<std::string>> csvFields(const std::string& line);
 
-}  // namespace kp::ctl
+// Reads and checks the rooms file at path (parseRooms).
+std::optional<std::vector<Room>> readRoomsFile(const std::string& path, const std::string& programFolder,
+                                               std::string* error);
+
+// The rooms as a rooms file holds them, UTF-8 with a header line; files
+// inside baseFolder are written relative to it.
+std::string roomsText(const std::vector<Room>& rooms, const std::string& baseFolder);
+
+// Writes the rooms to path in one step: the old file stays whole until the
+// new one has replaced it. False with the reason on failure.
+bool saveRoomsFile(const std::string& path, const std::vector<Room>& rooms, std::string* error);
+
+// The folder of a file's path, made absolute.
+std::string folderOfFile(const std::string& path);
+
+}  // namespace kp

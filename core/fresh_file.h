@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-namespace kp::ctl {
+namespace kp {
 
 // Creates ".NAME.ctl-PID-N" beside target, NAME being target's file name,
 // exclusively, with further numbers N while a name is taken. nullopt, with
@@ -18,4 +18,4 @@ std::optional<std::filesystem::path> claimFreshFile(const std::filesystem::path&
                                                     std::string* error,
                                                     const std::function<std::uint32_t()>& random = {});
 
-}  // namespace kp::ctl
+}  // namespace kp

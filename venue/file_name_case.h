@@ -5,11 +5,11 @@
 #include <string>
 #include <string_view>
 
-namespace kp::ctl {
+namespace kp {
 
 // utf8 with its letters in one case: ASCII, and the simple one-to-one pairs
 // of Latin, Greek, Cyrillic, Armenian and the full-width Latin letters, as
 // NTFS folds them. Bytes that are not UTF-8 are kept as they are.
 std::string caseFolded(std::string_view utf8);
 
-}  // namespace kp::ctl
+}  // namespace kp

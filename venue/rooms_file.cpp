@@ -1,16 +1,21 @@
-#include "ctl/rooms_file.h"
+#include "venue/rooms_file.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <cctype>
 #include <map>
 #include <string_view>
 
+#include "core/fresh_file.h"
+#include "core/os_files.h"
 #include "core/state.h"
 #include "core/utf8_path.h"
-#include "ctl/file_name_case.h"
+#include "venue/file_name_case.h"
 #include "ini/gbk.h"
 
-namespace kp::ctl {
+namespace kp {
 
 namespace {
 
@@ -121,13 +126,13 @@ std::optional<std::vector<Room>> parseRooms(const std::string& bytes, const std:
       return std::nullopt;
     }
     std::string why;
-    const auto port = parsePort((*fields)[1], &why);
+    const auto port = parsePortChoice((*fields)[1], &why);
     if (!port) {
       *error = where + why;
       return std::nullopt;
     }
     r.port = *port;
-    if (auto [it, fresh] = devices.emplace(portIdentity(r.port, programFolder), lineNo); !fresh) {
+    if (auto [it, fresh] = devices.emplace(portChoiceIdentity(r.port, programFolder), lineNo); !fresh) {
       *error = where + "port " + r.port.text + " is the device of line " + std::to_string(it->second) +
                " too: one unit per port";
       return std::nullopt;
@@ -146,4 +151,75 @@ std::optional<std::vector<Room>> parseRooms(const std::string& bytes, const std:
   return rooms;
 }
 
-}  // namespace kp::ctl
+std::string folderOfFile(const std::string& path) {
+  std::error_code ec;
+  const std::filesystem::path p = std::filesystem::absolute(pathFromUtf8(path), ec);
+  return utf8FromPath(ec ? pathFromUtf8(path).parent_path() : p.parent_path());
+}
+
+std::optional<std::vector<Room>> readRoomsFile(const std::string& path, const std::string& programFolder,
+                                               std::string* error) {
+  std::error_code ec;
+  std::ifstream in(pathFromUtf8(path), std::ios::binary);
+  if (!in || std::filesystem::is_directory(pathFromUtf8(path), ec)) {
+    *error = "cannot read the rooms file " + path;
+    return std::nullopt;
+  }
+  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  return parseRooms(text, path, programFolder, folderOfFile(path), error);
+}
+
+namespace {
+
+// A field as a spreadsheet writes it: quoted when it holds a comma, a quote
+// or blanks at its ends.
+std::string csvField(const std::string& text) {
+  const bool quote = text.find_first_of(",\"") != std::string::npos || trim(text) != text ||
+                     (!text.empty() && text.front() == '#');
+  if (!quote) return text;
+  std::string out = "\"";
+  for (char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return out + "\"";
+}
+
+}  // namespace
+
+std::string roomsText(const std::vector<Room>& rooms, const std::string& baseFolder) {
+  std::string text = "room,port,file\r\n";
+  const std::filesystem::path base = pathFromUtf8(baseFolder);
+  for (const Room& r : rooms) {
+    std::string file = r.file;
+    if (!file.empty() && !baseFolder.empty()) {
+      std::error_code ec;
+      const auto rel = std::filesystem::relative(pathFromUtf8(file), base, ec);
+      if (!ec && !rel.empty() && *rel.begin() != "..") file = utf8FromPath(rel);
+    }
+    text += csvField(r.name) + "," + csvField(r.port.text);
+    if (!file.empty()) text += "," + csvField(file);
+    text += "\r\n";
+  }
+  return text;
+}
+
+bool saveRoomsFile(const std::string& path, const std::vector<Room>& rooms, std::string* error) {
+  const std::filesystem::path target = pathFromUtf8(path);
+  const std::string text = roomsText(rooms, folderOfFile(path));
+  const auto fresh = claimFreshFile(target, error);
+  if (!fresh) return false;
+  bool ok = false;
+  const int fd = os::openFile(*fresh, os::OpenMode::Rewrite);
+  if (fd >= 0) {
+    ok = os::writeFile(fd, text.data(), text.size()) == static_cast<long long>(text.size()) &&
+         os::syncFile(fd) == 0;
+    ok = os::closeFile(fd) == 0 && ok;
+  }
+  std::string why = ok ? "" : std::generic_category().message(errno);
+  if (ok) ok = os::replaceFile(*fresh, target, true, why);
+  if (!ok) {
+    os::removeFile(*fresh);
+    *error = "cannot save " + path + ": " + why;
+  }
+  return ok;
+}
+
+}  // namespace kp

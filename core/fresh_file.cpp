@@ -1,4 +1,4 @@
-#include "ctl/fresh_file.h"
+#include "core/fresh_file.h"
 
 #include <cerrno>
 #include <chrono>
@@ -8,7 +8,7 @@
 #include "core/os_files.h"
 #include "core/utf8_path.h"
 
-namespace kp::ctl {
+namespace kp {
 
 namespace {
 
@@ -50,4 +50,4 @@ std::optional<std::filesystem::path> claimFreshFile(const std::filesystem::path&
   return std::nullopt;
 }
 
-}  // namespace kp::ctl
+}  // namespace kp

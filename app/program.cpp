@@ -72,6 +72,7 @@ Program::Program(Platform& platform, const std::string& programFolder, bool edit
                }),
       language(state, form4, form1, form2, form3, form5, form6, panel, activity, edits),
       password(state, form5, link, platform.dialogs),
+      equalise(state, form4, edits, platform.dialogs),
       editTools_(editTools) {
   settings.Set_Language = [this] { language.Set_Language(); };
   saveToSlot.Set_Language = [this] { language.Set_Language(); };
@@ -125,7 +126,10 @@ void Program::wireMenus() {
     form2.show();
   };
   f.Pass_set1.onClick = [this] { password.open(); };
-  f.China_E1.onClick = [this] { language.toggle(); };
+  f.China_E1.onClick = [this] {
+    language.toggle();
+    equalise.Set_Language();
+  };
   f.look_help.onClick = [this] { look_help(state.programFolder, p_.desktop); };
   f.open1.onClick = [this] { presetFile.open1(); };
   f.save1.onClick = [this] { presetFile.save1(); };
@@ -152,6 +156,7 @@ void Program::startUp() {
   state.Is_English = 0;
   language.Set_Language();
   language.Set_Extra_Language();
+  equalise.Set_Language();
   panel.Is_unlink_Command();
   Comm_set(state, p_.serial, form2, p_.dialogs);
   state.Is_Busy = false;
@@ -167,7 +172,7 @@ void Program::shutDown() {
   link.abandonWaits();
   if (state.Is_Linked) link.writeDisconnect();
   if (p_.serial.isOpen()) p_.serial.close();
-  for (Window* w : std::initializer_list<Window*>{&form1, &form2, &form3, &form4, &form5, &form6})
+  for (Window* w : std::initializer_list<Window*>{&form1, &form2, &form3, &form4, &form5, &form6, &equalise})
     w->unload();
 }
 

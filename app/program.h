@@ -26,6 +26,7 @@
 #include "shell/help.h"
 #include "shell/language.h"
 #include "shell/password.h"
+#include "tuning/equalise_window.h"
 
 namespace kp {
 
@@ -71,6 +72,7 @@ class Program {
   Receiver receiver;
   Language language;
   PasswordDialog password;
+  EqualiseWindow equalise;
 
   Platform& platform() { return p_; }
 

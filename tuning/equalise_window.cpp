@@ -112,7 +112,11 @@ void EqualiseWindow::Set_Language() {
   if (measurement_.empty()) measurementFile.setCaption(text(kNoFile));
   if (targetCurve_.empty()) targetFile.setCaption(text(kNoFile));
   fillLists();
-  showValues();
+  // The status and the figures are texts too.
+  if (loaded())
+    recompute();
+  else
+    showValues();
 }
 
 void EqualiseWindow::fillLists() {

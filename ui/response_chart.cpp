@@ -78,7 +78,7 @@ void ResponseChart::paintEvent(QPaintEvent*) {
     p.setPen(colours::kDimText);
     p.drawText(QRectF(0, y(db) - fm.height() / 2.0, kLeft - 6, fm.height()), Qt::AlignRight, QString::number(db));
   }
-  p.drawText(QRectF(plot.right() - 40, plot.bottom() + 4, 40, fm.height()), Qt::AlignRight, "Hz");
+  p.drawText(QRectF(4, plot.bottom() + 4, kLeft - 20, fm.height()), Qt::AlignLeft, "Hz");
   p.drawText(QRectF(4, 4, kLeft, fm.height()), Qt::AlignLeft, "dB");
 
   const QColor predicted = m_.channel.index() == 1 ? colours::kMic : colours::kMusic;

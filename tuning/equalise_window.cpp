@@ -1,6 +1,7 @@
 #include "tuning/equalise_window.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "core/utf8_path.h"
 #include "ini/ini.h"
@@ -165,11 +166,13 @@ void EqualiseWindow::readCurrentValues() {
 
 bool EqualiseWindow::openMeasurementFile(const std::string& path) {
   const tuning::ResponseText read = tuning::readResponseFile(path, tuning::kMinMeasurementPoints);
-  if (!read.ok()) {
-    dialogs_.message(fill(text(kNotAMeasurement), fileName(path) + ", " + read.describe()));
+  tuning::LogCurve curve(read.points);
+  const std::string why = read.ok() ? tuning::coverageProblem(curve, limits()) : read.describe();
+  if (!why.empty()) {
+    dialogs_.message(fill(text(kNotAMeasurement), fileName(path) + ", " + why));
     return false;
   }
-  measurement_ = tuning::LogCurve(read.points);
+  measurement_ = std::move(curve);
   measurementFile.setCaption(fileName(path));
   lastFolder_ = path;
   // The room was measured with what the slot holds now.

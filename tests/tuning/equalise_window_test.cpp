@@ -90,8 +90,14 @@ TEST_F(EqualiseWindowTest, TheMicrophoneTakesItsOwnProposalAndARefusedFileChange
 
   rig.folder.write("photo.jpg", std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10));
   open(file("photo.jpg"));
-  ASSERT_EQ(rig.dialogs.messages.size(), 1u);
+  std::string upper;
+  for (double hz : tuning::logSpaced(100, 20000, 12)) upper += std::to_string(hz) + ";80\n";
+  rig.folder.write("upper.txt", upper);
+  open(file("upper.txt"));
+  ASSERT_EQ(rig.dialogs.messages.size(), 2u);
   EXPECT_EQ(rig.dialogs.messages[0], "refused: photo.jpg, line 1: binary data, not text");
+  EXPECT_EQ(rig.dialogs.messages[1],
+            "refused: upper.txt, the measurement covers 100 Hz to 20 kHz, not the correction range 40 Hz to 16 kHz");
   EXPECT_EQ(window().measurementFile.caption(), "room.txt");
   ASSERT_TRUE(window().proposal().has_value());
   EXPECT_EQ(window().proposal()->proposed, proposed);

@@ -47,11 +47,12 @@ class Problem {
       const auto cur = response(k, in.current[at(k)]);
       for (std::size_t i = 0; i < points_; ++i) base_[i] -= cur[i];
     }
-    // The room's own response lies deeper than the largest boost below its
-    // median level: a null that boosting does not fill. Left in, it would
-    // pull every other band down to meet it through the free level; it is
-    // left out of the fit. Judged without the equaliser, so that measure,
-    // apply, measure again leaves out the same points.
+    // Where the room's own response lies deeper than the largest boost
+    // below its median level, it has a null that boosting does not fill.
+    // Left in, the null would pull every other band down to meet it through
+    // the free level, so those points are left out of the fit. Judged
+    // without the equaliser, so that measure, apply, measure again leaves
+    // out the same points.
     std::vector<double> sorted = base_;
     std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(points_ / 2), sorted.end());
     const double median = sorted[points_ / 2];

@@ -8,6 +8,7 @@
 #include "app/program_folder.h"
 #include "core/os_files.h"
 #include "ui/connect_dialog.h"
+#include "ui/equalise_dialog.h"
 #include "qt/frame_log.h"
 #include "qt/port_factory.h"
 #include "ui/main_window.h"
@@ -56,6 +57,7 @@ int main(int argc, char** argv) {
   kp::ui::PasswordDialog passwordDialog(program.form5, &window);
   kp::ui::SaveSlotDialog saveSlotDialog(program.form6, &window);
   kp::ui::RoomsView roomsView(program.roomsWindow, &window);
+  kp::ui::EqualiseDialog equaliseDialog(program.equalise, &window);
   dialogs.setParent(&window);
 
   program.onExit = [] { QApplication::quit(); };

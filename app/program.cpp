@@ -93,6 +93,7 @@ Program::Program(Platform& platform, const std::string& programFolder, bool edit
                      [this](const Room& room) { linkToRoom(room); },
                      [] { return localTime("%H:%M"); }, [] { return localTime("%Y-%m-%d"); },
                      [this] { return state.Is_English != 0; }}),
+      equalise(state, form4, edits, platform.dialogs),
       editTools_(editTools) {
   settings.Set_Language = [this] { language.Set_Language(); };
   saveToSlot.Set_Language = [this] { language.Set_Language(); };
@@ -209,7 +210,10 @@ void Program::wireMenus() {
     form2.show();
   };
   f.Pass_set1.onClick = [this] { password.open(); };
-  f.China_E1.onClick = [this] { language.toggle(); };
+  f.China_E1.onClick = [this] {
+    language.toggle();
+    equalise.Set_Language();
+  };
   f.look_help.onClick = [this] { look_help(state.programFolder, p_.desktop); };
   f.open1.onClick = [this] { presetFile.open1(); };
   f.save1.onClick = [this] { presetFile.save1(); };
@@ -237,6 +241,7 @@ void Program::startUp() {
   state.Is_English = 0;
   language.Set_Language();
   language.Set_Extra_Language();
+  equalise.Set_Language();
   panel.Is_unlink_Command();
   Comm_set(state, p_.serial, form2, p_.dialogs);
   state.Is_Busy = false;
@@ -255,7 +260,7 @@ void Program::shutDown() {
   if (p_.serial.isOpen()) p_.serial.close();
   venue.stop();
   roomsWindow.unload();
-  for (Window* w : std::initializer_list<Window*>{&form1, &form2, &form3, &form4, &form5, &form6})
+  for (Window* w : std::initializer_list<Window*>{&form1, &form2, &form3, &form4, &form5, &form6, &equalise})
     w->unload();
 }
 

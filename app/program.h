@@ -30,6 +30,7 @@
 #include "link/transport/chosen_port.h"
 #include "venue/rooms_window.h"
 #include "venue/venue.h"
+#include "tuning/equalise_window.h"
 
 namespace kp {
 
@@ -87,6 +88,7 @@ class Program {
   PortSettings portSettings;
   RoomsWindow roomsWindow;
   Venue venue;
+  EqualiseWindow equalise;
 
   Platform& platform() { return p_; }
 

@@ -2,8 +2,8 @@
 // the memory it holds then and once linked, the link with the long dump, a
 // linked preset load, the same two through ser2net on loopback as a device
 // server (RFC 2217 and raw TCP) beside the pseudo-terminal, what a turn of
-// the line costs the test rig alone, the CPU a silent wait costs, and the
-// slider latency.
+// the line costs the test rig alone, the CPU a silent wait costs, the
+// slider latency and the time of one equaliser proposal.
 // Everything runs through Qt (offscreen) and karaoke-unit-sim on a
 // pseudo-terminal. It prints; it never fails.
 #include <QApplication>
@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "bench/bench_common.h"
+#include "bench/bench_eq.h"
 #include "bench/bench_wait.h"
 #include "ui/connect_dialog.h"
 #include "ui/main_window.h"
@@ -256,6 +257,17 @@ void sliderLatency() {
                       " changes while linked"});
 }
 
+void eqProposal() {
+  const auto f = kp::bench::measureEqProposal(50);
+  if (!f.ran) {
+    rows.push_back({"one equaliser proposal from a measurement", f.why, ""});
+    return;
+  }
+  rows.push_back({"one equaliser proposal, 1/48-octave measurement (median of 50)", fmt("%.2f ms", f.medianMs),
+                  fmt("min %.2f ms", f.minMs) + fmt(", max %.2f ms", f.maxMs) + " from " +
+                      std::to_string(f.points) + " points, 40 Hz to 16 kHz; aim under 20 ms"});
+}
+
 // The offscreen platform's remarks about window features it lacks would only
 // clutter the table.
 void quietOffscreen(QtMsgType type, const QMessageLogContext& context, const QString& text) {
@@ -288,6 +300,7 @@ int main(int argc, char** argv) {
   silentWait();
   idleCpu();
   sliderLatency();
+  eqProposal();
 
   std::size_t w0 = 0, w1 = 0;
   for (const auto& r : rows) {

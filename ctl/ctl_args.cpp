@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "tuning/decimal.h"
+
 namespace kp::ctl {
 
 const char* const kUsage =
@@ -16,7 +18,11 @@ const char* const kUsage =
     "  show FILE                     a preset file as a table\n"
     "  report (FILE | --port PORT) -o OUT.html\n"
     "                                a commissioning sheet in one HTML file\n"
-    "PORT is COMn (what [ports] of config.ini says it is, else ports/comN of the\n"
+    "  eq MEASUREMENT [--target FILE | --tilt DB] [--range LOW-HIGH] [--max-boost DB]\n"
+    "     [--q Q] [--channel music|mic] [--from PRESET --slot RAM1|RAM2|RAM3] [-o OUT.dat]\n"
+    "                                the 31 bands proposed from a room's measured\n"
+    "                                response (text as room-measurement programs export it)\n"
+    "    "PORT is COMn (what [ports] of config.ini says it is, else ports/comN of the\n"
     "program's folder, else the system's port), a device path, or a serial device\n"
     "server: rfc2217://HOST:PORT (RFC 2217; the line is set here) or tcp://HOST:PORT\n"
     "(raw TCP; the server sets the line).\n"
@@ -34,10 +40,23 @@ const char* const kUsage =
     "  --lang en|zh    language of names and of the report (default en)\n"
     "  --room NAME     the room's name, for the report and the output\n"
     "  --folder DIR    the program folder (config.ini, Pro.dat, ports/) to use\n"
-    "  -o OUT          report: the HTML file to write\n"
+    "  -o OUT          report: the HTML file to write; eq: a copy of --from (or of the\n"
+    "                  folder's Pro.dat) with the slot's bands replaced by the proposal\n"
+    "  --target FILE   eq: the target, a house curve in the measurement's format\n"
+    "  --tilt DB       eq: a target falling (or rising) DB per octave around 1 kHz\n"
+    "                  (default: flat)\n"
+    "  --range LOW-HIGH  eq: the bands corrected, in Hz (default 40-16k); the others\n"
+    "                  keep their values\n"
+    "  --max-boost DB  eq: the highest value a band may end at, 0..15 (default 6)\n"
+    "  --q Q           eq: the bands' Q in the model (default EQ_Q of config.ini, 4.32)\n"
+    "  --channel music|mic  eq: the equaliser the room was measured through (default music)\n"
+    "  --from PRESET   eq: the preset file holding the values the room was measured with\n"
+    "                  (default: all bands 0)\n"
+    "  --slot RAMn     eq: the user slot of --from and -o, RAM1..RAM3 (default RAM1)\n"
     "exit status: 0 done, 1 differences found, 2 bad usage, 3 the unit did not answer,\n"
-    "4 the port cannot be opened, 5 a file cannot be read or written, 6 the unit did not\n"
-    "confirm or report every setting; with --rooms the largest of the rooms'.\n";
+    "4 the port cannot be opened, 5 a file cannot be read or written (or is not a\n"
+    "measurement), 6 the unit did not confirm or report every setting; with --rooms the\n"
+    "largest of the rooms'.\n";
 
 const char* commandName(Command c) {
   switch (c) {
@@ -49,6 +68,7 @@ const char* commandName(Command c) {
     case Command::Diff: return "diff";
     case Command::Show: return "show";
     case Command::Report: return "report";
+    case Command::Eq: return "eq";
   }
   return "?";
 }
@@ -57,7 +77,7 @@ namespace {
 
 std::optional<Command> commandOf(const std::string& word) {
   for (Command c : {Command::Ports, Command::Probe, Command::Backup, Command::Restore,
-                    Command::Verify, Command::Diff, Command::Show, Command::Report})
+                    Command::Verify, Command::Diff, Command::Show, Command::Report, Command::Eq})
     if (word == commandName(c)) return c;
   return std::nullopt;
 }
@@ -69,6 +89,25 @@ std::optional<int> number(const std::string& text, int lo, int hi) {
   const int n = std::atoi(text.c_str());
   if (n < lo || n > hi) return std::nullopt;
   return n;
+}
+
+// "40", "16k", "1.25k": hertz as the bands are written.
+std::optional<double> hertz(std::string text) {
+  double scale = 1;
+  if (!text.empty() && (text.back() == 'k' || text.back() == 'K')) {
+    text.pop_back();
+    scale = 1000;
+  }
+  const auto v = tuning::parseDecimal(text);
+  if (!v) return std::nullopt;
+  return *v * scale;
+}
+
+// A decimal within lo..hi.
+std::optional<double> decimal(const std::string& text, double lo, double hi) {
+  const auto v = tuning::parseDecimal(text);
+  if (!v || *v < lo || *v > hi) return std::nullopt;
+  return v;
 }
 
 bool fail(std::string* error, const std::string& why) {
@@ -117,6 +156,10 @@ bool checkArguments(Options& o, std::vector<std::string> positional, std::string
       if (rooms) return fail(error, "show takes no --rooms");
       o.files = positional;
       return count(1, "one FILE");
+    case Command::Eq:
+      if (rooms) return fail(error, "eq takes no --rooms");
+      o.files = positional;
+      return count(1, "one MEASUREMENT");
     case Command::Report:
       if (o.output.empty()) return fail(error, "report needs -o OUT.html");
       if (rooms) {
@@ -142,6 +185,7 @@ std::optional<Options> parseArgs(const std::vector<std::string>& args, std::stri
   std::vector<std::string> positional;
   std::optional<Command> command;
   bool reportPort = false, output = false, jobs = false;
+  std::string eqOption;  // the first option only eq takes
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string a = args[i];
     std::string inlineValue;
@@ -202,6 +246,50 @@ std::optional<Options> parseArgs(const std::vector<std::string>& args, std::stri
     } else if (a == "-o" || a == "--output") {
       if (!need(&o.output)) return std::nullopt;
       output = true;
+    } else if (a == "--target") {
+      if (!need(&o.eq.target)) return std::nullopt;
+      eqOption = a;
+    } else if (a == "--tilt") {
+      if (!need(&v)) return std::nullopt;
+      o.eq.tilt = decimal(v, -6, 6);
+      if (!o.eq.tilt) return bad("--tilt needs dB per octave, -6..6, not " + v);
+      eqOption = a;
+    } else if (a == "--range") {
+      if (!need(&v)) return std::nullopt;
+      const auto dash = v.find('-', 1);
+      const auto low = dash == std::string::npos ? std::nullopt : hertz(v.substr(0, dash));
+      const auto high = dash == std::string::npos ? std::nullopt : hertz(v.substr(dash + 1));
+      if (!low || !high || *low < 20 || *high > 20000 || *low >= *high)
+        return bad("--range needs LOW-HIGH in Hz within 20-20k, such as 40-16k, not " + v);
+      o.eq.lowHz = *low;
+      o.eq.highHz = *high;
+      eqOption = a;
+    } else if (a == "--max-boost") {
+      if (!need(&v)) return std::nullopt;
+      const auto n = number(v, 0, 15);
+      if (!n) return bad("--max-boost needs 0..15 dB, not " + v);
+      o.eq.maxBoost = *n;
+      eqOption = a;
+    } else if (a == "--q") {
+      if (!need(&v)) return std::nullopt;
+      o.eq.q = decimal(v, 0.1, 50);
+      if (!o.eq.q) return bad("--q needs a Q of 0.1..50, not " + v);
+      eqOption = a;
+    } else if (a == "--channel") {
+      if (!need(&v)) return std::nullopt;
+      if (v != "music" && v != "mic") return bad("--channel is music or mic, not " + v);
+      o.eq.mic = v == "mic";
+      eqOption = a;
+    } else if (a == "--from") {
+      if (!need(&o.eq.from)) return std::nullopt;
+      eqOption = a;
+    } else if (a == "--slot") {
+      if (!need(&v)) return std::nullopt;
+      std::string upper = v;
+      for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+      if (upper != "RAM1" && upper != "RAM2" && upper != "RAM3") return bad("--slot is RAM1, RAM2 or RAM3, not " + v);
+      o.eq.slot = upper.back() - '1';
+      eqOption = a;
     } else if (a.size() > 1 && a[0] == '-') {
       return bad("unknown option " + a);
     } else if (!command) {
@@ -221,7 +309,9 @@ std::optional<Options> parseArgs(const std::vector<std::string>& args, std::stri
   if (o.modelGiven && !port) return bad("--model is for commands that link");
   if (reportPort && o.command != Command::Report)
     return bad("--port is for report; other commands take PORT first");
-  if (output && o.command != Command::Report) return bad("-o is for report");
+  if (output && o.command != Command::Report && o.command != Command::Eq) return bad("-o is for report and eq");
+  if (!eqOption.empty() && o.command != Command::Eq) return bad(eqOption + " is for eq");
+  if (!o.eq.target.empty() && o.eq.tilt) return bad("eq takes --target or --tilt, not both");
   if (jobs && o.rooms.empty()) return bad("-j is for --rooms");
   if (!checkArguments(o, positional, error)) return std::nullopt;
   return o;

@@ -7,7 +7,19 @@
 
 namespace kp::ctl {
 
-enum class Command { Ports, Probe, Backup, Restore, Verify, Diff, Show, Report };
+enum class Command { Ports, Probe, Backup, Restore, Verify, Diff, Show, Report, Eq };
+
+// eq's choices: the target, the limits and the values measured with.
+struct EqOptions {
+  std::string target;                  // --target FILE: a house curve
+  std::optional<double> tilt;          // --tilt DB per octave around 1 kHz
+  double lowHz = 40, highHz = 16000;   // --range LOW-HIGH
+  int maxBoost = 6;                    // --max-boost DB
+  std::optional<double> q;             // --q Q: instead of config.ini's
+  bool mic = false;                    // --channel music|mic
+  std::string from;                    // --from PRESET
+  int slot = 0;                        // --slot RAM1..RAM3 as 0..2
+};
 
 struct Options {
   Command command = Command::Ports;
@@ -24,6 +36,7 @@ struct Options {
   std::string room;                // --room NAME
   std::string folder;              // --folder DIR
   std::string output;              // -o OUT
+  EqOptions eq;
   bool progressLines = false;      // progress for a rooms run that started this one
   bool help = false;
 };

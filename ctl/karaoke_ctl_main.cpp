@@ -14,6 +14,7 @@
 #include "core/utf8_path.h"
 #include "ctl/ctl_args.h"
 #include "ctl/ctl_port.h"
+#include "ctl/eq_command.h"
 #include "ctl/file_commands.h"
 #include "ctl/outcome_output.h"
 #include "ctl/progress_view.h"
@@ -87,8 +88,10 @@ int run(int argc, char** argv, std::optional<Options>& parsed) {
   if (o.command == Command::Ports) return listPorts(o, folder);
 
   Outcome out;
-  if (o.command == Command::Diff || o.command == Command::Show ||
-      (o.command == Command::Report && o.port.empty())) {
+  if (o.command == Command::Eq) {
+    out = runEqCommand(o, folder);
+  } else if (o.command == Command::Diff || o.command == Command::Show ||
+             (o.command == Command::Report && o.port.empty())) {
     out = runFileCommand(o, folder, texts);
   } else if (o.command == Command::Restore && o.dryRun) {
     out = dryRunRestore(o, o.files.front(), folder, texts);

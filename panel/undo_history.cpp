@@ -163,6 +163,12 @@ bool UndoHistory::apply(std::deque<Step>& from, std::deque<Step>& to, bool back)
   return applied;
 }
 
+void UndoHistory::asOneStep(const std::function<void()>& change) {
+  hand(kNoControl, Control::Hand::Begin);
+  change();
+  hand(kNoControl, Control::Hand::End);
+}
+
 bool UndoHistory::undo() { return apply(undo_, redo_, true); }
 
 bool UndoHistory::redo() { return apply(redo_, undo_, false); }

@@ -48,6 +48,9 @@ class UndoHistory {
   bool redo();
   // Forgets every step of the values in scope.
   void restart(unsigned scope);
+  // Values that code sets on the operator's behalf (a proposal put into a
+  // slot) make one step, as if the operator's hand had moved them.
+  void asOneStep(const std::function<void()>& change);
 
   // Runs before undo or redo set anything.
   std::function<void()> beforeApply;
@@ -58,6 +61,7 @@ class UndoHistory {
   // The controls kept: the 76 sliders in catalogue order, the key step,
   // then the nine device settings in catalogue order.
   static constexpr int kStepControl = kSliderCount;
+  static constexpr int kNoControl = -1;  // a change no single control holds
   static constexpr int kControls = kSliderCount + 1 + 9;
   using Values = std::array<int, kControls>;
   struct Entry {

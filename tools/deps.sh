@@ -3,7 +3,7 @@
 set -euo pipefail
 PACKAGES=(cmake g++ make pkg-config
           qt6-base-dev qt6-serialport-dev libgl1-mesa-dev
-          libgtest-dev libgmock-dev
+          libgtest-dev libgmock-dev libeigen3-dev
           clang libclang-rt-14-dev
           fonts-wqy-microhei
           ser2net)

@@ -112,7 +112,9 @@ void MainWindow::buildMenus() {
            {&f.redo1, "redo1", "Ctrl+Y"},
            {nullptr, nullptr, nullptr},
            {&f.musicCompare1, "musicCompare1", "Ctrl+1"},
-           {&f.micCompare1, "micCompare1", "Ctrl+2"}});
+           {&f.micCompare1, "micCompare1", "Ctrl+2"},
+           {nullptr, nullptr, nullptr},
+           {&p_.equalise.menuItem, "equalise1", ""}});
   if (auto* redo = findChild<QAction*>("redo1"))
     redo->setShortcuts({QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")});
   addMenu(f.Pro1, "Pro1",

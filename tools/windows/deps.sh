@@ -6,8 +6,9 @@ set -euo pipefail
 PACKAGES=(cmake ninja-build make g++ pkg-config dpkg-dev zip
           g++-mingw-w64-x86-64-posix wine wine64 nsis
           qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
-          googletest xvfb xauth xdotool imagemagick librsvg2-bin fonts-wqy-microhei)
-[ "${1:-}" = "--no-qt" ] && PACKAGES=(cmake ninja-build make g++ g++-mingw-w64-x86-64-posix wine wine64 googletest)
+          googletest libeigen3-dev xvfb xauth xdotool imagemagick librsvg2-bin fonts-wqy-microhei)
+[ "${1:-}" = "--no-qt" ] && PACKAGES=(cmake ninja-build make g++ g++-mingw-w64-x86-64-posix wine wine64 googletest
+                                     libeigen3-dev)
 
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"

@@ -213,4 +213,16 @@ std::optional<std::string> RecordingDialogs::saveFile(const std::string& c,
   return openFile(c, f);
 }
 
+bool RecordingDialogs::ask(const std::string& text) {
+  questions.push_back(text);
+  if (askAnswers.empty()) return true;
+  const bool yes = askAnswers.front();
+  askAnswers.pop_front();
+  return yes;
+}
+
+std::optional<std::string> RecordingDialogs::chooseFolder(const std::string& current) {
+  return openFile(current, "");
+}
+
 }  // namespace kp

@@ -167,8 +167,14 @@ class RecordingDialogs : public Dialogs {
                                       const std::string& filter) override;
   std::optional<std::string> saveFile(const std::string& current,
                                       const std::string& filter) override;
+  // Takes the next of askAnswers (yes when none is left).
+  bool ask(const std::string& text) override;
+  // Takes the next file answer, as the file dialogs do.
+  std::optional<std::string> chooseFolder(const std::string& current) override;
 
   std::vector<std::string> messages;
+  std::vector<std::string> questions;
+  std::deque<bool> askAnswers;
   // Answers for the next file dialogs, in order; an empty queue cancels.
   std::deque<std::optional<std::string>> fileAnswers;
   std::vector<std::string> fileDialogFilters;

@@ -22,7 +22,7 @@ const char* const kUsage =
     "     [--q Q] [--channel music|mic] [--from PRESET --slot RAM1|RAM2|RAM3] [-o OUT.dat]\n"
     "                                the 31 bands proposed from a room's measured\n"
     "                                response (text as room-measurement programs export it)\n"
-    "    "PORT is COMn (what [ports] of config.ini says it is, else ports/comN of the\n"
+    "PORT is COMn (what [ports] of config.ini says it is, else ports/comN of the\n"
     "program's folder, else the system's port), a device path, or a serial device\n"
     "server: rfc2217://HOST:PORT (RFC 2217; the line is set here) or tcp://HOST:PORT\n"
     "(raw TCP; the server sets the line).\n"

@@ -8,7 +8,7 @@
 #include "ctl/input_checks.h"
 #include "ini/ini.h"
 #include "panel/catalogue.h"
-#include "shell/activity.h"
+#include "shell/progress_display.h"
 #include "tuning/eq_proposal.h"
 #include "tuning/measurement.h"
 

@@ -41,6 +41,7 @@ class Form4 : public Window {
   // Menus: captions and actions.
   Button file1, open1, save1, exit1;
   Button edit1, undo1, redo1, musicCompare1, micCompare1;
+  Button equalise1;  // Edit → Equalise from measurement…
   Button Pro1, link1, unlink, com_set1, Pro_set1, All_Reset1, Pass_set1, China_E1;
   Button rooms1;  // Device → Rooms…: the venue's rooms
   Button help1, look_help;

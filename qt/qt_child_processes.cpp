@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include "qt/child_window.h"
+
 namespace {
 // How long a child asked to stop may take to unlink its unit.
 constexpr int kStopMs = 3000;
@@ -38,6 +40,7 @@ void QtChildProcesses::start(int id, const std::string& program, const std::vect
   QObject::connect(p, &QProcess::errorOccurred, p, [this, id, p](QProcess::ProcessError e) {
     if (e == QProcess::FailedToStart && onFinished) onFinished(id, -1, p->errorString().toStdString());
   });
+  startWithoutConsole(*p);
   p->start(QString::fromStdString(program), list);
 }
 

@@ -41,7 +41,7 @@ double nominalHz(int k) {
 }  // namespace
 
 EqualiseWindow::EqualiseWindow(SharedState& state, Form4& form4, Edits& edits, Dialogs& dialogs)
-    : s_(state), f4_(form4), edits_(edits), dialogs_(dialogs) {
+    : menuItem(form4.equalise1), s_(state), f4_(form4), edits_(edits), dialogs_(dialogs) {
   for (int k = 1; k <= tuning::kBands; ++k) bandName(k).setCaption(bandFrequency(k));
   menuItem.onClick = [this] {
     load();

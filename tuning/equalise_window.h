@@ -15,7 +15,7 @@
 #include "core/ports.h"
 #include "core/state.h"
 #include "panel/edits.h"
-#include "panel/form4.h"
+#include "forms/form4.h"
 #include "tuning/eq_proposal.h"
 #include "tuning/log_curve.h"
 
@@ -62,8 +62,8 @@ class EqualiseWindow : public Window {
 
   EqualiseWindow(SharedState& state, Form4& form4, Edits& edits, Dialogs& dialogs);
 
-  // The Edit menu's item that opens the window.
-  Button menuItem;
+  // The Edit menu's item that opens the window (the main window's).
+  Button& menuItem;
 
   kp::Label measurementCaption, measurementFile;
   Button openMeasurement;

@@ -114,7 +114,7 @@ void MainWindow::buildMenus() {
            {&f.musicCompare1, "musicCompare1", "Ctrl+1"},
            {&f.micCompare1, "micCompare1", "Ctrl+2"},
            {nullptr, nullptr, nullptr},
-           {&p_.equalise.menuItem, "equalise1", ""}});
+           {&f.equalise1, "equalise1", ""}});
   if (auto* redo = findChild<QAction*>("redo1"))
     redo->setShortcuts({QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")});
   addMenu(f.Pro1, "Pro1",

@@ -54,7 +54,7 @@ struct PanelRig {
   }
 
   TempDir folder;
-  std::unique_ptr<SerialPort> serial = makePanelSerialPort(folder.str());
+  std::unique_ptr<ChosenPort> serial = makePanelSerialPort(folder.str());
   QtClock clock;
   QtEventPump pump{clock};
   RecordingDialogs dialogs;

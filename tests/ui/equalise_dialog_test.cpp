@@ -53,7 +53,7 @@ TEST(EqualiseDialog, AProposalAppliedFromTheWindowIsSentAndUndoneInOneStep) {
   }
   rig.folder.write("room.txt", text);
   Program& p = rig.make();
-  ui::MainWindow window(p);
+  ui::MainWindow window(p.form4);
   ui::EqualiseDialog dialog(p.equalise, &window);
   p.startUp();
   p.form4.China_E1.click();

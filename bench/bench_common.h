@@ -218,9 +218,20 @@ struct LinkFigures {
   double usPerExchange() const { return exchanges ? (wallS - floorS()) * 1e6 / exchanges : 0; }
 };
 
-inline LinkFigures measureLink(bool paced, int com = 7, Route route = Route::Pty) {
+// The simulator's arguments. A real serial port hands a device server the
+// unit's bytes as they come off the line, not whole messages: in pieces, the
+// simulator delivers each message cut at random places, each piece at its
+// time.
+inline std::vector<std::string> simArgs(bool paced, bool inPieces) {
+  std::vector<std::string> args;
+  if (paced) args.push_back("--paced");
+  if (inPieces) args.push_back("--chunks");
+  return args;
+}
+
+inline LinkFigures measureLink(bool paced, int com = 7, Route route = Route::Pty, bool inPieces = false) {
   LinkFigures f;
-  QtPanel panel(com, paced ? std::vector<std::string>{"--paced"} : std::vector<std::string>{}, route);
+  QtPanel panel(com, simArgs(paced, inPieces), route);
   if (!panel.simReady()) return f;
   kp::Program& p = panel.start();
   panel.port.resetCounts();
@@ -249,9 +260,10 @@ struct LoadFigures {
 // `loads` linked loads in a row on one link; empty when nothing could run,
 // with the reason in *why.
 inline std::vector<LoadFigures> measurePresetLoad(bool paced, int loads, std::string* why,
-                                                  int com = 9, Route route = Route::Pty) {
+                                                  int com = 9, Route route = Route::Pty,
+                                                  bool inPieces = false) {
   std::vector<LoadFigures> out;
-  QtPanel panel(com, paced ? std::vector<std::string>{"--paced"} : std::vector<std::string>{}, route);
+  QtPanel panel(com, simArgs(paced, inPieces), route);
   std::error_code ec;
   fs::copy_file(fs::path(kp::test::binDir()) / "Pro.dat", panel.folder.path() / "Shipped.dat", ec);
   if (ec) {

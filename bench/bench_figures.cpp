@@ -1,11 +1,13 @@
 // The panel's figures in one table: start-up to the first painted window and
 // the memory it holds then and once linked, the link with the long dump, a
-// linked preset load, the same two through ser2net on loopback as a device
-// server (RFC 2217 and raw TCP) beside the pseudo-terminal, what a turn of
+// linked preset load (unpaced, paced, and paced with the unit's messages in
+// pieces), the same through ser2net on loopback as a device server (RFC
+// 2217 and raw TCP) beside the pseudo-terminal, what a turn of
 // the line costs the test rig alone, the CPU a silent wait costs, the
 // slider latency and the time of one equaliser proposal.
 // Everything runs through Qt (offscreen) and karaoke-unit-sim on a
-// pseudo-terminal. It prints; it never fails.
+// pseudo-terminal. It prints; it never fails. With --ser2net it prints only
+// the rows that the ser2net rows stand beside, and those.
 #include <QApplication>
 #include <QEvent>
 #include <QStyleFactory>
@@ -111,10 +113,18 @@ void startUpAndMemory() {
                   fmt("%+.1f MiB over start-up", (afterLink - afterStart) / 1024.0)});
 }
 
+// How the simulator speaks: as fast as it can, at the line's speed with
+// whole messages, or at the line's speed with each message in pieces, as a
+// device server reads them off a real serial port.
+enum Pace { Unpaced, Paced, InPieces, kPaces };
+const char* const kPaceName[kPaces] = {"unpaced", "paced 28800 baud", "paced 28800 baud, in pieces"};
+const char* const kPaceShort[kPaces] = {"unpaced", "paced", "paced in pieces"};
+
 // The median of three links, each with a simulator of its own.
-kp::bench::LinkFigures medianLink(bool paced, Route route) {
+kp::bench::LinkFigures medianLink(Pace pace, Route route) {
   std::vector<kp::bench::LinkFigures> links;
-  for (int i = 0; i < 3; ++i) links.push_back(kp::bench::measureLink(paced, 7, route));
+  for (int i = 0; i < 3; ++i)
+    links.push_back(kp::bench::measureLink(pace != Unpaced, 7, route, pace == InPieces));
   std::sort(links.begin(), links.end(), [](const auto& a, const auto& b) {
     return a.linked != b.linked ? a.linked : a.wallS < b.wallS;
   });
@@ -123,9 +133,9 @@ kp::bench::LinkFigures medianLink(bool paced, Route route) {
 
 // The median of five loads on one link; done false with the reason in *why
 // when none could run.
-kp::bench::LoadFigures medianLoad(bool paced, Route route, std::string* why, bool* allDone,
+kp::bench::LoadFigures medianLoad(Pace pace, Route route, std::string* why, bool* allDone,
                                   bool* anyMessage) {
-  const auto loads = kp::bench::measurePresetLoad(paced, 5, why, 9, route);
+  const auto loads = kp::bench::measurePresetLoad(pace != Unpaced, 5, why, 9, route, pace == InPieces);
   if (loads.empty()) return {};
   std::vector<kp::bench::LoadFigures> sorted = loads;
   std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.wallS < b.wallS; });
@@ -138,14 +148,13 @@ kp::bench::LoadFigures medianLoad(bool paced, Route route, std::string* why, boo
   return sorted[sorted.size() / 2];
 }
 
-kp::bench::LinkFigures ptyLink[2];  // unpaced, paced
-kp::bench::LoadFigures ptyLoad[2];
+kp::bench::LinkFigures ptyLink[kPaces];
+kp::bench::LoadFigures ptyLoad[kPaces];
 
-void link(bool paced) {
-  const auto f = medianLink(paced, Route::Pty);
-  ptyLink[paced] = f;
-  const std::string what = std::string("link, long dump, ") + (paced ? "paced 28800 baud" : "unpaced") +
-                           " (median of 3)";
+void link(Pace pace) {
+  const auto f = medianLink(pace, Route::Pty);
+  ptyLink[pace] = f;
+  const std::string what = std::string("link, long dump, ") + kPaceName[pace] + " (median of 3)";
   if (!f.linked) {
     rows.push_back({what, "NO LINK", ""});
     return;
@@ -153,18 +162,17 @@ void link(bool paced) {
   rows.push_back({what, fmt("%.1f ms", f.wallS * 1e3),
                   fmt("wire floor %.1f ms both ways, %.3fx of it", f.floorS() * 1e3,
                       f.wallS / f.floorS()) +
-                      (paced ? fmt(", %+.0f us a turn", f.usPerExchange()) : "") +
+                      (pace != Unpaced ? fmt(", %+.0f us a turn", f.usPerExchange()) : "") +
                       fmt("; CPU %.1f ms", f.cpuS * 1e3) +
                       " (" + std::to_string(f.out) + " B out, " + std::to_string(f.in) + " B in)"});
 }
 
-void presetLoad(bool paced) {
+void presetLoad(Pace pace) {
   std::string why;
   bool allDone = false, anyMessage = false;
-  const auto m = medianLoad(paced, Route::Pty, &why, &allDone, &anyMessage);
-  ptyLoad[paced] = m;
-  const std::string what =
-      std::string("linked load of Pro.dat, ") + (paced ? "paced 28800 baud" : "unpaced");
+  const auto m = medianLoad(pace, Route::Pty, &why, &allDone, &anyMessage);
+  ptyLoad[pace] = m;
+  const std::string what = std::string("linked load of Pro.dat, ") + kPaceName[pace];
   if (!why.empty()) {
     rows.push_back({what, why, ""});
     return;
@@ -172,7 +180,7 @@ void presetLoad(bool paced) {
   rows.push_back({what + " (median of 5)", fmt("%.1f ms", m.wallS * 1e3),
                   fmt("floor %.1f ms both ways, %.3fx of it", m.floorS() * 1e3,
                       m.wallS / m.floorS()) +
-                      (paced ? fmt(", %+.0f us a turn", m.usPerExchange()) : "") +
+                      (pace != Unpaced ? fmt(", %+.0f us a turn", m.usPerExchange()) : "") +
                       fmt("; CPU %.1f ms", m.cpuS * 1e3) +
                       (allDone ? "" : "; LINK LOST") + (anyMessage ? "; A MESSAGE WAS SHOWN" : "")});
 }
@@ -185,24 +193,23 @@ void throughSer2net(Route route) {
     rows.push_back({"link and load" + via, "NO SER2NET", "apt-get install ser2net"});
     return;
   }
-  for (bool paced : {false, true}) {
-    const char* pace = paced ? "paced" : "unpaced";
-    const auto f = medianLink(paced, route);
-    const auto& base = ptyLink[paced];
-    rows.push_back({std::string("link, long dump, ") + pace + via + " (median of 3)",
+  for (Pace pace : {Unpaced, Paced, InPieces}) {
+    const auto f = medianLink(pace, route);
+    const auto& base = ptyLink[pace];
+    rows.push_back({std::string("link, long dump, ") + kPaceShort[pace] + via + " (median of 3)",
                     f.linked ? fmt("%.1f ms", f.wallS * 1e3) : "NO LINK",
                     f.linked && base.linked ? fmt("%.2fx the pseudo-terminal's %.1f ms", f.wallS / base.wallS,
                                                   base.wallS * 1e3) +
                                                   fmt("; CPU %.1f ms", f.cpuS * 1e3)
                                             : ""});
   }
-  for (bool paced : {false, true}) {
-    const char* pace = paced ? "paced" : "unpaced";
+  for (Pace pace : {Unpaced, Paced, InPieces}) {
     std::string why;
     bool allDone = false, anyMessage = false;
-    const auto m = medianLoad(paced, route, &why, &allDone, &anyMessage);
-    const auto& base = ptyLoad[paced];
-    const std::string what = std::string("linked load of Pro.dat, ") + pace + via + " (median of 5)";
+    const auto m = medianLoad(pace, route, &why, &allDone, &anyMessage);
+    const auto& base = ptyLoad[pace];
+    const std::string what =
+        std::string("linked load of Pro.dat, ") + kPaceShort[pace] + via + " (median of 5)";
     if (!why.empty()) {
       rows.push_back({what, why, ""});
       continue;
@@ -287,20 +294,24 @@ int main(int argc, char** argv) {
     std::printf("bench_figures: no karaoke-unit-sim in %s; the link figures are missing\n",
                 kp::test::binDir().c_str());
 
+  // The device server's rows move by tens of per cent between runs: they are
+  // run many times, and need only the pseudo-terminal's figures beside them.
+  const bool onlySer2net = QCoreApplication::arguments().contains("--ser2net");
+
   // First, while the process holds nothing else: its memory figures are the
   // program's own.
-  startUpAndMemory();
-  link(false);
-  link(true);
-  presetLoad(false);
-  presetLoad(true);
+  if (!onlySer2net) startUpAndMemory();
+  for (Pace pace : {Unpaced, Paced, InPieces}) link(pace);
+  for (Pace pace : {Unpaced, Paced, InPieces}) presetLoad(pace);
   throughSer2net(Route::Ser2netRfc2217);
   throughSer2net(Route::Ser2netRaw);
-  bareExchange();
-  silentWait();
-  idleCpu();
-  sliderLatency();
-  eqProposal();
+  if (!onlySer2net) {
+    bareExchange();
+    silentWait();
+    idleCpu();
+    sliderLatency();
+    eqProposal();
+  }
 
   std::size_t w0 = 0, w1 = 0;
   for (const auto& r : rows) {

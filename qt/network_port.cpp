@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "qt/socket_shutdown.h"
+#include "qt/socket_options.h"
 
 namespace {
 
@@ -66,6 +66,7 @@ bool NetworkSerialPort::connectSocket(std::string& why) {
   if (socket_.state() == QAbstractSocket::ConnectedState) {
     // Frames are a few bytes each, and each waits for its answer.
     socket_.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    acknowledgeAtOnce(socket_.socketDescriptor());
     return true;
   }
   const std::string reason = pending() ? "no answer within " + std::to_string(kConnectMs / 1000) + " s"
@@ -231,6 +232,9 @@ void NetworkSerialPort::pullInput() {
   scratch_.resize(static_cast<std::size_t>(waiting));
   const qint64 got = socket_.read(reinterpret_cast<char*>(scratch_.data()), waiting);
   scratch_.resize(static_cast<std::size_t>(std::max<qint64>(got, 0)));
+  // The server may be holding the rest of the unit's answer until this
+  // piece is acknowledged.
+  renewAcknowledgeAtOnce(socket_.socketDescriptor());
   const bool live = open_ || opening_;
   if (target_.kind == kp::PortTarget::Kind::Rfc2217) {
     // Closing, the client still hears the answer that closing waits for.

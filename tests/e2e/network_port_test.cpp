@@ -1,16 +1,22 @@
 // Device servers that are not there, do not answer, or do not speak RFC 2217,
 // on 127.0.0.1 only: the panel says so after "出错内容为:" within seconds,
 // keeps its window painted meanwhile, and never opens another port instead.
+// And one that holds its small writes until acknowledged is not kept waiting.
+#include <linux/sockios.h>
 #include <netinet/in.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTimer>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "link/frames.h"
 #include "link/messages.h"
 #include "qt/port_factory.h"
 #include "tests/e2e/qt_rig.h"
@@ -108,6 +114,48 @@ TEST(PanelPortsSection, AnEntryThatDoesNotParseIsShownAtStartUpAndNoOtherPortOpe
   EXPECT_TRUE(rig.serial->isOpen());
   EXPECT_EQ(rig.dialogs.messages.size(), 1u);
   p.shutDown();
+}
+
+// ser2net passes on the unit's answer in the pieces it reads off the line,
+// and sends a piece only once the last one is acknowledged (Nagle's rule):
+// the panel must not delay its acknowledgement for an answer of its own,
+// which it gives only once the message is whole.
+TEST(NetworkPortAcknowledgement, APieceOfAMessageIsAcknowledgedAsSoonAsItIsRead) {
+  test::ensureQtApp();
+  QTcpServer server;
+  ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+  auto port = makePortFor(*parsePortTarget("tcp://127.0.0.1:" + std::to_string(server.serverPort()), nullptr),
+                          nullptr);
+  std::string error;
+  ASSERT_TRUE(port->open(&error)) << error;
+  ASSERT_TRUE(test::pumpUntil([&] { return server.hasPendingConnections(); }, 5000));
+  QTcpSocket* unit = server.nextPendingConnection();
+  const auto unacknowledged = [&] {
+    int n = -1;
+    ioctl(static_cast<int>(unit->socketDescriptor()), SIOCOUTQ, &n);
+    return n;
+  };
+
+  // Each whole message is acknowledged at once, as during the dump: the
+  // traffic after which Linux delays acknowledgements for an answer to carry.
+  constexpr int kMessages = 8;
+  std::size_t heard = 0;
+  Bytes piece;
+  port->onReadyRead = [&] {
+    for (port->readInto(piece); !piece.empty(); port->readInto(piece)) heard += piece.size();
+    if (heard % kFrameSize == 0) port->write({kAckByte});
+  };
+  const Bytes message = commandFrame(1, 2);
+  for (int i = 1; i <= kMessages; ++i) {
+    unit->write(reinterpret_cast<const char*>(message.data()), static_cast<qint64>(message.size()));
+    ASSERT_TRUE(test::pumpUntil([&] { return unit->bytesAvailable() == i; }, 5000)) << "message " << i;
+  }
+
+  unit->write(reinterpret_cast<const char*>(message.data()), 2);
+  ASSERT_TRUE(test::pumpUntil([&] { return heard == kMessages * kFrameSize + 2; }, 5000));
+  EXPECT_EQ(unacknowledged(), 0) << "the server would hold the rest of the message for the panel's delayed "
+                                    "acknowledgement";
+  unit->close();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "core/os_console.h"
 
 #include <windows.h>
+
 #include <shellapi.h>
 
 #include <fcntl.h>

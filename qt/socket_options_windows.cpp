@@ -1,6 +1,7 @@
 #include "qt/socket_options.h"
 
 #include <winsock2.h>
+
 #include <mstcpip.h>
 
 // The Windows SDK's mstcpip.h has the code and its input,

@@ -149,7 +149,7 @@ class VirtualUnit {
   void queuePaced(const std::vector<Message>& messages, bool endsDump);
   void abandonPaced();
   void sendNextPaced();
-  void emit(const Outgoing& out, bool paced);
+  void putOut(const Outgoing& out, bool paced);
   bool chance(double p);
   void trace(TraceEvent::Direction d, const Bytes& bytes, std::string text);
   template <class Make>

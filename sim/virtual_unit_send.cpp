@@ -22,7 +22,7 @@ void VirtualUnit::requestResend(const std::string& why) {
   sendNow({{kResendRequest}, "resend request (" + why + ")"});
 }
 
-void VirtualUnit::sendNow(Outgoing out) { emit(out, false); }
+void VirtualUnit::sendNow(Outgoing out) { putOut(out, false); }
 
 void VirtualUnit::queuePaced(const std::vector<Message>& messages, bool endsDump) {
   for (std::size_t i = 0; i < messages.size(); ++i) {
@@ -43,10 +43,10 @@ void VirtualUnit::sendNextPaced() {
   if (queue_.empty()) return;
   Outgoing out = std::move(queue_.front());
   queue_.pop_front();
-  emit(out, true);
+  putOut(out, true);
 }
 
-void VirtualUnit::emit(const Outgoing& out, bool paced) {
+void VirtualUnit::putOut(const Outgoing& out, bool paced) {
   if (options_.silent) return;
   if (options_.stopAfter && counters_.messagesSent >= *options_.stopAfter) {
     ++counters_.messagesWithheld;

@@ -1,6 +1,7 @@
 #include "tests/support/heap.h"
 
 #include <windows.h>
+
 #include <psapi.h>
 
 namespace kp::test {

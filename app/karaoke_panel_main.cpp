@@ -7,17 +7,17 @@
 #include "app/program.h"
 #include "app/program_folder.h"
 #include "core/os_files.h"
-#include "ui/connect_dialog.h"
-#include "ui/equalise_dialog.h"
 #include "qt/frame_log.h"
 #include "qt/port_factory.h"
+#include "qt/qt_child_processes.h"
+#include "qt/qt_platform.h"
+#include "qt/system_end.h"
+#include "ui/connect_dialog.h"
+#include "ui/equalise_dialog.h"
 #include "ui/main_window.h"
 #include "ui/panel_style.h"
 #include "ui/password_dialog.h"
 #include "ui/port_dialog.h"
-#include "qt/qt_child_processes.h"
-#include "qt/qt_platform.h"
-#include "qt/system_end.h"
 #include "ui/qt_dialogs.h"
 #include "ui/rooms_view.h"
 #include "ui/save_slot_dialog.h"
@@ -48,8 +48,8 @@ int main(int argc, char** argv) {
 
   kp::Program program(platform, folder);
   program.chosenPort = panelSerial.get();
-  program.venue.setEngine(QDir(QApplication::applicationDirPath()).filePath("karaoke-ctl").toStdString(),
-                          &children);
+  program.venue.setEngine(
+      QDir(QApplication::applicationDirPath()).filePath("karaoke-ctl").toStdString(), &children);
   kp::ui::MainWindow window(program.form4);
   kp::ui::PortDialog portDialog(program.form2, QString::fromStdString(folder), &window);
   kp::ui::ConnectDialog connectDialog(program.form1, &window);

@@ -31,8 +31,7 @@ Program::Program(Platform& platform, const std::string& programFolder, bool edit
       link(state, platform.serial, platform.clock, platform.pump, *form4.Timer1),
       presetSets(state, form4, link),
       settings(state, form3, form4, link),
-      presetFile(state, form4, form3, link, platform.pump, platform.dialogs, presetSets,
-                 settings),
+      presetFile(state, form4, form3, link, platform.pump, platform.dialogs, presetSets, settings),
       saveToSlot(state, form4, form6, link),
       panel(state, form4, form3, link, platform.dialogs,
             PanelEnv{
@@ -87,12 +86,16 @@ Program::Program(Platform& platform, const std::string& programFolder, bool edit
       language(state, form4, form1, form2, form3, form5, form6, panel, progress, edits),
       password(state, form5, link, platform.dialogs),
       portSettings(state, form2, platform.dialogs),
-      venue(roomsWindow,
-            VenueEnv{programFolder, {}, nullptr, &platform.dialogs, &platform.desktop,
-                     [this] { return panelPortIdentity(); },
-                     [this](const Room& room) { linkToRoom(room); },
-                     [] { return localTime("%H:%M"); }, [] { return localTime("%Y-%m-%d"); },
-                     [this] { return state.Is_English != 0; }}),
+      venue(roomsWindow, VenueEnv{programFolder,
+                                  {},
+                                  nullptr,
+                                  &platform.dialogs,
+                                  &platform.desktop,
+                                  [this] { return panelPortIdentity(); },
+                                  [this](const Room& room) { linkToRoom(room); },
+                                  [] { return localTime("%H:%M"); },
+                                  [] { return localTime("%Y-%m-%d"); },
+                                  [this] { return state.Is_English != 0; }}),
       equalise(state, form4, edits, platform.dialogs),
       editTools_(editTools) {
   settings.Set_Language = [this] { language.Set_Language(); };
@@ -120,7 +123,8 @@ void Program::wireRooms() {
     roomsTexts();
     const std::string last = Read_Ini("config", kRoomsFileKey, state.configPath());
     std::error_code ec;
-    if (venue.fileName().empty() && !last.empty() && std::filesystem::exists(pathFromUtf8(last), ec))
+    if (venue.fileName().empty() && !last.empty() &&
+        std::filesystem::exists(pathFromUtf8(last), ec))
       venue.openFile(last);
     roomsWindow.show();
   };
@@ -143,7 +147,8 @@ void Program::roomsTexts() {
   std::array<std::string, Venue::kTexts> texts;
   const std::string suffix = state.Is_English ? "_e_" : "_c_";
   for (int n = 1; n <= Venue::kTexts; ++n)
-    texts[static_cast<std::size_t>(n - 1)] = Read_Ini("config", "Rooms" + suffix + std::to_string(n), state.configPath());
+    texts[static_cast<std::size_t>(n - 1)] =
+        Read_Ini("config", "Rooms" + suffix + std::to_string(n), state.configPath());
   venue.setTexts(texts);
   form4.rooms1.setCaption(roomsWindow.caption() + "\xE2\x80\xA6");  // "Rooms…"
 }
@@ -221,9 +226,9 @@ void Program::wireMenus() {
   f.exit1.onClick = [this] { exit(); };
   f.onClose = [this] { shutDown(); };
   // The toolbar's buttons are the menu items they stand for.
-  Button* same[Form4::kToolbarButtons + 1] = {
-      nullptr,      &f.open1,    &f.save1,      &f.link1,    &f.unlink, &f.com_set1,
-      &f.Pass_set1, &f.Pro_set1, &f.All_Reset1, &f.China_E1, &f.exit1};
+  Button* same[Form4::kToolbarButtons + 1] = {nullptr,       &f.open1,    &f.save1,     &f.link1,
+                                              &f.unlink,     &f.com_set1, &f.Pass_set1, &f.Pro_set1,
+                                              &f.All_Reset1, &f.China_E1, &f.exit1};
   for (int i = 1; i <= Form4::kToolbarButtons; ++i) {
     Button* item = same[i];
     f.Toolbar1(i).onClick = [item] {
@@ -260,7 +265,8 @@ void Program::shutDown() {
   if (p_.serial.isOpen()) p_.serial.close();
   venue.stop();
   roomsWindow.unload();
-  for (Window* w : std::initializer_list<Window*>{&form1, &form2, &form3, &form4, &form5, &form6, &equalise})
+  for (Window* w :
+       std::initializer_list<Window*>{&form1, &form2, &form3, &form4, &form5, &form6, &equalise})
     w->unload();
 }
 

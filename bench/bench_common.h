@@ -29,12 +29,12 @@
 #include "core/virtual_loop.h"
 #include "link/transmitter.h"
 #include "panel/catalogue.h"
-#include "tests/support/rig.h"
-#include "tests/e2e/ser2net_process.h"
-#include "tests/support/sim_process.h"
 #include "qt/port_factory.h"
 #include "qt/qt_platform.h"
 #include "qt/qt_serial_port.h"
+#include "tests/e2e/ser2net_process.h"
+#include "tests/support/rig.h"
+#include "tests/support/sim_process.h"
 
 namespace kp::bench {
 
@@ -74,7 +74,8 @@ inline double cpuSecondsOf(int pid) {
     field.clear();
   }
   if (fields.size() < 13) return 0;
-  return (std::stod(fields[11]) + std::stod(fields[12])) / static_cast<double>(sysconf(_SC_CLK_TCK));
+  return (std::stod(fields[11]) + std::stod(fields[12])) /
+         static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 // Resident memory of this process in KiB (VmRSS of /proc/self/status).
@@ -148,7 +149,9 @@ inline bool runUntil(kp::EventPump& pump, kp::Clock& clock, const std::function<
 enum class Route { Pty, Ser2netRaw, Ser2netRfc2217 };
 
 inline const char* routeName(Route r) {
-  return r == Route::Pty ? "pseudo-terminal" : r == Route::Ser2netRaw ? "ser2net raw TCP" : "ser2net RFC 2217";
+  return r == Route::Pty          ? "pseudo-terminal"
+         : r == Route::Ser2netRaw ? "ser2net raw TCP"
+                                  : "ser2net RFC 2217";
 }
 
 // The panel on its own port (qt/port_factory.h) and the Qt event loop, and
@@ -161,8 +164,9 @@ class QtPanel {
     sim = std::make_unique<kp::test::SimProcess>(folder.str(), com, simArgs);
     if (route == Route::Pty || !sim->ready()) return;
     using P = kp::test::Ser2netProcess;
-    server = std::make_unique<P>(folder.str(), P::serialConnector(P::linkTarget(folder.str(), com)),
-                                 route == Route::Ser2netRaw ? P::Protocol::RawTcp : P::Protocol::Rfc2217);
+    server = std::make_unique<P>(
+        folder.str(), P::serialConnector(P::linkTarget(folder.str(), com)),
+        route == Route::Ser2netRaw ? P::Protocol::RawTcp : P::Protocol::Rfc2217);
     folder.write("config.ini", "[config]\r\nCOM=" + std::to_string(com) + "\r\n[ports]\r\nCOM" +
                                    std::to_string(com) + "=" + server->url() + "\r\n");
   }
@@ -177,7 +181,8 @@ class QtPanel {
     program->startUp();
     // The simulator looks for a panel on its port every 50 ms while none
     // holds it: a connect right away would be timed from that look.
-    runUntil(pump, clock, [] { return false; }, 120);
+    runUntil(
+        pump, clock, [] { return false; }, 120);
     return *program;
   }
   // The operator's connect with this model, up to the linked state.
@@ -187,8 +192,11 @@ class QtPanel {
     program->form1.Command1.click();
   }
   bool waitLinked(int ms) {
-    const bool ok = runUntil(pump, clock, [&] { return program->state.Is_Linked; }, ms);
-    runUntil(pump, clock, [&] { return !program->state.Awaiting_Reply && !program->state.Is_Busy; }, 1000);
+    const bool ok = runUntil(
+        pump, clock, [&] { return program->state.Is_Linked; }, ms);
+    runUntil(
+        pump, clock, [&] { return !program->state.Awaiting_Reply && !program->state.Is_Busy; },
+        1000);
     return ok;
   }
 
@@ -229,7 +237,8 @@ inline std::vector<std::string> simArgs(bool paced, bool inPieces) {
   return args;
 }
 
-inline LinkFigures measureLink(bool paced, int com = 7, Route route = Route::Pty, bool inPieces = false) {
+inline LinkFigures measureLink(bool paced, int com = 7, Route route = Route::Pty,
+                               bool inPieces = false) {
   LinkFigures f;
   QtPanel panel(com, simArgs(paced, inPieces), route);
   if (!panel.simReady()) return f;
@@ -238,7 +247,8 @@ inline LinkFigures measureLink(bool paced, int com = 7, Route route = Route::Pty
   const double cpu0 = cpuSeconds();
   const auto t0 = std::chrono::steady_clock::now();
   panel.clickConnect(4);
-  f.linked = runUntil(panel.pump, panel.clock, [&] { return p.state.Is_Linked; }, 30000);
+  f.linked = runUntil(
+      panel.pump, panel.clock, [&] { return p.state.Is_Linked; }, 30000);
   f.wallS = secondsSince(t0);
   f.cpuS = cpuSeconds() - cpu0;
   f.out = panel.port.written;

@@ -64,7 +64,8 @@ double timed(const std::vector<std::string>& args, int* exitCode, Cpu* cpu,
   for (const auto& u : units) cpu->sims += kp::bench::cpuSecondsOf(u->pid());
   cpu->sims -= simsBefore;
   *exitCode = r.exitCode;
-  if (r.exitCode != 0) std::fprintf(stderr, "karaoke-ctl failed: %s%s\n", r.out.c_str(), r.err.c_str());
+  if (r.exitCode != 0)
+    std::fprintf(stderr, "karaoke-ctl failed: %s%s\n", r.out.c_str(), r.err.c_str());
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
@@ -81,7 +82,8 @@ int main() {
   std::string rooms, oneRoom;
   for (int i = 0; i < kUnits; ++i) {
     const int port = kFirstPort + i;
-    units.push_back(std::make_unique<SimProcess>(folder.str(), port, std::vector<std::string>{"--paced"}));
+    units.push_back(
+        std::make_unique<SimProcess>(folder.str(), port, std::vector<std::string>{"--paced"}));
     if (!units.back()->ready()) {
       std::printf("could not start karaoke-unit-sim\n");
       return 1;
@@ -98,25 +100,33 @@ int main() {
   Cpu singleCpu, oneCpu, sixteenCpu;
   int code = 0;
   for (int run = 0; run < kRuns; ++run) {
-    single.push_back(timed({"backup", "COM" + std::to_string(kFirstPort), folder.file("unit.dat"), "--folder", dir},
-                           &code, &singleCpu, units));
-    one.push_back(timed({"backup", "--rooms", folder.file("one.csv"), folder.file("one"), "--folder", dir}, &code,
-                        &oneCpu, units));
-    sixteen.push_back(timed({"backup", "--rooms", folder.file("rooms.csv"), folder.file("venue"), "--folder", dir},
-                            &code, &sixteenCpu, units));
+    single.push_back(timed(
+        {"backup", "COM" + std::to_string(kFirstPort), folder.file("unit.dat"), "--folder", dir},
+        &code, &singleCpu, units));
+    one.push_back(
+        timed({"backup", "--rooms", folder.file("one.csv"), folder.file("one"), "--folder", dir},
+              &code, &oneCpu, units));
+    sixteen.push_back(timed(
+        {"backup", "--rooms", folder.file("rooms.csv"), folder.file("venue"), "--folder", dir},
+        &code, &sixteenCpu, units));
   }
   const double floor = floorSeconds();
-  std::printf("karaoke-ctl backup, paced at 28800 baud 8E1 (median of %d; aim: sixteen within 1.3x of one)\n", kRuns);
-  std::printf("one unit, one process   %8.1f ms   wire floor %6.1f ms, %.3fx of it\n", median(single) * 1e3,
-              floor * 1e3, median(single) / floor);
-  std::printf("--rooms, one room       %8.1f ms   %.3fx the floor\n", median(one) * 1e3, median(one) / floor);
+  std::printf(
+      "karaoke-ctl backup, paced at 28800 baud 8E1 (median of %d; aim: sixteen within 1.3x of "
+      "one)\n",
+      kRuns);
+  std::printf("one unit, one process   %8.1f ms   wire floor %6.1f ms, %.3fx of it\n",
+              median(single) * 1e3, floor * 1e3, median(single) / floor);
+  std::printf("--rooms, one room       %8.1f ms   %.3fx the floor\n", median(one) * 1e3,
+              median(one) / floor);
   std::printf("--rooms, %d rooms       %8.1f ms   %.3fx one room\n", kUnits, median(sixteen) * 1e3,
               median(sixteen) / median(one));
   // Paced, each simulator stays awake for the last stretch before every
   // byte: sixteen of them want more than two cores by themselves.
-  std::printf("CPU a run: one unit: karaoke-ctl %.1f ms, simulator %.1f ms; %d rooms: karaoke-ctl %.1f ms, "
-              "simulators %.1f ms, on %ld cores\n",
-              singleCpu.ctl / kRuns * 1e3, singleCpu.sims / kRuns * 1e3, kUnits, sixteenCpu.ctl / kRuns * 1e3,
-              sixteenCpu.sims / kRuns * 1e3, sysconf(_SC_NPROCESSORS_ONLN));
+  std::printf(
+      "CPU a run: one unit: karaoke-ctl %.1f ms, simulator %.1f ms; %d rooms: karaoke-ctl %.1f ms, "
+      "simulators %.1f ms, on %ld cores\n",
+      singleCpu.ctl / kRuns * 1e3, singleCpu.sims / kRuns * 1e3, kUnits,
+      sixteenCpu.ctl / kRuns * 1e3, sixteenCpu.sims / kRuns * 1e3, sysconf(_SC_NPROCESSORS_ONLN));
   return code == 0 ? 0 : 1;
 }

@@ -34,7 +34,8 @@ inline tuning::LogCurve benchRoom(const tuning::EqModel& model, const tuning::Ba
   };
   std::vector<tuning::CurvePoint> points;
   for (double hz : tuning::logSpaced(20, 20000, 48)) {
-    double db = 78 + mode(hz, 45, 8, 6) + mode(hz, 110, -18, 5) + mode(hz, 160, 6, 4) + mode(hz, 2800, -4, 1.2);
+    double db = 78 + mode(hz, 45, 8, 6) + mode(hz, 110, -18, 5) + mode(hz, 160, 6, 4) +
+                mode(hz, 2800, -4, 1.2);
     db += -3 * std::max(0.0, std::log2(hz / 6000)) + 0.6 * std::sin(hz / 37.0);
     points.push_back({hz, db + model.responseDb(with, hz)});
   }
@@ -45,14 +46,15 @@ inline EqFigures measureEqProposal(int rounds) {
   EqFigures f;
   const tuning::EqModel model;
   const tuning::BandValues with{0, 0, 0, 2, 1, 0, -3, 0, 0, 1, 0, 0, 0, 0, -2, 0,
-                                0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0};
+                                0, 0, 1, 0, 0, 0, 0,  0, 0, 0, 2, 0, 0, 0, 0};
   const tuning::LogCurve measurement = benchRoom(model, with);
   f.points = measurement.size();
   std::vector<double> ms;
   for (int i = 0; i < rounds + 3; ++i) {
     const auto t0 = std::chrono::steady_clock::now();
     const auto p = tuning::proposeBands({measurement, {}, {}, with, model}, &f.why);
-    const double took = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    const double took =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
     if (!p) return f;
     f.last = *p;
     if (i >= 3) ms.push_back(took);  // the first rounds warm the caches

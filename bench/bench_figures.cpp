@@ -90,7 +90,8 @@ void startUpAndMemory() {
   FirstPaint paint(&window);
   qApp->installEventFilter(&paint);
   p.startUp();  // shows the main window
-  const bool painted = kp::bench::runUntil(panel.pump, panel.clock, [&] { return paint.seen; }, 10000);
+  const bool painted = kp::bench::runUntil(
+      panel.pump, panel.clock, [&] { return paint.seen; }, 10000);
   const double startS = kp::bench::secondsSince(t0);
   qApp->removeEventFilter(&paint);
   const long afterStart = kp::bench::residentKiB();
@@ -106,7 +107,8 @@ void startUpAndMemory() {
   }
   panel.clickConnect(4);
   const bool linked = panel.waitLinked(30000);
-  kp::bench::runUntil(panel.pump, panel.clock, [] { return false; }, 200);  // redraws settle
+  kp::bench::runUntil(
+      panel.pump, panel.clock, [] { return false; }, 200);  // redraws settle
   const long afterLink = kp::bench::residentKiB();
   rows.push_back({"resident memory once linked (long dump)",
                   linked ? fmt("%.1f MiB", afterLink / 1024.0) : "NO LINK",
@@ -117,7 +119,8 @@ void startUpAndMemory() {
 // whole messages, or at the line's speed with each message in pieces, as a
 // device server reads them off a real serial port.
 enum Pace { Unpaced, Paced, InPieces, kPaces };
-const char* const kPaceName[kPaces] = {"unpaced", "paced 28800 baud", "paced 28800 baud, in pieces"};
+const char* const kPaceName[kPaces] = {"unpaced", "paced 28800 baud",
+                                       "paced 28800 baud, in pieces"};
 const char* const kPaceShort[kPaces] = {"unpaced", "paced", "paced in pieces"};
 
 // The median of three links, each with a simulator of its own.
@@ -135,10 +138,12 @@ kp::bench::LinkFigures medianLink(Pace pace, Route route) {
 // when none could run.
 kp::bench::LoadFigures medianLoad(Pace pace, Route route, std::string* why, bool* allDone,
                                   bool* anyMessage) {
-  const auto loads = kp::bench::measurePresetLoad(pace != Unpaced, 5, why, 9, route, pace == InPieces);
+  const auto loads =
+      kp::bench::measurePresetLoad(pace != Unpaced, 5, why, 9, route, pace == InPieces);
   if (loads.empty()) return {};
   std::vector<kp::bench::LoadFigures> sorted = loads;
-  std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.wallS < b.wallS; });
+  std::sort(sorted.begin(), sorted.end(),
+            [](const auto& a, const auto& b) { return a.wallS < b.wallS; });
   *allDone = true;
   *anyMessage = false;
   for (const auto& l : loads) {
@@ -159,12 +164,12 @@ void link(Pace pace) {
     rows.push_back({what, "NO LINK", ""});
     return;
   }
-  rows.push_back({what, fmt("%.1f ms", f.wallS * 1e3),
-                  fmt("wire floor %.1f ms both ways, %.3fx of it", f.floorS() * 1e3,
-                      f.wallS / f.floorS()) +
-                      (pace != Unpaced ? fmt(", %+.0f us a turn", f.usPerExchange()) : "") +
-                      fmt("; CPU %.1f ms", f.cpuS * 1e3) +
-                      " (" + std::to_string(f.out) + " B out, " + std::to_string(f.in) + " B in)"});
+  rows.push_back(
+      {what, fmt("%.1f ms", f.wallS * 1e3),
+       fmt("wire floor %.1f ms both ways, %.3fx of it", f.floorS() * 1e3, f.wallS / f.floorS()) +
+           (pace != Unpaced ? fmt(", %+.0f us a turn", f.usPerExchange()) : "") +
+           fmt("; CPU %.1f ms", f.cpuS * 1e3) + " (" + std::to_string(f.out) + " B out, " +
+           std::to_string(f.in) + " B in)"});
 }
 
 void presetLoad(Pace pace) {
@@ -177,12 +182,12 @@ void presetLoad(Pace pace) {
     rows.push_back({what, why, ""});
     return;
   }
-  rows.push_back({what + " (median of 5)", fmt("%.1f ms", m.wallS * 1e3),
-                  fmt("floor %.1f ms both ways, %.3fx of it", m.floorS() * 1e3,
-                      m.wallS / m.floorS()) +
-                      (pace != Unpaced ? fmt(", %+.0f us a turn", m.usPerExchange()) : "") +
-                      fmt("; CPU %.1f ms", m.cpuS * 1e3) +
-                      (allDone ? "" : "; LINK LOST") + (anyMessage ? "; A MESSAGE WAS SHOWN" : "")});
+  rows.push_back(
+      {what + " (median of 5)", fmt("%.1f ms", m.wallS * 1e3),
+       fmt("floor %.1f ms both ways, %.3fx of it", m.floorS() * 1e3, m.wallS / m.floorS()) +
+           (pace != Unpaced ? fmt(", %+.0f us a turn", m.usPerExchange()) : "") +
+           fmt("; CPU %.1f ms", m.cpuS * 1e3) + (allDone ? "" : "; LINK LOST") +
+           (anyMessage ? "; A MESSAGE WAS SHOWN" : "")});
 }
 
 // The same link and load through ser2net on loopback, beside the
@@ -198,8 +203,8 @@ void throughSer2net(Route route) {
     const auto& base = ptyLink[pace];
     rows.push_back({std::string("link, long dump, ") + kPaceShort[pace] + via + " (median of 3)",
                     f.linked ? fmt("%.1f ms", f.wallS * 1e3) : "NO LINK",
-                    f.linked && base.linked ? fmt("%.2fx the pseudo-terminal's %.1f ms", f.wallS / base.wallS,
-                                                  base.wallS * 1e3) +
+                    f.linked && base.linked ? fmt("%.2fx the pseudo-terminal's %.1f ms",
+                                                  f.wallS / base.wallS, base.wallS * 1e3) +
                                                   fmt("; CPU %.1f ms", f.cpuS * 1e3)
                                             : ""});
   }
@@ -215,8 +220,8 @@ void throughSer2net(Route route) {
       continue;
     }
     rows.push_back({what, fmt("%.1f ms", m.wallS * 1e3),
-                    (base.wallS > 0 ? fmt("%.2fx the pseudo-terminal's %.1f ms", m.wallS / base.wallS,
-                                          base.wallS * 1e3)
+                    (base.wallS > 0 ? fmt("%.2fx the pseudo-terminal's %.1f ms",
+                                          m.wallS / base.wallS, base.wallS * 1e3)
                                     : std::string("no pseudo-terminal figure")) +
                         fmt("; CPU %.1f ms", m.cpuS * 1e3) + (allDone ? "" : "; LINK LOST") +
                         (anyMessage ? "; A MESSAGE WAS SHOWN" : "")});
@@ -236,7 +241,8 @@ void silentWait() {
     rows.push_back({"CPU during a silent wait", f.why, ""});
     return;
   }
-  rows.push_back({"CPU during a silent wait (Wait_Reply)", fmt("%.3f %% of one core", f.share() * 100),
+  rows.push_back({"CPU during a silent wait (Wait_Reply)",
+                  fmt("%.3f %% of one core", f.share() * 100),
                   fmt("%.2f ms CPU over %.2f s", f.cpuS * 1e3, f.wallS) + ", " +
                       std::to_string(f.transmissions) + " transmissions, " +
                       std::to_string(f.turns) + " loop turns"});
@@ -248,9 +254,10 @@ void idleCpu() {
     rows.push_back({"CPU of an idle panel", "NO LINK", ""});
     return;
   }
-  rows.push_back({"CPU of an idle panel, unlinked / linked", fmt("%.3f %% / ", f.unlinkedShare * 100) +
-                      fmt("%.3f %% of one core", f.linkedShare * 100),
-                  "10 s each, the port open, karaoke-unit-sim on a pseudo-terminal"});
+  rows.push_back(
+      {"CPU of an idle panel, unlinked / linked",
+       fmt("%.3f %% / ", f.unlinkedShare * 100) + fmt("%.3f %% of one core", f.linkedShare * 100),
+       "10 s each, the port open, karaoke-unit-sim on a pseudo-terminal"});
 }
 
 void sliderLatency() {
@@ -259,7 +266,8 @@ void sliderLatency() {
     rows.push_back({"slider change to frame written", "NO LINK", ""});
     return;
   }
-  rows.push_back({"slider change to frame written", fmt("median %.1f us, p99 %.1f us", f.medianUs, f.p99Us),
+  rows.push_back({"slider change to frame written",
+                  fmt("median %.1f us, p99 %.1f us", f.medianUs, f.p99Us),
                   fmt("max %.1f us", f.maxUs) + " over " + std::to_string(f.changes) +
                       " changes while linked"});
 }
@@ -270,7 +278,8 @@ void eqProposal() {
     rows.push_back({"one equaliser proposal from a measurement", f.why, ""});
     return;
   }
-  rows.push_back({"one equaliser proposal, 1/48-octave measurement (median of 50)", fmt("%.2f ms", f.medianMs),
+  rows.push_back({"one equaliser proposal, 1/48-octave measurement (median of 50)",
+                  fmt("%.2f ms", f.medianMs),
                   fmt("min %.2f ms", f.minMs) + fmt(", max %.2f ms", f.maxMs) + " from " +
                       std::to_string(f.points) + " points, 40 Hz to 16 kHz; aim under 20 ms"});
 }

@@ -14,9 +14,11 @@ void run(bool paced) {
     std::printf("could not start karaoke-unit-sim\n");
     return;
   }
-  std::printf("%-8s linked=%s  wall %8.1f ms  wire floor %8.1f ms  %.3fx of it  cpu %6.1f ms  bytes out %zu in %zu\n",
-              paced ? "paced" : "unpaced", f.linked ? "yes" : "NO", f.wallS * 1e3, f.floorS() * 1e3,
-              f.wallS / f.floorS(), f.cpuS * 1e3, f.out, f.in);
+  std::printf(
+      "%-8s linked=%s  wall %8.1f ms  wire floor %8.1f ms  %.3fx of it  cpu %6.1f ms  bytes out "
+      "%zu in %zu\n",
+      paced ? "paced" : "unpaced", f.linked ? "yes" : "NO", f.wallS * 1e3, f.floorS() * 1e3,
+      f.wallS / f.floorS(), f.cpuS * 1e3, f.out, f.in);
 }
 
 }  // namespace
@@ -24,7 +26,9 @@ void run(bool paced) {
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  std::printf("Link with the long dump over a pseudo-terminal (targets: unpaced < 150 ms; paced <= 1.03x the floor)\n");
+  std::printf(
+      "Link with the long dump over a pseudo-terminal (targets: unpaced < 150 ms; paced <= 1.03x "
+      "the floor)\n");
   run(false);
   run(true);
   return 0;

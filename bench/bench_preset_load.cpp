@@ -19,10 +19,11 @@ void run(bool paced, int loads) {
   if (figures.empty()) std::printf("  %s: %s\n", mode, why.c_str());
   int i = 0;
   for (const auto& f : figures) {
-    std::printf("  %-7s #%d  out %4zu B  in %4zu B  wall %6.3f s  floor %6.3f s (%5.3fx)"
-                "  CPU %6.3f s (%4.1f %% of wall)  sim CPU %5.3f s%s\n",
-                mode, ++i, f.out, f.in, f.wallS, f.floorS(), f.wallS / f.floorS(), f.cpuS,
-                100.0 * f.cpuS / f.wallS, f.simCpuS, f.messageShown ? "  [a message was shown]" : "");
+    std::printf(
+        "  %-7s #%d  out %4zu B  in %4zu B  wall %6.3f s  floor %6.3f s (%5.3fx)"
+        "  CPU %6.3f s (%4.1f %% of wall)  sim CPU %5.3f s%s\n",
+        mode, ++i, f.out, f.in, f.wallS, f.floorS(), f.wallS / f.floorS(), f.cpuS,
+        100.0 * f.cpuS / f.wallS, f.simCpuS, f.messageShown ? "  [a message was shown]" : "");
   }
 }
 
@@ -37,7 +38,8 @@ int main(int argc, char** argv) {
   }
   std::printf("Linked load of the shipped Pro.dat into karaoke-unit-sim (pty, Qt event loop)\n");
   std::printf("  floor: bytes both ways x 11 / 28800 s + the load's 100 ms pause\n");
-  std::printf("  (paced, the simulator takes and sends bytes at the line's speed; target <= 1.05x)\n");
+  std::printf(
+      "  (paced, the simulator takes and sends bytes at the line's speed; target <= 1.05x)\n");
   run(false, 3);
   run(true, 3);
   return 0;

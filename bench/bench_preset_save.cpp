@@ -37,14 +37,16 @@ Figures measure(const fs::path& base, int rounds, bool overExisting, int* failur
   // a save over the previous file rewrites every key.
   auto fill = [&](int r) {
     const auto b = static_cast<std::uint8_t>(r % 2);
-    program.state.Device_Settings = {static_cast<std::uint8_t>(80 + b), static_cast<std::uint8_t>(35 + b),
-                                     static_cast<std::uint8_t>(85 + b), static_cast<std::uint8_t>(45 + b),
-                                     static_cast<std::uint8_t>(2 + b),  static_cast<std::uint8_t>(5 + b),
-                                     static_cast<std::uint8_t>(20 + b), static_cast<std::uint8_t>(1 + b),
-                                     static_cast<std::uint8_t>(b)};
+    program.state.Device_Settings = {
+        static_cast<std::uint8_t>(80 + b), static_cast<std::uint8_t>(35 + b),
+        static_cast<std::uint8_t>(85 + b), static_cast<std::uint8_t>(45 + b),
+        static_cast<std::uint8_t>(2 + b),  static_cast<std::uint8_t>(5 + b),
+        static_cast<std::uint8_t>(20 + b), static_cast<std::uint8_t>(1 + b),
+        static_cast<std::uint8_t>(b)};
     program.form4.cpvSlider(kp::kMusicMaster).setValue(55 + b);
     program.form4.cpvSlider(kp::kMicMaster).setValue(65 + b);
-    for (int i = 0; i < 6; ++i) program.form4.cpvSlider(kp::kFirstSurround + i).setValue(10 + i + b);
+    for (int i = 0; i < 6; ++i)
+      program.form4.cpvSlider(kp::kFirstSurround + i).setValue(10 + i + b);
     for (int n = 0; n < 3; ++n) {
       for (int k = 1; k <= 31; ++k) program.state.image.setMusic(n, k, (k * 7 + n) % 30 + b);
       for (int k = 1; k <= 37; ++k) program.state.image.setMic(n, k, (k * 5 + n) % 30 + b);
@@ -57,7 +59,8 @@ Figures measure(const fs::path& base, int rounds, bool overExisting, int* failur
     fill(i);
     const auto t0 = std::chrono::steady_clock::now();
     if (!program.presetFile.Save_Pro_Ini(path)) ++*failures;
-    ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+    ms.push_back(
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
   }
   std::error_code ec;
   fs::remove_all(folder, ec);
@@ -75,8 +78,8 @@ int main() {
   std::printf("Save_Pro_Ini, %d Write_Ini calls each, %d rounds (milliseconds)\n", writes, rounds);
   std::printf("  %-34s %9s %9s %9s %12s\n", "folder", "min", "median", "max", "per write");
 
-  std::vector<std::pair<std::string, fs::path>> places = {{"temp (" + fs::temp_directory_path().string() + ")",
-                                                           fs::temp_directory_path()}};
+  std::vector<std::pair<std::string, fs::path>> places = {
+      {"temp (" + fs::temp_directory_path().string() + ")", fs::temp_directory_path()}};
   std::error_code ec;
   if (fs::is_directory("/dev/shm", ec)) places.push_back({"memory (/dev/shm)", "/dev/shm"});
 

@@ -54,7 +54,9 @@ Figures loadOnce(bool progress) {
   const auto t0 = std::chrono::steady_clock::now();
   p.form4.open1.click();
   const double cpu = kp::bench::cpuSeconds() - cpu0;
-  auto us = [&](int i) { return std::chrono::duration<double, std::micro>(frames.at(i) - t0).count(); };
+  auto us = [&](int i) {
+    return std::chrono::duration<double, std::micro>(frames.at(i) - t0).count();
+  };
   return {cpu, us(0), us(1)};
 }
 

@@ -43,7 +43,8 @@ double percentile(std::vector<double> v, double p) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+  qputenv("QT_QPA_PLATFORM",
+          qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
   QApplication app(argc, argv);
   kp::test::TempDir folder;
   std::filesystem::copy_file(kp::test::binDir() + "/config.ini", folder.file("config.ini"));
@@ -52,7 +53,8 @@ int main(int argc, char** argv) {
   std::string rooms = "room,port,file\n";
   for (int i = 0; i < kUnits; ++i) {
     const int port = kFirstPort + i;
-    units.push_back(std::make_unique<SimProcess>(folder.str(), port, std::vector<std::string>{"--paced"}));
+    units.push_back(
+        std::make_unique<SimProcess>(folder.str(), port, std::vector<std::string>{"--paced"}));
     if (!units.back()->ready()) {
       std::printf("could not start karaoke-unit-sim\n");
       return 1;
@@ -90,7 +92,9 @@ int main(int argc, char** argv) {
     QTimer timer;
     timer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&timer, &QTimer::timeout, [&] {
-      if (late && tick.isValid()) late->push_back(std::max<double>(0, static_cast<double>(tick.nsecsElapsed()) / 1e6 - kTickMs));
+      if (late && tick.isValid())
+        late->push_back(
+            std::max<double>(0, static_cast<double>(tick.nsecsElapsed()) / 1e6 - kTickMs));
       tick.restart();
     });
     timer.start(kTickMs);
@@ -105,14 +109,21 @@ int main(int argc, char** argv) {
     sixteen.push_back(verify(true, &late));
   }
   int answered = 0;
-  for (const auto& r : program.roomsWindow.rows) answered += r.state.rfind("values differ", 0) == 0 || r.state == "same";
-  std::printf("Rooms window, verify paced at 28800 baud 8E1 (median of %d; aim: sixteen within 1.3x of one)\n", kRuns);
+  for (const auto& r : program.roomsWindow.rows)
+    answered += r.state.rfind("values differ", 0) == 0 || r.state == "same";
+  std::printf(
+      "Rooms window, verify paced at 28800 baud 8E1 (median of %d; aim: sixteen within 1.3x of "
+      "one)\n",
+      kRuns);
   std::printf("one room                %8.1f ms\n", median(one) * 1e3);
-  std::printf("%d rooms                %8.1f ms   %.3fx one room   (%d of %d rooms verified)\n", kUnits,
-              median(sixteen) * 1e3, median(sixteen) / median(one), answered, kUnits);
-  std::printf("event loop while %d rooms run: a %d ms timer late by median %.2f ms, p99 %.2f ms, max %.2f ms "
-              "(%zu ticks; aim p99 under 30 ms)\n",
-              kUnits, kTickMs, percentile(late, 0.5), percentile(late, 0.99), percentile(late, 1.0), late.size());
+  std::printf("%d rooms                %8.1f ms   %.3fx one room   (%d of %d rooms verified)\n",
+              kUnits, median(sixteen) * 1e3, median(sixteen) / median(one), answered, kUnits);
+  std::printf(
+      "event loop while %d rooms run: a %d ms timer late by median %.2f ms, p99 %.2f ms, max %.2f "
+      "ms "
+      "(%zu ticks; aim p99 under 30 ms)\n",
+      kUnits, kTickMs, percentile(late, 0.5), percentile(late, 0.99), percentile(late, 1.0),
+      late.size());
   program.shutDown();
   return answered == kUnits ? 0 : 1;
 }

@@ -92,7 +92,8 @@ inline IdleFigures measureIdleCpu(int com = 9) {
   auto idle = [&](int ms) {
     const double cpu0 = cpuSeconds();
     const auto t0 = std::chrono::steady_clock::now();
-    runUntil(panel.pump, panel.clock, [] { return false; }, ms);
+    runUntil(
+        panel.pump, panel.clock, [] { return false; }, ms);
     return (cpuSeconds() - cpu0) / secondsSince(t0);
   };
   f.unlinkedShare = idle(10000);

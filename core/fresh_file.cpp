@@ -31,10 +31,12 @@ std::uint32_t systemRandom() {
 std::optional<std::filesystem::path> claimFreshFile(const std::filesystem::path& target,
                                                     std::string* error,
                                                     const std::function<std::uint32_t()>& random) {
-  const std::string stem = "." + utf8FromPath(target.filename()) + ".ctl-" + std::to_string(os::processId()) + "-";
+  const std::string stem =
+      "." + utf8FromPath(target.filename()) + ".ctl-" + std::to_string(os::processId()) + "-";
   for (int i = 0; i < kTries; ++i) {
     const std::uint32_t n = random ? random() : systemRandom();
-    const std::filesystem::path fresh = target.parent_path() / pathFromUtf8(stem + std::to_string(n % 1000000));
+    const std::filesystem::path fresh =
+        target.parent_path() / pathFromUtf8(stem + std::to_string(n % 1000000));
     const int fd = os::openFile(fresh, os::OpenMode::CreateNew);
     if (fd >= 0) {
       os::closeFile(fd);

@@ -14,8 +14,8 @@ namespace kp {
 // exclusively, with further numbers N while a name is taken. nullopt, with
 // the reason in *error, when no such file can be made. random gives the
 // numbers (the system's random source when empty).
-std::optional<std::filesystem::path> claimFreshFile(const std::filesystem::path& target,
-                                                    std::string* error,
-                                                    const std::function<std::uint32_t()>& random = {});
+std::optional<std::filesystem::path> claimFreshFile(
+    const std::filesystem::path& target, std::string* error,
+    const std::function<std::uint32_t()>& random = {});
 
 }  // namespace kp

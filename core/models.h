@@ -232,7 +232,6 @@ class TextBox : public Control {
 // A window: created (loaded) on first use, shown or hidden, enabled as a whole.
 class Window : public ViewedModel {
  public:
-
   bool loaded() const { return loaded_; }
   bool visible() const { return visible_; }
   bool enabled() const { return enabled_; }

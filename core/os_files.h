@@ -48,8 +48,8 @@ void keepOwnerAndMode(int fd, const FileInfo& previous);
 // so a reader sees the old file or the new one, never a mix. With durable,
 // the change has reached the disk when this returns true. On failure `error`
 // says why and `from` is left where it was.
-bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to,
-                 bool durable, std::string& error);
+bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to, bool durable,
+                 std::string& error);
 // Makes the names in a folder (a rename into it) durable where that is a
 // separate step.
 void syncFolder(const std::filesystem::path& folder);

@@ -1,14 +1,14 @@
 // File operations on POSIX systems.
 #include "core/os_files.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
-#include <system_error>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdlib>
+#include <system_error>
 
 #include "core/utf8_path.h"
 
@@ -20,10 +20,18 @@ int openFile(const fs::path& path, OpenMode mode) {
   int flags = O_CLOEXEC | O_NOCTTY;
   switch (mode) {
     // O_NONBLOCK only matters for FIFOs and devices, which are then refused.
-    case OpenMode::Read: flags |= O_RDONLY | O_NONBLOCK; break;
-    case OpenMode::CreateNew: flags |= O_WRONLY | O_CREAT | O_EXCL; break;
-    case OpenMode::Rewrite: flags |= O_WRONLY | O_CREAT; break;
-    case OpenMode::Sync: flags |= O_RDONLY; break;
+    case OpenMode::Read:
+      flags |= O_RDONLY | O_NONBLOCK;
+      break;
+    case OpenMode::CreateNew:
+      flags |= O_WRONLY | O_CREAT | O_EXCL;
+      break;
+    case OpenMode::Rewrite:
+      flags |= O_WRONLY | O_CREAT;
+      break;
+    case OpenMode::Sync:
+      flags |= O_RDONLY;
+      break;
   }
   return ::open(path.c_str(), flags, 0666);
 }
@@ -73,9 +81,7 @@ void syncFolder(const fs::path& folder) {
   }
 }
 
-bool removeFile(const fs::path& path) {
-  return ::unlink(path.c_str()) == 0 || errno == ENOENT;
-}
+bool removeFile(const fs::path& path) { return ::unlink(path.c_str()) == 0 || errno == ENOENT; }
 
 unsigned long processId() { return static_cast<unsigned long>(::getpid()); }
 
@@ -100,7 +106,8 @@ bool FileLock::setContent(std::string_view data, const FileInfo* like) {
   if (like) keepOwnerAndMode(fd, *like);
   std::size_t done = 0;
   while (done < data.size()) {
-    const ssize_t n = ::pwrite(fd, data.data() + done, data.size() - done, static_cast<off_t>(done));
+    const ssize_t n =
+        ::pwrite(fd, data.data() + done, data.size() - done, static_cast<off_t>(done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     done += static_cast<std::size_t>(n);

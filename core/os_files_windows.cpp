@@ -4,13 +4,13 @@
 
 #include <windows.h>
 
-#include <algorithm>
-#include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 
 #include "core/utf8_path.h"
 
@@ -56,7 +56,8 @@ std::string systemErrorText(unsigned long code) {
       nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::wstring w = n && text ? std::wstring(text, n) : std::wstring();
   if (text) LocalFree(text);
-  while (!w.empty() && (w.back() == L'\n' || w.back() == L'\r' || w.back() == L' ' || w.back() == L'.'))
+  while (!w.empty() &&
+         (w.back() == L'\n' || w.back() == L'\r' || w.back() == L' ' || w.back() == L'.'))
     w.pop_back();
   if (w.empty()) return "error " + std::to_string(code);
   return utf8FromPath(fs::path(w));
@@ -65,11 +66,19 @@ std::string systemErrorText(unsigned long code) {
 int openFile(const fs::path& path, OpenMode mode) {
   int flags = _O_BINARY | _O_NOINHERIT;
   switch (mode) {
-    case OpenMode::Read: flags |= _O_RDONLY; break;
-    case OpenMode::CreateNew: flags |= _O_WRONLY | _O_CREAT | _O_EXCL; break;
-    case OpenMode::Rewrite: flags |= _O_WRONLY | _O_CREAT; break;
+    case OpenMode::Read:
+      flags |= _O_RDONLY;
+      break;
+    case OpenMode::CreateNew:
+      flags |= _O_WRONLY | _O_CREAT | _O_EXCL;
+      break;
+    case OpenMode::Rewrite:
+      flags |= _O_WRONLY | _O_CREAT;
+      break;
     // FlushFileBuffers needs a handle with write access.
-    case OpenMode::Sync: flags |= _O_RDWR; break;
+    case OpenMode::Sync:
+      flags |= _O_RDWR;
+      break;
   }
   return _wopen(path.c_str(), flags, _S_IREAD | _S_IWRITE);
 }
@@ -172,7 +181,8 @@ FileLock::FileLock(const fs::path& path) {
   OVERLAPPED where{};
   where.Offset = kLockOffsetLow;
   where.OffsetHigh = kLockOffsetHigh;
-  locked_ = LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &where) != 0;
+  locked_ =
+      LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &where) != 0;
 }
 
 FileLock::~FileLock() {

@@ -2,8 +2,8 @@
 
 #include <charconv>
 #include <chrono>
-#include <thread>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 namespace kp {
@@ -17,9 +17,7 @@ std::optional<int> toInt(const std::string& s) {
 }
 }  // namespace
 
-void EventPump::sleepMs(int ms) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
+void EventPump::sleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 std::optional<LineSettings> LineSettings::parse(const std::string& text) {
   std::vector<std::string> parts;
@@ -30,10 +28,20 @@ std::optional<LineSettings> LineSettings::parse(const std::string& text) {
   auto baud = toInt(parts[0]), bits = toInt(parts[2]), stop = toInt(parts[3]);
   if (!baud || !bits || !stop || *baud <= 0) return std::nullopt;
   switch (parts[1][0]) {
-    case 'E': case 'e': s.parity = Parity::Even; break;
-    case 'O': case 'o': s.parity = Parity::Odd; break;
-    case 'N': case 'n': s.parity = Parity::None; break;
-    default: return std::nullopt;
+    case 'E':
+    case 'e':
+      s.parity = Parity::Even;
+      break;
+    case 'O':
+    case 'o':
+      s.parity = Parity::Odd;
+      break;
+    case 'N':
+    case 'n':
+      s.parity = Parity::None;
+      break;
+    default:
+      return std::nullopt;
   }
   if (*bits < 5 || *bits > 8 || (*stop != 1 && *stop != 2)) return std::nullopt;
   s.baud = *baud;

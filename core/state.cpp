@@ -34,12 +34,8 @@ std::string joinPath(const std::string& folder, const std::string& name) {
   return utf8FromPath(pathFromUtf8(folder) / pathFromUtf8(name));
 }
 
-std::string SharedState::configPath() const {
-  return joinPath(programFolder, "config.ini");
-}
+std::string SharedState::configPath() const { return joinPath(programFolder, "config.ini"); }
 
-std::string SharedState::defaultPresetPath() const {
-  return joinPath(programFolder, "Pro.dat");
-}
+std::string SharedState::defaultPresetPath() const { return joinPath(programFolder, "Pro.dat"); }
 
 }  // namespace kp

@@ -72,7 +72,7 @@ struct SharedState {
   // empty for the port of the port dialog. Lasts until the panel ends.
   std::string roomName;
 
-  std::string configPath() const;        // program folder + config.ini
+  std::string configPath() const;         // program folder + config.ini
   std::string defaultPresetPath() const;  // program folder + Pro.dat
 };
 

@@ -95,9 +95,7 @@ void VirtualLoop::runOnce(std::int64_t deadlineMs) {
   if (!runNextDueBy(deadlineMs)) now_ = std::max(now_, deadlineMs);
 }
 
-std::unique_ptr<Timer> VirtualLoop::createTimer() {
-  return std::make_unique<VirtualTimer>(*this);
-}
+std::unique_ptr<Timer> VirtualLoop::createTimer() { return std::make_unique<VirtualTimer>(*this); }
 
 void VirtualLoop::advance(std::int64_t ms) {
   const std::int64_t end = now_ + ms;
@@ -106,8 +104,7 @@ void VirtualLoop::advance(std::int64_t ms) {
   now_ = std::max(now_, end);
 }
 
-bool VirtualLoop::runUntil(const std::function<bool()>& pred,
-                           std::int64_t limitMs) {
+bool VirtualLoop::runUntil(const std::function<bool()>& pred, std::int64_t limitMs) {
   const std::int64_t end = now_ + limitMs;
   while (!pred()) {
     if (!runNextDueBy(end)) {
@@ -157,8 +154,7 @@ void VirtualSerialPort::write(const Bytes& bytes) {
 }
 
 void VirtualSerialPort::readInto(Bytes& out) {
-  const std::size_t n =
-      std::min(inbox_.size(), readSize ? readSize : inbox_.size());
+  const std::size_t n = std::min(inbox_.size(), readSize ? readSize : inbox_.size());
   const auto from = inbox_.bytes.begin() + static_cast<std::ptrdiff_t>(inbox_.head);
   out.assign(from, from + static_cast<std::ptrdiff_t>(n));
   inbox_.head += n;
@@ -208,8 +204,7 @@ std::optional<std::string> RecordingDialogs::openFile(const std::string&,
   return a;
 }
 
-std::optional<std::string> RecordingDialogs::saveFile(const std::string& c,
-                                                      const std::string& f) {
+std::optional<std::string> RecordingDialogs::saveFile(const std::string& c, const std::string& f) {
   return openFile(c, f);
 }
 

@@ -60,15 +60,24 @@ const char* const kUsage =
 
 const char* commandName(Command c) {
   switch (c) {
-    case Command::Ports: return "ports";
-    case Command::Probe: return "probe";
-    case Command::Backup: return "backup";
-    case Command::Restore: return "restore";
-    case Command::Verify: return "verify";
-    case Command::Diff: return "diff";
-    case Command::Show: return "show";
-    case Command::Report: return "report";
-    case Command::Eq: return "eq";
+    case Command::Ports:
+      return "ports";
+    case Command::Probe:
+      return "probe";
+    case Command::Backup:
+      return "backup";
+    case Command::Restore:
+      return "restore";
+    case Command::Verify:
+      return "verify";
+    case Command::Diff:
+      return "diff";
+    case Command::Show:
+      return "show";
+    case Command::Report:
+      return "report";
+    case Command::Eq:
+      return "eq";
   }
   return "?";
 }
@@ -163,7 +172,8 @@ bool checkArguments(Options& o, std::vector<std::string> positional, std::string
     case Command::Report:
       if (o.output.empty()) return fail(error, "report needs -o OUT.html");
       if (rooms) {
-        if (!o.port.empty()) return fail(error, "report --rooms takes the ports from the rooms file");
+        if (!o.port.empty())
+          return fail(error, "report --rooms takes the ports from the rooms file");
         return count(0, "no FILE with --rooms");
       }
       if (o.port.empty() == positional.empty())
@@ -287,7 +297,8 @@ std::optional<Options> parseArgs(const std::vector<std::string>& args, std::stri
       if (!need(&v)) return std::nullopt;
       std::string upper = v;
       for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-      if (upper != "RAM1" && upper != "RAM2" && upper != "RAM3") return bad("--slot is RAM1, RAM2 or RAM3, not " + v);
+      if (upper != "RAM1" && upper != "RAM2" && upper != "RAM3")
+        return bad("--slot is RAM1, RAM2 or RAM3, not " + v);
       o.eq.slot = upper.back() - '1';
       eqOption = a;
     } else if (a.size() > 1 && a[0] == '-') {
@@ -309,7 +320,8 @@ std::optional<Options> parseArgs(const std::vector<std::string>& args, std::stri
   if (o.modelGiven && !port) return bad("--model is for commands that link");
   if (reportPort && o.command != Command::Report)
     return bad("--port is for report; other commands take PORT first");
-  if (output && o.command != Command::Report && o.command != Command::Eq) return bad("-o is for report and eq");
+  if (output && o.command != Command::Report && o.command != Command::Eq)
+    return bad("-o is for report and eq");
   if (!eqOption.empty() && o.command != Command::Eq) return bad(eqOption + " is for eq");
   if (!o.eq.target.empty() && o.eq.tilt) return bad("eq takes --target or --tilt, not both");
   if (jobs && o.rooms.empty()) return bad("-j is for --rooms");

@@ -11,14 +11,14 @@ enum class Command { Ports, Probe, Backup, Restore, Verify, Diff, Show, Report, 
 
 // eq's choices: the target, the limits and the values measured with.
 struct EqOptions {
-  std::string target;                  // --target FILE: a house curve
-  std::optional<double> tilt;          // --tilt DB per octave around 1 kHz
-  double lowHz = 40, highHz = 16000;   // --range LOW-HIGH
-  int maxBoost = 6;                    // --max-boost DB
-  std::optional<double> q;             // --q Q: instead of config.ini's
-  bool mic = false;                    // --channel music|mic
-  std::string from;                    // --from PRESET
-  int slot = 0;                        // --slot RAM1..RAM3 as 0..2
+  std::string target;                 // --target FILE: a house curve
+  std::optional<double> tilt;         // --tilt DB per octave around 1 kHz
+  double lowHz = 40, highHz = 16000;  // --range LOW-HIGH
+  int maxBoost = 6;                   // --max-boost DB
+  std::optional<double> q;            // --q Q: instead of config.ini's
+  bool mic = false;                   // --channel music|mic
+  std::string from;                   // --from PRESET
+  int slot = 0;                       // --slot RAM1..RAM3 as 0..2
 };
 
 struct Options {
@@ -32,12 +32,12 @@ struct Options {
   bool dryRun = false;
   bool noVerify = false;
   bool json = false;
-  bool english = true;             // --lang en|zh
-  std::string room;                // --room NAME
-  std::string folder;              // --folder DIR
-  std::string output;              // -o OUT
+  bool english = true;  // --lang en|zh
+  std::string room;     // --room NAME
+  std::string folder;   // --folder DIR
+  std::string output;   // -o OUT
   EqOptions eq;
-  bool progressLines = false;      // progress for a rooms run that started this one
+  bool progressLines = false;  // progress for a rooms run that started this one
   bool help = false;
 };
 

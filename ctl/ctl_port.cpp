@@ -8,9 +8,9 @@
 
 #include "core/state.h"
 #include "core/utf8_path.h"
+#include "link/transport/port_choice.h"
 #include "link/transport/port_names.h"
 #include "qt/port_factory.h"
-#include "link/transport/port_choice.h"
 
 namespace kp::ctl {
 
@@ -45,7 +45,8 @@ std::vector<std::string> portListing(const std::string& programFolder) {
   for (const auto& e : fs::directory_iterator(pathFromUtf8(joinPath(programFolder, "ports")), ec)) {
     const std::string name = upper(utf8FromPath(e.path().filename()));
     std::string why;
-    if (auto choice = parsePortChoice(name, &why); choice && choice->isCom()) numbers.insert(choice->com);
+    if (auto choice = parsePortChoice(name, &why); choice && choice->isCom())
+      numbers.insert(choice->com);
   }
   std::vector<std::string> lines;
   for (int n : numbers) lines.push_back(describePortChoice(comChoice(n), programFolder));

@@ -5,11 +5,11 @@
 #include <string_view>
 #include <system_error>
 
+#include "core/fresh_file.h"
 #include "core/os_files.h"
 #include "core/utf8_path.h"
-#include "core/fresh_file.h"
-#include "link/port_settings.h"
 #include "link/messages.h"
+#include "link/port_settings.h"
 
 namespace kp::ctl {
 
@@ -39,7 +39,8 @@ Session::Session(Platform& platform, ToolDialogs& dialogs, const std::string& pr
   port_.onWrite = [this](const Bytes& bytes) {
     // Written to a closed port (the link has fallen) is a step of the load
     // all the same, but nothing was sent.
-    if (doing_ == std::string_view("load") && frames_.written(bytes) && port_.isOpen()) ++framesSent;
+    if (doing_ == std::string_view("load") && frames_.written(bytes) && port_.isOpen())
+      ++framesSent;
   };
   watchProgress(program_.form1.workBar);
   watchProgress(program_.form4.workBar);
@@ -89,8 +90,9 @@ bool Session::waitFor(const std::function<bool()>& done, std::int64_t limitMs) {
 // What one message box says about the work, if it says it failed.
 std::optional<Status> Session::failureOf(const std::string& m, std::string* error) {
   if (m == kConnectTimeoutMessage) {
-    *error = "the unit did not answer the connect within 19 s: is it on, the cable in, "
-             "the port and the model right?";
+    *error =
+        "the unit did not answer the connect within 19 s: is it on, the cable in, "
+        "the port and the model right?";
     return Status::NoAnswer;
   }
   if (m == kDumpTimeoutMessage) {

@@ -12,8 +12,8 @@
 
 #include "app/program.h"
 #include "ctl/ctl_status.h"
-#include "ctl/watched_port.h"
 #include "ctl/load_frames.h"
+#include "ctl/watched_port.h"
 #include "presets/preset_contents.h"
 
 namespace kp::ctl {
@@ -22,8 +22,12 @@ namespace kp::ctl {
 class ToolDialogs : public Dialogs {
  public:
   void message(const std::string& text) override { messages.push_back(text); }
-  std::optional<std::string> openFile(const std::string&, const std::string&) override { return take(); }
-  std::optional<std::string> saveFile(const std::string&, const std::string&) override { return take(); }
+  std::optional<std::string> openFile(const std::string&, const std::string&) override {
+    return take();
+  }
+  std::optional<std::string> saveFile(const std::string&, const std::string&) override {
+    return take();
+  }
 
   std::vector<std::string> messages;
   std::deque<std::string> answers;

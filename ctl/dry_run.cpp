@@ -47,8 +47,8 @@ Outcome dryRunRestore(const Options& o, const std::string& file, const std::stri
     out.details.push_back(std::to_string(names.size()) + "  " + names.back());
   }
   out.json.add("frames", static_cast<int>(names.size())).add("sent", names);
-  out.summary = "restore of " + file + " sends these " + std::to_string(names.size()) + " frames to a " +
-                (s.fullModel() ? "long" : "short") +
+  out.summary = "restore of " + file + " sends these " + std::to_string(names.size()) +
+                " frames to a " + (s.fullModel() ? "long" : "short") +
                 "-dump unit (fewer where the unit holds a value already); nothing was sent";
   return out;
 }

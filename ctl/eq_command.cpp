@@ -19,7 +19,9 @@ namespace {
 namespace fs = std::filesystem;
 using tuning::kBands;
 
-std::string sectionOf(const EqOptions& eq) { return (eq.mic ? "Mic_" : "Music_") + std::to_string(eq.slot); }
+std::string sectionOf(const EqOptions& eq) {
+  return (eq.mic ? "Mic_" : "Music_") + std::to_string(eq.slot);
+}
 
 std::string slotName(const EqOptions& eq) {
   return std::string(eq.mic ? "Microphone" : "Music") + " RAM" + std::to_string(eq.slot + 1);
@@ -67,8 +69,9 @@ Status writeCopy(const std::string& source, const std::string& output, const EqO
   std::string why = ec ? ec.message() : "";
   const std::string copy = utf8FromPath(working);
   for (int k = 1; k <= kBands && why.empty(); ++k)
-    Write_Ini(sectionOf(eq), std::to_string(k), std::to_string(values[static_cast<std::size_t>(k - 1)] + kBandOffset),
-              copy, &why, IniDurability::WorkingCopy);
+    Write_Ini(sectionOf(eq), std::to_string(k),
+              std::to_string(values[static_cast<std::size_t>(k - 1)] + kBandOffset), copy, &why,
+              IniDurability::WorkingCopy);
   if (why.empty()) Sync_Ini(copy, &why);
   if (why.empty() && os::replaceFile(working, target, true, why)) return Status::Done;
   os::removeFile(working);
@@ -89,11 +92,13 @@ Outcome runEqCommand(const Options& o, const std::string& folder) {
     return out;
   };
 
-  const tuning::ResponseText measured = tuning::readResponseFile(path, tuning::kMinMeasurementPoints);
+  const tuning::ResponseText measured =
+      tuning::readResponseFile(path, tuning::kMinMeasurementPoints);
   if (!measured.ok()) return failed(Status::FileFailed, path + ": " + measured.describe());
   tuning::Target target;
   if (!eq.target.empty()) {
-    const tuning::ResponseText curve = tuning::readResponseFile(eq.target, tuning::kMinTargetPoints);
+    const tuning::ResponseText curve =
+        tuning::readResponseFile(eq.target, tuning::kMinTargetPoints);
     if (!curve.ok()) return failed(Status::FileFailed, eq.target + ": " + curve.describe());
     target.curve = tuning::LogCurve(curve.points);
   }
@@ -106,7 +111,8 @@ Outcome runEqCommand(const Options& o, const std::string& folder) {
   const std::string source = eq.from.empty() ? joinPath(folder, "Pro.dat") : eq.from;
   if (!o.output.empty()) {
     PresetContents unused;
-    if (const Status s = checkReadablePreset(source, &unused, &why); s != Status::Done) return failed(s, why);
+    if (const Status s = checkReadablePreset(source, &unused, &why); s != Status::Done)
+      return failed(s, why);
     if (const Status s = checkWritable(o.output, &why); s != Status::Done) return failed(s, why);
   }
 
@@ -124,8 +130,9 @@ Outcome runEqCommand(const Options& o, const std::string& folder) {
   for (int k = 1; k <= kBands; ++k) {
     const auto i = static_cast<std::size_t>(k - 1);
     char line[64];
-    std::snprintf(line, sizeof line, "%-8s %7s  %8s%s", bandFrequency(k), signedText(current[i]).c_str(),
-                  signedText(proposal->proposed[i]).c_str(), proposal->corrected[i] ? "" : "  (outside the range)");
+    std::snprintf(line, sizeof line, "%-8s %7s  %8s%s", bandFrequency(k),
+                  signedText(current[i]).c_str(), signedText(proposal->proposed[i]).c_str(),
+                  proposal->corrected[i] ? "" : "  (outside the range)");
     out.details.push_back(line);
   }
   out.json.add("slot", slotName(eq))
@@ -133,11 +140,13 @@ Outcome runEqCommand(const Options& o, const std::string& folder) {
       .addRaw("current", numbersJson(current))
       .addRaw("error_before_db", figure(proposal->errorBeforeDb))
       .addRaw("error_after_db", figure(proposal->errorAfterDb));
-  out.summary = fileNameOf(path) + ", " + slotName(eq) + ", " + tuning::frequencyText(limits.lowHz) + " to " +
-                tuning::frequencyText(limits.highHz) + ": error " + figure(proposal->errorBeforeDb, "%.1f") +
-                " dB before, " + figure(proposal->errorAfterDb, "%.1f") + " dB after (RMS)";
+  out.summary =
+      fileNameOf(path) + ", " + slotName(eq) + ", " + tuning::frequencyText(limits.lowHz) + " to " +
+      tuning::frequencyText(limits.highHz) + ": error " + figure(proposal->errorBeforeDb, "%.1f") +
+      " dB before, " + figure(proposal->errorAfterDb, "%.1f") + " dB after (RMS)";
   if (!o.output.empty()) {
-    if (const Status s = writeCopy(source, o.output, eq, proposal->proposed, &why); s != Status::Done)
+    if (const Status s = writeCopy(source, o.output, eq, proposal->proposed, &why);
+        s != Status::Done)
       return failed(s, why);
     out.json.add("file", o.output);
     out.summary += "; " + o.output + " written";

@@ -80,10 +80,14 @@ Outcome reportOfFile(const Options& o, const std::string& folder) {
 
 Outcome runFileCommand(const Options& o, const std::string& folder, const ParameterTexts& texts) {
   switch (o.command) {
-    case Command::Diff: return diff(o, texts);
-    case Command::Show: return show(o, texts);
-    case Command::Report: return reportOfFile(o, folder);
-    default: break;
+    case Command::Diff:
+      return diff(o, texts);
+    case Command::Show:
+      return show(o, texts);
+    case Command::Report:
+      return reportOfFile(o, folder);
+    default:
+      break;
   }
   Outcome out;
   out.status = Status::Usage;

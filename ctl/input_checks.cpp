@@ -18,7 +18,8 @@ constexpr std::size_t kProblemsShown = 3;
 
 std::string joinProblems(const std::vector<std::string>& lines) {
   std::string out;
-  for (std::size_t i = 0; i < lines.size() && i < kProblemsShown; ++i) out += (i ? "; " : "") + lines[i];
+  for (std::size_t i = 0; i < lines.size() && i < kProblemsShown; ++i)
+    out += (i ? "; " : "") + lines[i];
   if (lines.size() > kProblemsShown)
     out += " (and " + std::to_string(lines.size() - kProblemsShown) + " more)";
   return out;
@@ -38,7 +39,8 @@ Status checkPresetFile(const std::string& path, bool fullModel, PresetContents* 
   *error = path + ": " + joinProblems(lines);
   if (!fullModel) return Status::FileFailed;
   // A file saved from a unit of the short-dump group has no 5.1 or ultra-low keys.
-  if (contents->problemLines(false).empty()) *error += "; for a unit without 5.1 outputs give --model 0..3";
+  if (contents->problemLines(false).empty())
+    *error += "; for a unit without 5.1 outputs give --model 0..3";
   return Status::FileFailed;
 }
 
@@ -77,7 +79,8 @@ Status checkWritable(const std::string& path, std::string* error) {
                                                "-" + std::to_string(rd() % 100000));
   const int fd = os::openFile(probe, os::OpenMode::CreateNew);
   if (fd < 0) {
-    *error = "cannot write into " + utf8FromPath(folder) + ": " + std::generic_category().message(errno);
+    *error =
+        "cannot write into " + utf8FromPath(folder) + ": " + std::generic_category().message(errno);
     return Status::FileFailed;
   }
   os::closeFile(fd);

@@ -12,9 +12,13 @@ std::string jsonString(std::string_view text);
 class JsonObject {
  public:
   JsonObject& add(std::string_view key, std::string_view text);
-  JsonObject& add(std::string_view key, const char* text) { return add(key, std::string_view(text)); }
+  JsonObject& add(std::string_view key, const char* text) {
+    return add(key, std::string_view(text));
+  }
   JsonObject& add(std::string_view key, std::int64_t number);
-  JsonObject& add(std::string_view key, int number) { return add(key, static_cast<std::int64_t>(number)); }
+  JsonObject& add(std::string_view key, int number) {
+    return add(key, static_cast<std::int64_t>(number));
+  }
   JsonObject& add(std::string_view key, bool on);
   JsonObject& addSeconds(std::string_view key, std::int64_t ms);
   JsonObject& add(std::string_view key, const std::vector<std::string>& texts);

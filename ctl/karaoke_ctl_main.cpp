@@ -38,10 +38,13 @@ int listPorts(const Options& o, const std::string& folder) {
   for (const std::string& line : portListing(folder)) {
     if (o.json) {
       const auto colon = line.find(':');
-      kp::os::writeText(stdout, JsonObject()
-                                    .add("port", line.substr(0, colon))
-                                    .add("stands_for", colon == std::string::npos ? "" : line.substr(colon + 2))
-                                    .str() + "\n");
+      kp::os::writeText(
+          stdout,
+          JsonObject()
+                  .add("port", line.substr(0, colon))
+                  .add("stands_for", colon == std::string::npos ? "" : line.substr(colon + 2))
+                  .str() +
+              "\n");
     } else {
       kp::os::writeText(stdout, line + "\n");
     }
@@ -66,12 +69,14 @@ int run(int argc, char** argv, std::optional<Options>& parsed) {
 
   std::string folder = o.folder;
   if (folder.empty()) {
-    const std::string exeDir = QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toStdString();
+    const std::string exeDir =
+        QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toStdString();
     folder = kp::chooseProgramFolder(exeDir, kp::os::userDataFolder("karaoke-panel"));
   } else if (std::error_code ec; !std::filesystem::is_directory(kp::pathFromUtf8(folder), ec)) {
     return usageError("--folder " + folder + " is not a folder");
   }
-  const kp::ParameterTexts texts = kp::parameterTexts(kp::joinPath(folder, "config.ini"), o.english);
+  const kp::ParameterTexts texts =
+      kp::parameterTexts(kp::joinPath(folder, "config.ini"), o.english);
   QtClock clock;
   QtEventPump pump(clock);
   // Ended by the system, or by the rooms run that started it, the work
@@ -98,15 +103,19 @@ int run(int argc, char** argv, std::optional<Options>& parsed) {
   } else {
     const auto spec = kp::parsePortChoice(o.port, &error);
     if (!spec) return usageError(error);
-    const ProgressView::Mode mode = o.progressLines           ? ProgressView::Mode::Lines
+    const ProgressView::Mode mode = o.progressLines              ? ProgressView::Mode::Lines
                                     : kp::os::isTerminal(stderr) ? ProgressView::Mode::Bar
                                                                  : ProgressView::Mode::None;
     ProgressView progress(mode);
     const std::string file = o.command == Command::Report ? o.output
                              : o.files.empty()            ? std::string()
                                                           : o.files.back();
-    UnitJob job{o, clock, pump, *spec, file, folder, texts,
-                [&](const char* what, int done, int total) { progress.update(what, done, total); }, &stop};
+    UnitJob job{
+        o,     clock,
+        pump,  *spec,
+        file,  folder,
+        texts, [&](const char* what, int done, int total) { progress.update(what, done, total); },
+        &stop};
     out = runUnitCommand(job);
     progress.clear();
   }

@@ -53,7 +53,8 @@ std::string LoadFrames::name(std::uint8_t a, std::uint8_t v) const {
   if (const SliderParam* p = sliderByUnitAddress(a)) {
     const int slot = std::min(kLastSlot, p->table == ImageTable::Music ? musicStores_ : micStores_);
     // Bands travel as the file holds them, value + 15.
-    if (const PresetKey* k = keyOf(p, slot)) return parameterName(*k, texts_) + " = " + displayValue(*k, v);
+    if (const PresetKey* k = keyOf(p, slot))
+      return parameterName(*k, texts_) + " = " + displayValue(*k, v);
   }
   for (const SettingParam& s : settingsCatalogue()) {
     if (s.unitAddress != a) continue;
@@ -62,7 +63,8 @@ std::string LoadFrames::name(std::uint8_t a, std::uint8_t v) const {
       entry = entryOfCode(s, v);
       if (entry < 0) continue;  // the other list's code
     }
-    if (const PresetKey* k = keyOf(&s)) return parameterName(*k, texts_) + " = " + displayValue(*k, entry);
+    if (const PresetKey* k = keyOf(&s))
+      return parameterName(*k, texts_) + " = " + displayValue(*k, entry);
   }
   return "address " + std::to_string(a) + " = " + value;
 }
@@ -80,7 +82,8 @@ bool LoadFrames::written(const Bytes& bytes) {
   if (bytes.size() != kFrameSize || bytes[0] != kFrameHeader || bytes == lastFrame_) return false;
   // The link's own frames (a disconnect when the link falls, a connect) are
   // no part of the load.
-  if (bytes[1] == addr::System && bytes[3] != cmd::StartBatch && bytes[3] != cmd::EndBatch) return false;
+  if (bytes[1] == addr::System && bytes[3] != cmd::StartBatch && bytes[3] != cmd::EndBatch)
+    return false;
   lastFrame_ = bytes;
   lastName_ = describe(bytes);
   return true;

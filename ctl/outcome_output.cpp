@@ -18,8 +18,10 @@ void printOutcome(Outcome& out, const Options& o) {
     if (!out.error.empty()) j.add("error", out.error);
     if (!out.summary.empty()) j.add("summary", out.summary);
     std::string fields = out.json.str();
-    if (fields.size() > 2) fields = "," + fields.substr(1, fields.size() - 2);
-    else fields.clear();
+    if (fields.size() > 2)
+      fields = "," + fields.substr(1, fields.size() - 2);
+    else
+      fields.clear();
     const std::string whole = j.str();
     line(stdout, whole.substr(0, whole.size() - 1) + fields + "}");
   } else {

@@ -82,11 +82,13 @@ std::vector<std::string> contentsTable(const PresetContents& c, const ParameterT
   auto value = [&](int i) {
     return i < 0 || !c.values[static_cast<std::size_t>(i)]
                ? std::string("-")
-               : displayValue(keys[static_cast<std::size_t>(i)], *c.values[static_cast<std::size_t>(i)]);
+               : displayValue(keys[static_cast<std::size_t>(i)],
+                              *c.values[static_cast<std::size_t>(i)]);
   };
   for (std::size_t i = 0; i < keys.size(); ++i) {
     if (keys[i].section != "config") continue;
-    lines.push_back("  " + padRight(parameterName(keys[i], texts), 32) + value(static_cast<int>(i)));
+    lines.push_back("  " + padRight(parameterName(keys[i], texts), 32) +
+                    value(static_cast<int>(i)));
   }
   const std::string music = channelWord(texts.music), mic = channelWord(texts.mic);
   std::string head1 = padRight("", 8) + padRight(music, 18) + mic;
@@ -105,7 +107,8 @@ std::vector<std::string> contentsTable(const PresetContents& c, const ParameterT
     for (int n = 0; n < kSlots; ++n)
       line += padLeft(row <= kBands ? value(indexOf("Music_" + std::to_string(n), row)) : "", 6);
     line += "   ";
-    for (int n = 0; n < kSlots; ++n) line += padLeft(value(indexOf("Mic_" + std::to_string(n), row)), 6);
+    for (int n = 0; n < kSlots; ++n)
+      line += padLeft(value(indexOf("Mic_" + std::to_string(n), row)), 6);
     if (row == kBands + 1) lines.push_back("");
     lines.push_back(line);
   }

@@ -22,7 +22,9 @@ double x(double hz) {
   return kLeft + (std::log10(hz) - std::log10(kLowHz)) / span * (kWidth - kLeft - kRight);
 }
 
-double y(double value) { return kTop + (kRange - value) / (2.0 * kRange) * (kHeight - kTop - kBottom); }
+double y(double value) {
+  return kTop + (kRange - value) / (2.0 * kRange) * (kHeight - kTop - kBottom);
+}
 
 std::string num(double v) {
   char buf[32];
@@ -62,7 +64,7 @@ std::string equaliserSvg(const std::array<std::optional<int>, kChartBands>& band
   const struct {
     double hz;
     const char* label;
-  } ticks[] = {{20, "20"},   {50, "50"},  {100, "100"}, {200, "200"},  {500, "500"},
+  } ticks[] = {{20, "20"},   {50, "50"},   {100, "100"}, {200, "200"},   {500, "500"},
                {1000, "1k"}, {2000, "2k"}, {5000, "5k"}, {10000, "10k"}, {20000, "20k"}};
   for (const auto& t : ticks) {
     s += line(x(t.hz), kTop, x(t.hz), kHeight - kBottom, "grid");
@@ -73,7 +75,8 @@ std::string equaliserSvg(const std::array<std::optional<int>, kChartBands>& band
   std::string points, dots;
   auto flush = [&] {
     if (!points.empty())
-      s += "<polyline fill=\"none\" stroke=\"" + colour + "\" stroke-width=\"1.6\" points=\"" + points + "\"/>";
+      s += "<polyline fill=\"none\" stroke=\"" + colour + "\" stroke-width=\"1.6\" points=\"" +
+           points + "\"/>";
     points.clear();
   };
   for (int k = 1; k <= kChartBands; ++k) {

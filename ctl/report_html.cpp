@@ -52,16 +52,19 @@ table.bands th.row { width: 16mm; text-align: left; padding-left: 1mm; }
 )";
 
 std::string cell(const std::string& text, const char* cls = nullptr) {
-  return std::string("<td") + (cls ? std::string(" class=\"") + cls + "\"" : "") + ">" + htmlEscape(text) + "</td>";
+  return std::string("<td") + (cls ? std::string(" class=\"") + cls + "\"" : "") + ">" +
+         htmlEscape(text) + "</td>";
 }
 
 std::string header(const std::string& text, const char* cls = nullptr) {
-  return std::string("<th") + (cls ? std::string(" class=\"") + cls + "\"" : "") + ">" + htmlEscape(text) + "</th>";
+  return std::string("<th") + (cls ? std::string(" class=\"") + cls + "\"" : "") + ">" +
+         htmlEscape(text) + "</th>";
 }
 
 std::string fill(const std::string& text, const std::string& item) {
   const auto at = text.find("%1");
-  return at == std::string::npos ? text + " " + item : text.substr(0, at) + item + text.substr(at + 2);
+  return at == std::string::npos ? text + " " + item
+                                 : text.substr(0, at) + item + text.substr(at + 2);
 }
 
 std::string today() {
@@ -73,13 +76,15 @@ std::string today() {
 
 class Sheet {
  public:
-  Sheet(const PresetContents& c, const ReportInfo& info, const ReportTexts& t) : c_(c), info_(info), t_(t) {}
+  Sheet(const PresetContents& c, const ReportInfo& info, const ReportTexts& t)
+      : c_(c), info_(info), t_(t) {}
 
   std::string html() {
     std::string title = t_[ReportTexts::kTitle] + (info_.room.empty() ? "" : " – " + info_.room);
     out_ = "<!DOCTYPE html>\n<html lang=\"" + std::string(info_.english ? "en" : "zh-CN") +
-           "\">\n<head>\n<meta charset=\"utf-8\">\n<title>" + htmlEscape(title) + "</title>\n<style>" +
-           kStyle + "</style>\n</head>\n<body>\n<h1>" + htmlEscape(title) + "</h1>\n";
+           "\">\n<head>\n<meta charset=\"utf-8\">\n<title>" + htmlEscape(title) +
+           "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n<h1>" + htmlEscape(title) +
+           "</h1>\n";
     facts();
     settings();
     levels();
@@ -106,7 +111,8 @@ class Sheet {
     row(ReportTexts::kDate, info_.date);
     if (!info_.port.empty()) {
       row(ReportTexts::kPort, info_.port);
-      row(ReportTexts::kUnit, t_[info_.dumpForm == "long" ? ReportTexts::kLongDump : ReportTexts::kShortDump]);
+      row(ReportTexts::kUnit,
+          t_[info_.dumpForm == "long" ? ReportTexts::kLongDump : ReportTexts::kShortDump]);
       row(ReportTexts::kSource, fill(t_[ReportTexts::kFromUnit], info_.port));
     } else {
       row(ReportTexts::kSource, fill(t_[ReportTexts::kFromFile], info_.file));
@@ -129,7 +135,8 @@ class Sheet {
     std::string values;
     const auto& keys = presetKeys();
     for (std::size_t i = 0; i < keys.size(); ++i) {
-      if (keys[i].kind != PresetKeyKind::Master && keys[i].kind != PresetKeyKind::Surround) continue;
+      if (keys[i].kind != PresetKeyKind::Master && keys[i].kind != PresetKeyKind::Surround)
+        continue;
       out_ += header(parameterName(keys[i], t_.names), "num");
       values += cell(shown(i), "num");
     }
@@ -145,7 +152,8 @@ class Sheet {
   }
 
   void slot(int n) {
-    out_ += "<section class=\"slot\">\n<h2>" + htmlEscape(fill(t_[ReportTexts::kSlot], slotName(n))) +
+    out_ += "<section class=\"slot\">\n<h2>" +
+            htmlEscape(fill(t_[ReportTexts::kSlot], slotName(n))) +
             "</h2>\n<div class=\"grid2\">\n";
     std::array<std::optional<int>, kChartBands> music{}, mic{};
     for (int k = 1; k <= kBands; ++k) {
@@ -194,7 +202,8 @@ class Sheet {
 
 }  // namespace
 
-std::string reportHtml(const PresetContents& contents, const ReportInfo& info, const ReportTexts& texts) {
+std::string reportHtml(const PresetContents& contents, const ReportInfo& info,
+                       const ReportTexts& texts) {
   return Sheet(contents, info, texts).html();
 }
 
@@ -206,8 +215,9 @@ Status writeReport(const std::string& path, const PresetContents& contents, Repo
   namespace fs = std::filesystem;
   const fs::path target = pathFromUtf8(path);
   std::random_device rd;
-  const fs::path fresh = target.parent_path() /
-                         pathFromUtf8("." + utf8FromPath(target.filename()) + ".ctl-" + std::to_string(rd() % 1000000));
+  const fs::path fresh =
+      target.parent_path() / pathFromUtf8("." + utf8FromPath(target.filename()) + ".ctl-" +
+                                          std::to_string(rd() % 1000000));
   std::string why;
   bool ok = false;
   {

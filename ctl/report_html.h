@@ -16,10 +16,11 @@ struct ReportInfo {
   std::string dumpForm;  // "long" or "short" for a unit
   bool fullModel = true;
   bool english = true;
-  std::string date;      // "2024-05-01 14:03"; writeReport fills it when empty
+  std::string date;  // "2024-05-01 14:03"; writeReport fills it when empty
 };
 
-std::string reportHtml(const PresetContents& contents, const ReportInfo& info, const ReportTexts& texts);
+std::string reportHtml(const PresetContents& contents, const ReportInfo& info,
+                       const ReportTexts& texts);
 
 // Writes the sheet to path in one step (a fresh file that then replaces it).
 Status writeReport(const std::string& path, const PresetContents& contents, ReportInfo info,

@@ -57,7 +57,8 @@ ReportTexts reportTexts(const std::string& configPath, bool english) {
   const auto& builtIn = english ? kEnglish : kChinese;
   for (int n = 1; n <= ReportTexts::kCount; ++n) {
     std::string text = Read_Ini("config", "Report_" + lang + "_" + std::to_string(n), configPath);
-    t.texts[static_cast<std::size_t>(n - 1)] = text.empty() ? builtIn[static_cast<std::size_t>(n - 1)] : text;
+    t.texts[static_cast<std::size_t>(n - 1)] =
+        text.empty() ? builtIn[static_cast<std::size_t>(n - 1)] : text;
   }
   auto caption = [&](int n, const char* en, const char* zh) {
     std::string text = Read_Ini("config", std::to_string(n) + "_" + lang, configPath);

@@ -13,7 +13,7 @@ constexpr int kBarWidth = 24;
 // Sixteen rooms at a few hundred messages a second each would keep the
 // terminal busy redrawing; ten pictures a second are plenty.
 constexpr std::chrono::milliseconds kRedrawEvery{100};
-}
+}  // namespace
 
 void RoomsBoard::erase() {
   if (drawnLines_ == 0) return;
@@ -33,7 +33,8 @@ void RoomsBoard::draw() {
   drawnLines_ = static_cast<int>(running_.size());
 }
 
-void RoomsBoard::progress(int id, const std::string& label, const std::string& what, int done, int total) {
+void RoomsBoard::progress(int id, const std::string& label, const std::string& what, int done,
+                          int total) {
   Bar& bar = running_[id];
   if (bar.label == label && bar.what == what && bar.done == done && bar.total == total) return;
   bar = {label, what, done, total};

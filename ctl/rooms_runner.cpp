@@ -11,13 +11,13 @@
 #include "core/os_console.h"
 #include "core/state.h"
 #include "core/utf8_path.h"
-#include "venue/file_name_case.h"
 #include "ctl/input_checks.h"
 #include "ctl/json_writer.h"
 #include "ctl/outcome_output.h"
 #include "ctl/progress_view.h"
 #include "ctl/rooms_board.h"
 #include "forms/form1.h"
+#include "venue/file_name_case.h"
 
 namespace kp::ctl {
 
@@ -37,7 +37,6 @@ fs::path absolutePath(const std::string& path) {
   const fs::path p = fs::absolute(pathFromUtf8(path), ec);
   return ec ? pathFromUtf8(path) : p;
 }
-
 
 // Two names of one file, as a case-blind file system sees them (file_name_case.h).
 std::string sameFileKey(const std::string& path) {
@@ -77,7 +76,10 @@ std::optional<std::vector<RoomJob>> planRooms(const Options& o, const std::vecto
     if (!r.file.empty()) references.insert(sameFileKey(r.file));
   std::map<std::string, Status> checked;  // preset files already found good (or not)
   for (const Room& r : rooms) {
-    RoomJob job{r, {commandName(o.command), "--json", "--progress-lines", "--room", r.name, "--folder", folder}, {}};
+    RoomJob job{r,
+                {commandName(o.command), "--json", "--progress-lines", "--room", r.name, "--folder",
+                 folder},
+                {}};
     if (o.modelGiven) job.args.insert(job.args.end(), {"--model", std::to_string(o.model)});
     if (!o.english) job.args.insert(job.args.end(), {"--lang", "zh"});
     if (o.noVerify) job.args.push_back("--no-verify");
@@ -90,13 +92,16 @@ std::optional<std::vector<RoomJob>> planRooms(const Options& o, const std::vecto
     if (o.command == Command::Restore || o.command == Command::Verify) {
       if (file.empty()) file = given;
       if (file.empty()) {
-        *error = "room " + r.name + " (line " + std::to_string(r.line) + ") names no preset file, and none was given";
+        *error = "room " + r.name + " (line " + std::to_string(r.line) +
+                 ") names no preset file, and none was given";
         return std::nullopt;
       }
       auto it = checked.find(file);
       if (it == checked.end()) {
         PresetContents c;
-        it = checked.emplace(file, checkPresetFile(file, o.model >= Form1::kFirstFullModel, &c, error)).first;
+        it = checked
+                 .emplace(file, checkPresetFile(file, o.model >= Form1::kFirstFullModel, &c, error))
+                 .first;
       }
       if (it->second != Status::Done) {
         *status = it->second;
@@ -106,7 +111,8 @@ std::optional<std::vector<RoomJob>> planRooms(const Options& o, const std::vecto
     }
     if (writes) {
       if (file.empty()) {
-        *error = "room " + r.name + " (line " + std::to_string(r.line) + ") names no file, and no folder was given";
+        *error = "room " + r.name + " (line " + std::to_string(r.line) +
+                 ") names no file, and no folder was given";
         return std::nullopt;
       }
       const std::string key = sameFileKey(file);
@@ -179,11 +185,16 @@ int runRooms(const RoomsRun& run) {
     std::string what;
     int done = 0, total = 0;
     std::string rest;
-    if (parseProgressLine(line, &what, &done, &total)) board.progress(id, label(id), what, done, total);
-    else if (taggedLine(line, kSummaryTag, &rest)) r.summary = rest;
-    else if (taggedLine(line, kDetailTag, &rest)) r.details.push_back(rest);
-    else if (taggedLine(line, kErrorTag, &rest)) r.error = rest;
-    else if (!line.empty()) r.stray.push_back(line);
+    if (parseProgressLine(line, &what, &done, &total))
+      board.progress(id, label(id), what, done, total);
+    else if (taggedLine(line, kSummaryTag, &rest))
+      r.summary = rest;
+    else if (taggedLine(line, kDetailTag, &rest))
+      r.details.push_back(rest);
+    else if (taggedLine(line, kErrorTag, &rest))
+      r.error = rest;
+    else if (!line.empty())
+      r.stray.push_back(line);
   };
   run.children.onFinished = [&](int id, int code, const std::string& why) {
     Running& r = running[id];
@@ -202,11 +213,17 @@ int runRooms(const RoomsRun& run) {
     std::vector<std::string> lines;
     if (o.json) {
       if (r.json.empty())
-        r.json = JsonObject().add("room", room.name).add("status", statusWord(st)).add("code", code)
-                     .add("error", r.error).add("port", room.port.text).str();
+        r.json = JsonObject()
+                     .add("room", room.name)
+                     .add("status", statusWord(st))
+                     .add("code", code)
+                     .add("error", r.error)
+                     .add("port", room.port.text)
+                     .str();
       lines.push_back(r.json);
     } else {
-      lines.push_back(room.name + ": " + statusWord(st) + (r.summary.empty() ? "" : ": " + r.summary));
+      lines.push_back(room.name + ": " + statusWord(st) +
+                      (r.summary.empty() ? "" : ": " + r.summary));
       for (const std::string& d : r.details) lines.push_back("    " + d);
       if (!r.error.empty()) lines.push_back("    " + r.error);
     }

@@ -10,8 +10,8 @@
 #include "core/ports.h"
 #include "ctl/ctl_args.h"
 #include "ctl/ctl_status.h"
-#include "venue/rooms_file.h"
 #include "ctl/stop_request.h"
+#include "venue/rooms_file.h"
 
 namespace kp::ctl {
 
@@ -22,7 +22,7 @@ struct RoomsRun {
   Clock& clock;
   EventPump& pump;
   ChildProcesses& children;
-  bool bars = false;    // standard error is a terminal
+  bool bars = false;            // standard error is a terminal
   StopRequest* stop = nullptr;  // stops every room; nullptr: nothing does
 };
 
@@ -35,7 +35,8 @@ struct RoomJob {
 
 // The jobs of every room, or nullopt with the reason and status when the
 // rooms or their files do not allow the run (nothing has run yet).
-std::optional<std::vector<RoomJob>> planRooms(const Options& options, const std::vector<Room>& rooms,
+std::optional<std::vector<RoomJob>> planRooms(const Options& options,
+                                              const std::vector<Room>& rooms,
                                               const std::string& folder, std::string* error,
                                               Status* status);
 

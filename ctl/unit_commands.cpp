@@ -29,8 +29,8 @@ Outcome failed(Outcome out, Status status, std::string error) {
 
 void probe(const UnitJob& job, Session& s, Outcome& out) {
   out.summary = job.port.text + ": " + dumpForm(s) + " dump, " + std::to_string(s.dumpMessages) +
-                " messages; first answer after " + std::to_string(s.answerMs) + " ms, its data in " +
-                seconds(s.dumpMs);
+                " messages; first answer after " + std::to_string(s.answerMs) +
+                " ms, its data in " + seconds(s.dumpMs);
   out.json.add("dump", dumpForm(s)).add("messages", s.dumpMessages);
   out.json.add("answer_ms", s.answerMs).add("dump_ms", s.dumpMs);
   s.unlink();
@@ -42,12 +42,14 @@ void backup(const UnitJob& job, Session& s, Outcome& out) {
   out.error = why;
   out.json.add("file", job.file).add("dump", dumpForm(s));
   if (out.status == Status::Done)
-    out.summary = job.port.text + " → " + job.file + ": the unit's " + dumpForm(s) + " dump saved (" +
-                  std::to_string(s.dumpMessages) + " messages in " + seconds(s.answerMs + s.dumpMs) + ")";
+    out.summary = job.port.text + " → " + job.file + ": the unit's " + dumpForm(s) +
+                  " dump saved (" + std::to_string(s.dumpMessages) + " messages in " +
+                  seconds(s.answerMs + s.dumpMs) + ")";
 }
 
 // The unit's values against the file's, after a link; how many differ.
-std::size_t compareWithFile(const UnitJob& job, Session& s, const PresetContents& file, Outcome& out) {
+std::size_t compareWithFile(const UnitJob& job, Session& s, const PresetContents& file,
+                            Outcome& out) {
   PresetContents unit;
   std::string why;
   const Status st = s.snapshot(&unit, &why);
@@ -68,7 +70,8 @@ std::size_t compareWithFile(const UnitJob& job, Session& s, const PresetContents
 void verify(const UnitJob& job, Session& s, const PresetContents& file, Outcome& out) {
   out.json.add("file", job.file);
   const std::size_t n = compareWithFile(job, s, file, out);
-  if (out.status == Status::Done) out.summary = job.port.text + " holds what " + job.file + " holds";
+  if (out.status == Status::Done)
+    out.summary = job.port.text + " holds what " + job.file + " holds";
   if (out.status == Status::Differences)
     out.summary = job.port.text + " differs from " + job.file + " in " + settings(n);
 }
@@ -81,12 +84,16 @@ void restore(const UnitJob& job, Session& s, const PresetContents& file, Outcome
   // A link that falls leaves every later frame unconfirmed: the first of
   // them say where; --json lists them all.
   const auto& names = s.unconfirmed();
-  for (std::size_t i = 0; i < names.size() && i < kNamesShown; ++i) out.details.push_back("not confirmed: " + names[i]);
+  for (std::size_t i = 0; i < names.size() && i < kNamesShown; ++i)
+    out.details.push_back("not confirmed: " + names[i]);
   if (names.size() > kNamesShown)
-    out.details.push_back("not confirmed: and " + std::to_string(names.size() - kNamesShown) + " more");
-  std::string sent = job.file + " → " + job.port.text + ": " + std::to_string(s.framesSent) + " frames sent";
+    out.details.push_back("not confirmed: and " + std::to_string(names.size() - kNamesShown) +
+                          " more");
+  std::string sent =
+      job.file + " → " + job.port.text + ": " + std::to_string(s.framesSent) + " frames sent";
   if (s.resent > 0) sent += ", " + std::to_string(s.resent) + " sent again";
-  if (st == Status::NoAnswer || st == Status::PortFailed || st == Status::Stopped || job.options.noVerify) {
+  if (st == Status::NoAnswer || st == Status::PortFailed || st == Status::Stopped ||
+      job.options.noVerify) {
     out.status = st;
     out.error = why;
     out.summary = sent + (st == Status::Done ? ", every one confirmed" : "");
@@ -123,7 +130,8 @@ void report(const UnitJob& job, Session& s, Outcome& out) {
   info.english = job.options.english;
   out.status = writeReport(job.file, unit, info, job.folder, &why);
   out.error = why;
-  if (out.status == Status::Done) out.summary = job.port.text + " → " + job.file + ": report written";
+  if (out.status == Status::Done)
+    out.summary = job.port.text + " → " + job.file + ": report written";
 }
 
 }  // namespace
@@ -142,12 +150,14 @@ Outcome runUnitCommand(const UnitJob& job) {
   PresetContents file;
   std::string why;
   Status st = Status::Done;
-  if (o.command == Command::Backup || o.command == Command::Report) st = checkWritable(job.file, &why);
+  if (o.command == Command::Backup || o.command == Command::Report)
+    st = checkWritable(job.file, &why);
   if (o.command == Command::Restore || o.command == Command::Verify)
     st = checkPresetFile(job.file, full, &file, &why);
   if (st != Status::Done) return failed(std::move(out), st, why);
 
-  if (job.stop && job.stop->requested()) return failed(std::move(out), Status::Stopped, "stopped before it began");
+  if (job.stop && job.stop->requested())
+    return failed(std::move(out), Status::Stopped, "stopped before it began");
   auto port = makePort(job.port, job.folder, &why);
   if (!port) return failed(std::move(out), Status::PortFailed, job.port.text + ": " + why);
   Unit unit(job.clock, job.pump, std::move(port), job.folder, job.texts);
@@ -174,12 +184,23 @@ Outcome runUnitCommand(const UnitJob& job) {
     return failed(std::move(out), Status::Stopped, job.port.text + ": stopped");
   }
   switch (o.command) {
-    case Command::Probe: probe(job, s, out); break;
-    case Command::Backup: backup(job, s, out); break;
-    case Command::Restore: restore(job, s, file, out); break;
-    case Command::Verify: verify(job, s, file, out); break;
-    case Command::Report: report(job, s, out); break;
-    default: break;
+    case Command::Probe:
+      probe(job, s, out);
+      break;
+    case Command::Backup:
+      backup(job, s, out);
+      break;
+    case Command::Restore:
+      restore(job, s, file, out);
+      break;
+    case Command::Verify:
+      verify(job, s, file, out);
+      break;
+    case Command::Report:
+      report(job, s, out);
+      break;
+    default:
+      break;
   }
   s.finish();
   return out;

@@ -53,7 +53,9 @@ struct UnitJob {
 };
 
 // "1 setting", "3 settings".
-inline std::string settings(std::size_t n) { return std::to_string(n) + (n == 1 ? " setting" : " settings"); }
+inline std::string settings(std::size_t n) {
+  return std::to_string(n) + (n == 1 ? " setting" : " settings");
+}
 
 // Checks what it can before the port is opened, then runs the command.
 Outcome runUnitCommand(const UnitJob& job);

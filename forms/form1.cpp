@@ -13,9 +13,8 @@ void Form1::onLoad() {
 
 void Form1::onUnload() {
   Timer1->stop();  // the timer goes with the dialog
-  Combo1.setItems({"KP-210 立体声", "KP-220 立体声", "KP-230 立体声",
-                   "KP-240 立体声", "KP-510 5.1", "KP-520 5.1", "KP-530 5.1",
-                   "KP-540 5.1"});
+  Combo1.setItems({"KP-210 立体声", "KP-220 立体声", "KP-230 立体声", "KP-240 立体声", "KP-510 5.1",
+                   "KP-520 5.1", "KP-530 5.1", "KP-540 5.1"});
   Combo1.setEnabled(true);
   Command1.setEnabled(true);
   setCaption("连接/断开");

@@ -17,9 +17,9 @@ class Form1 : public Window {
 
   explicit Form1(EventPump& pump);
 
-  ListBox Combo1;    // unit models
-  Button Command1;   // connect
-  Button Command2;   // cancel
+  ListBox Combo1;   // unit models
+  Button Command1;  // connect
+  Button Command2;  // cancel
   std::unique_ptr<Timer> Timer1;
   // How far the connect attempt has come: the wait for the unit's answer,
   // then its dump.

@@ -42,10 +42,12 @@ void Form3::onUnload() {
   resetSpin(SpinButton3, 1, 100, "10");
   resetSpin(SpinButton4, 1, 100, "8");
   resetSpin(SpinButton5, 0, 50, "94");
-  resetList(Combo1, {"1.RAM1", "2.RAM2", "3.RAM3", "4.HALL", "5.CHORUS", "6.SOLO",
-                     "7.ROOM", "8.DELAY"}, "12");
-  resetList(Combo2, {"1.RAM1", "2.RAM2", "3.RAM3", "4.FLAT", "5.ROCK", "6.POPS",
-                     "7.SOFT", "8.DANCE"}, "11");
+  resetList(Combo1,
+            {"1.RAM1", "2.RAM2", "3.RAM3", "4.HALL", "5.CHORUS", "6.SOLO", "7.ROOM", "8.DELAY"},
+            "12");
+  resetList(Combo2,
+            {"1.RAM1", "2.RAM2", "3.RAM3", "4.FLAT", "5.ROCK", "6.POPS", "7.SOFT", "8.DANCE"},
+            "11");
   resetList(Combo3, {"1.HI", "2.MID", "3.LOW"}, "95");
   resetList(Combo4, {"7.5s", "5.0s", "2.5s"}, "95");
   setCaption("配置");

@@ -20,7 +20,8 @@ namespace kp::fuzz {
 namespace {
 
 constexpr std::size_t kReadSizes[8] = {0, 1, 2, 3, 5, 6, 7, 64};
-constexpr int kAfterMs[16] = {-1, -1, -1, -1, 0, 1, 5, 50, 299, 301, 1000, 4001, 15000, 19000, 0, -1};
+constexpr int kAfterMs[16] = {-1,  -1,  -1,   -1,   0,     1,     5, 50,
+                              299, 301, 1000, 4001, 15000, 19000, 0, -1};
 
 bool wellFormedMessage(const Bytes& m) {
   if (m.size() == 1) return m[0] == kResendRequest;
@@ -40,17 +41,18 @@ struct Rig {
   ListBox musicModes, micModes;
   Slider musicMaster{0, 100}, micMaster{0, 100};
   int applied = 0;
-  Receiver receiver{state, tx, port, loop,
-                    ReceiverEnv{connectTimer.get(), &connectDialog, &settingsDialog, &musicModes,
-                                &micModes, &musicMaster, &micMaster,
-                                [this](std::uint8_t, std::uint8_t) { ++applied; },
-                                [] {}, [] {}, [] {}, [] {}}};
+  Receiver receiver{
+      state, tx, port, loop,
+      ReceiverEnv{connectTimer.get(), &connectDialog, &settingsDialog, &musicModes, &micModes,
+                  &musicMaster, &micMaster, [this](std::uint8_t, std::uint8_t) { ++applied; },
+                  [] {}, [] {}, [] {}, [] {}}};
 
   Rig() {
     connectTimer->setInterval(1000);
     port.keepLog = false;
     port.onWrite = [](const Bytes& w) {
-      FUZZ_CHECK(wellFormedWrite(w), "the receive side wrote a malformed message: %s", toHex(w).c_str());
+      FUZZ_CHECK(wellFormedWrite(w), "the receive side wrote a malformed message: %s",
+                 toHex(w).c_str());
     };
     port.onReadyRead = [this] { receiver.onReadable(); };
     tx.onInputDiscarded = [this] { receiver.discardUnread(); };
@@ -59,7 +61,8 @@ struct Rig {
 
   void checkFlags() const {
     FUZZ_CHECK(state.Dump_Mode >= 0 && state.Dump_Mode <= 2, "Dump_Mode %d", state.Dump_Mode);
-    FUZZ_CHECK(state.Dump_Section >= 0 && state.Dump_Section <= 7, "Dump_Section %d", state.Dump_Section);
+    FUZZ_CHECK(state.Dump_Section >= 0 && state.Dump_Section <= 7, "Dump_Section %d",
+               state.Dump_Section);
     FUZZ_CHECK(!state.Is_Linked || (state.Dump_Mode == 0 && state.Dump_Section == 0),
                "linked with Dump_Mode %d, Dump_Section %d", state.Dump_Mode, state.Dump_Section);
     loop.check();
@@ -97,7 +100,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Framer b([&cut](const Bytes& m) { cut.push_back(m); });
   a.feed(stream);
   for (const Bytes& p : pieces) b.feed(p);
-  FUZZ_CHECK(whole == cut, "%zu messages from the whole stream, %zu from its pieces", whole.size(), cut.size());
+  FUZZ_CHECK(whole == cut, "%zu messages from the whole stream, %zu from its pieces", whole.size(),
+             cut.size());
   std::size_t delivered = 0;
   for (const Bytes& m : whole) {
     FUZZ_CHECK(wellFormedMessage(m), "the framer made a malformed message: %s", toHex(m).c_str());

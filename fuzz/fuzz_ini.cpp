@@ -40,8 +40,11 @@ struct Reader {
 bool validUtf8(std::string_view s) {
   for (std::size_t i = 0; i < s.size();) {
     const auto b = static_cast<unsigned char>(s[i]);
-    std::size_t len = b < 0x80 ? 1 : b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3
-                                 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+    std::size_t len = b < 0x80                 ? 1
+                      : b >= 0xC2 && b <= 0xDF ? 2
+                      : b >= 0xE0 && b <= 0xEF ? 3
+                      : b >= 0xF0 && b <= 0xF4 ? 4
+                                               : 0;
     if (!len || i + len > s.size()) return false;
     for (std::size_t k = 1; k < len; ++k)
       if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
@@ -60,8 +63,10 @@ std::string_view trimmed(std::string_view s) {
 bool readsBackAsWritten(const std::string& v) {
   const std::string g = utf8ToGbk(v);
   if (gbkToUtf8(g) != v || g.size() > kIniMaxValueBytes) return false;
-  if (trimmed(v) != v || v.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) return false;
-  const bool quoted = v.size() >= 2 && v.front() == v.back() && (v.front() == '"' || v.front() == '\'');
+  if (trimmed(v) != v || v.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+    return false;
+  const bool quoted =
+      v.size() >= 2 && v.front() == v.back() && (v.front() == '"' || v.front() == '\'');
   return !quoted;
 }
 
@@ -145,7 +150,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!ok) {
     FUZZ_CHECK(!error.empty(), "a failed write gives no reason");
     if (exists)
-      FUZZ_CHECK(scratch.read("t.ini") == before, "a failed write (%s) changed the file", error.c_str());
+      FUZZ_CHECK(scratch.read("t.ini") == before, "a failed write (%s) changed the file",
+                 error.c_str());
     return 0;
   }
   const std::string after = scratch.read("t.ini");

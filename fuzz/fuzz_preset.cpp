@@ -27,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size == 0) return 0;
   const std::uint8_t flags = data[0];
   const std::string file(reinterpret_cast<const char*>(data + 1), size - 1);
-  const bool linked = flags & 1, virtualUnit = flags & 2, longDump = flags & 4, wholeDump = flags & 8;
+  const bool linked = flags & 1, virtualUnit = flags & 2, longDump = flags & 4,
+             wholeDump = flags & 8;
 
   FuzzRig r;
   Program& p = r.p();
@@ -48,12 +49,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
     }
     r.clickConnect(longDump ? Form1::kFirstFullModel : 0);
-    if (!virtualUnit) r.port.receive(wholeDump ? dumpStream(longDump) : shortestDumpStream(longDump));
+    if (!virtualUnit)
+      r.port.receive(wholeDump ? dumpStream(longDump) : shortestDumpStream(longDump));
     r.loop.runUntil([&] { return p.state.Is_Linked; }, 60000);
     FUZZ_CHECK(p.state.Is_Linked, "the panel did not link");
     if (!virtualUnit) {
       r.port.onTransmit = [&r](const Bytes& b) {
-        if (b.size() == kFrameSize) r.loop.post([&r] { r.port.receive({kFrameHeader, kReplyAddress}); });
+        if (b.size() == kFrameSize)
+          r.loop.post([&r] { r.port.receive({kFrameHeader, kReplyAddress}); });
       };
     }
   }

@@ -23,11 +23,11 @@ namespace {
 
 enum Phase {
   IdleUnlinked,
-  Connecting,     // connect sent, Awaiting_Reply set
-  Dumping,        // answer and part of the dump taken
+  Connecting,  // connect sent, Awaiting_Reply set
+  Dumping,     // answer and part of the dump taken
   LinkedIdle,
-  LinkedAwaiting, // a slider change awaits its answer
-  LinkedBusy,     // a mode change awaits its block
+  LinkedAwaiting,  // a slider change awaits its answer
+  LinkedBusy,      // a mode change awaits its block
   kPhases
 };
 
@@ -36,8 +36,9 @@ constexpr int kModalMs[4] = {-1, 0, 150, 5000};  // -1: a box runs nothing
 // What follows a record's bytes: a pause of that many ms (-1: none, so the
 // next record's bytes join these in one read), or an operator action.
 constexpr int kOperatorSlider = -2, kOperatorMode = -3;
-constexpr int kAfter[16] = {-1, 0, 1, 5, 20, 50, 99, 100, 101, 500, 1000, 3999, 4001, 15000,
-                            kOperatorSlider, kOperatorMode};
+constexpr int kAfter[16] = {
+    -1,           0, 1, 5, 20, 50, 99, 100, 101, 500, 1000, 3999, 4001, 15000, kOperatorSlider,
+    kOperatorMode};
 
 struct Reader {
   const std::uint8_t* p;
@@ -88,7 +89,8 @@ void setUp(FuzzRig& r, Phase phase, bool longDump, std::uint8_t detail) {
   const Bytes& dump = dumpStream(longDump);
   if (phase == Dumping) {
     const std::size_t frames = 1 + detail % (dumpFrames(longDump) - 1);
-    r.port.receive(Bytes(dump.begin(), dump.begin() + static_cast<std::ptrdiff_t>(frames * kFrameSize)));
+    r.port.receive(
+        Bytes(dump.begin(), dump.begin() + static_cast<std::ptrdiff_t>(frames * kFrameSize)));
     r.loop.settle();
     FUZZ_CHECK(p.state.Dump_Mode == (longDump ? 2 : 1) && !p.state.Is_Linked,
                "a dump cut after %zu frames left Dump_Mode %d", frames, p.state.Dump_Mode);
@@ -130,20 +132,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t op = in.byte();
     r.port.receive(in.bytes((op & 15) + 1u));
     switch (const int after = kAfter[op >> 4]) {
-      case -1: break;
-      case kOperatorSlider: r.loop.settle(); moveMaster(r); break;
-      case kOperatorMode: r.loop.settle(); changeMode(r, op); break;
-      default: r.loop.advance(after);
+      case -1:
+        break;
+      case kOperatorSlider:
+        r.loop.settle();
+        moveMaster(r);
+        break;
+      case kOperatorMode:
+        r.loop.settle();
+        changeMode(r, op);
+        break;
+      default:
+        r.loop.advance(after);
     }
     checkFlags(r);
   }
 
   static const bool trace = std::getenv("KP_FUZZ_TRACE") != nullptr;
   if (trace)
-    std::fprintf(stderr, "phase %d: linked %d busy %d awaiting %d dump %d/%d, %llu messages, %llu dropped, %zu writes\n",
-                 phase, p.state.Is_Linked, p.state.Is_Busy, p.state.Awaiting_Reply, p.state.Dump_Mode,
-                 p.state.Dump_Section, static_cast<unsigned long long>(p.receiver.framer().messages()),
-                 static_cast<unsigned long long>(p.receiver.framer().droppedBytes()), r.port.writeCount);
+    std::fprintf(
+        stderr,
+        "phase %d: linked %d busy %d awaiting %d dump %d/%d, %llu messages, %llu dropped, %zu "
+        "writes\n",
+        phase, p.state.Is_Linked, p.state.Is_Busy, p.state.Awaiting_Reply, p.state.Dump_Mode,
+        p.state.Dump_Section, static_cast<unsigned long long>(p.receiver.framer().messages()),
+        static_cast<unsigned long long>(p.receiver.framer().droppedBytes()), r.port.writeCount);
 
   // The unit falls silent for a minute: whatever it left behind, the panel
   // drops the unfinished message, neither keeps connecting nor stays linked
@@ -156,7 +169,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(!(p.state.Is_Linked && p.state.Awaiting_Reply),
              "linked and still awaiting an answer after a minute of silence");
   // Busy keeps every command off the line: the panel must not be left so.
-  FUZZ_CHECK(!p.state.Is_Busy, "still busy after a minute of silence (linked %d)", p.state.Is_Linked);
+  FUZZ_CHECK(!p.state.Is_Busy, "still busy after a minute of silence (linked %d)",
+             p.state.Is_Linked);
   FUZZ_CHECK(p.state.Is_Linked || p.form4.enabled(), "unlinked with the main window locked");
   return 0;
 }

@@ -7,9 +7,9 @@
 
 #include <unistd.h>
 
+#include "ini/ini.h"
 #include "link/frames.h"
 #include "panel/catalogue.h"
-#include "ini/ini.h"
 #include "sim/in_process.h"
 
 namespace kp::fuzz {
@@ -170,10 +170,9 @@ void FuzzRig::clickConnect(int model) {
 bool wellFormedWrite(const Bytes& w) {
   if (w.size() == 1) return w[0] == kAckByte;
   if (w.size() != kFrameSize) return false;
-  return w[0] == kFrameHeader && w[2] == 0xFF - w[1] && w[4] == 0xFF - w[3] && w[5] == kFrameTrailer;
+  return w[0] == kFrameHeader && w[2] == 0xFF - w[1] && w[4] == 0xFF - w[3] &&
+         w[5] == kFrameTrailer;
 }
-
-
 
 void FuzzRig::checkSliders() {
   for (const SliderParam& sp : sliderCatalogue()) {
@@ -191,7 +190,8 @@ struct Streams {
       VirtualLoop loop;
       sim::LoopClock clock(loop);
       sim::VirtualUnit unit(clock);
-      unit.onBytesFromPanel(commandFrame(addr::System, longDump ? cmd::ConnectLong : cmd::ConnectShort));
+      unit.onBytesFromPanel(
+          commandFrame(addr::System, longDump ? cmd::ConnectLong : cmd::ConnectShort));
       Bytes& out = longDump ? this->longDump : shortDump;
       out = commandFrame(addr::System, unit.fullModel() ? 2 : 1);
       for (const auto& m : unit.dumpMessages()) {

@@ -5,24 +5,23 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
-#include <optional>
-#include <unordered_map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <unordered_map>
 
 #include "app/program.h"
 #include "core/virtual_loop.h"
 
 // A broken property is a crash for libFuzzer: it saves the input.
-#define FUZZ_CHECK(cond, ...)                                                \
-  do {                                                                       \
-    if (!(cond)) {                                                           \
-      std::fprintf(stderr, "FUZZ_CHECK failed at %s:%d: %s\n  ", __FILE__,  \
-                   __LINE__, #cond);                                         \
-      std::fprintf(stderr, __VA_ARGS__);                                     \
-      std::fprintf(stderr, "\n");                                            \
-      std::abort();                                                          \
-    }                                                                        \
+#define FUZZ_CHECK(cond, ...)                                                                \
+  do {                                                                                       \
+    if (!(cond)) {                                                                           \
+      std::fprintf(stderr, "FUZZ_CHECK failed at %s:%d: %s\n  ", __FILE__, __LINE__, #cond); \
+      std::fprintf(stderr, __VA_ARGS__);                                                     \
+      std::fprintf(stderr, "\n");                                                            \
+      std::abort();                                                                          \
+    }                                                                                        \
   } while (0)
 
 namespace kp::fuzz {

@@ -18,7 +18,8 @@ namespace {
 void save(const fs::path& dir, const std::string& name, const Bytes& bytes) {
   fs::create_directories(dir);
   std::ofstream out(dir / name, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
@@ -128,7 +129,8 @@ int main(int argc, char** argv) {
     };
     const auto& s = kp::fuzz::Scratch::get();
     seed("config_port", 0, "config", "COM", "3", "config", "1_c", s.shippedConfig());
-    seed("config_new_text_in_chinese", 0, "config", "44_c", "串口号", "config", "COM", s.shippedConfig());
+    seed("config_new_text_in_chinese", 0, "config", "44_c", "串口号", "config", "COM",
+         s.shippedConfig());
     seed("preset_master", 0, "config", "Music_Master", "55", "Music_0", "1", s.shippedPreset());
     seed("preset_new_section", 0, "Music_9", "31", "15", "config", "L", s.shippedPreset());
     seed("new_file", 1, "config", "COM", "1", "config", "COM", "");

@@ -2,8 +2,8 @@
 // 0x80 is the euro sign, both ways. Stored files come from that code page.
 #include "ini/codepage.h"
 
-#include <cerrno>
 #include <iconv.h>
+#include <cerrno>
 
 namespace kp::codepage {
 
@@ -19,7 +19,7 @@ constexpr std::string_view kEuroUtf8 = "\xE2\x82\xAC";
 Converter::Converter(Direction direction)
     : impl_(new Impl{direction == Direction::GbkToUtf8 ? iconv_open("UTF-8", "GBK")
                                                        : iconv_open("GBK", "UTF-8"),
-                   direction}) {}
+                     direction}) {}
 
 Converter::~Converter() {
   if (usable()) iconv_close(impl_->cd);

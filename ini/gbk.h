@@ -29,13 +29,12 @@ constexpr bool isLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
 constexpr bool isTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
 
 // Length (1 or 2) of the character starting at bytes[i]; i must be in range.
-inline std::size_t charLength(std::string_view bytes, std::size_t i)
-{
-    return isLeadByte(static_cast<unsigned char>(bytes[i])) && i + 1 < bytes.size()
-                   && isTrailByte(static_cast<unsigned char>(bytes[i + 1]))
-               ? 2
-               : 1;
+inline std::size_t charLength(std::string_view bytes, std::size_t i) {
+  return isLeadByte(static_cast<unsigned char>(bytes[i])) && i + 1 < bytes.size() &&
+                 isTrailByte(static_cast<unsigned char>(bytes[i + 1]))
+             ? 2
+             : 1;
 }
 
-} // namespace gbk
-} // namespace kp
+}  // namespace gbk
+}  // namespace kp

@@ -31,7 +31,8 @@ inline constexpr std::size_t kIniMaxValueBytes = 2047;
 std::string Read_Ini(const std::string& section, const std::string& key, const std::string& path);
 
 // Read_Ini on a file's bytes already in memory.
-std::string Read_Ini_Text(std::string_view fileBytes, const std::string& section, const std::string& key);
+std::string Read_Ini_Text(std::string_view fileBytes, const std::string& section,
+                          const std::string& key);
 
 // The names of the keys in section (the first that matches), in file order;
 // empty when the file or the section is missing or unreadable.
@@ -42,8 +43,8 @@ std::vector<std::string> Ini_Keys(const std::string& section, const std::string&
 // under the program sets one, so that an input costs neither system calls nor
 // the parsing of the same file hundreds of times. Write_Ini always goes to
 // the disk.
-using IniReadHook = std::optional<std::string> (*)(const std::string& section, const std::string& key,
-                                                   const std::string& path);
+using IniReadHook = std::optional<std::string> (*)(const std::string& section,
+                                                   const std::string& key, const std::string& path);
 void setIniReadHook(IniReadHook hook);
 
 // Sets key=value in section, appending the key after the section's last entry
@@ -74,4 +75,4 @@ bool Write_Ini(const std::string& section, const std::string& key, const std::st
 // Makes a file and its name durable on the disk.
 bool Sync_Ini(const std::string& path, std::string* error);
 
-} // namespace kp
+}  // namespace kp

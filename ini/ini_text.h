@@ -21,27 +21,27 @@ bool sameName(std::string_view a, std::string_view b);
 std::string_view cutValue(std::string_view s, std::size_t max = kIniMaxValueBytes);
 
 struct Line {
-    std::size_t begin; // content is [begin, end)
-    std::size_t end;   // line end (CRLF or LF) is [end, next)
-    std::size_t next;
+  std::size_t begin;  // content is [begin, end)
+  std::size_t end;    // line end (CRLF or LF) is [end, next)
+  std::size_t next;
 };
 
 std::vector<Line> splitLines(std::string_view text);
 
 struct Parsed {
-    enum Kind { Other, Section, Key } kind = Other;
-    std::string_view name;
-    std::string_view value;
+  enum Kind { Other, Section, Key } kind = Other;
+  std::string_view name;
+  std::string_view value;
 };
 
 // What one line's content is, with blanks around names and values dropped.
 Parsed classify(std::string_view content);
 
 struct Location {
-    std::ptrdiff_t section = -1;
-    std::ptrdiff_t key = -1;
-    std::ptrdiff_t lastEntry = -1; // last non-blank line of the section
-    std::string_view value;
+  std::ptrdiff_t section = -1;
+  std::ptrdiff_t key = -1;
+  std::ptrdiff_t lastEntry = -1;  // last non-blank line of the section
+  std::string_view value;
 };
 
 // Where the first section named section, its last entry and key stand, as
@@ -64,4 +64,4 @@ std::string_view detectLineEnd(std::string_view text);
 // The line end to add after an unterminated last line.
 std::string_view closingLineEnd(std::string_view text, std::string_view eol);
 
-} // namespace kp::ini_text
+}  // namespace kp::ini_text

@@ -4,9 +4,8 @@
 
 namespace kp {
 
-Connection::Connection(SharedState& state, Transmitter& tx, SerialPort& port,
-                       Dialogs& dialogs, Form1& form1, Timer& watchdog,
-                       ConnectionEnv env)
+Connection::Connection(SharedState& state, Transmitter& tx, SerialPort& port, Dialogs& dialogs,
+                       Form1& form1, Timer& watchdog, ConnectionEnv env)
     : s_(state),
       tx_(tx),
       port_(port),
@@ -60,8 +59,7 @@ void Connection::connectLoad() {
 }
 
 std::uint8_t Connection::selectedCode() const {
-  return form1_.Combo1.index() >= Form1::kFirstFullModel ? cmd::ConnectLong
-                                                          : cmd::ConnectShort;
+  return form1_.Combo1.index() >= Form1::kFirstFullModel ? cmd::ConnectLong : cmd::ConnectShort;
 }
 
 bool Connection::ensurePortOpen() {

@@ -33,15 +33,15 @@ class Connection {
  public:
   static constexpr int kGiveUpTicks = 20;
 
-  Connection(SharedState& state, Transmitter& tx, SerialPort& port,
-             Dialogs& dialogs, Form1& form1, Timer& watchdog, ConnectionEnv env);
+  Connection(SharedState& state, Transmitter& tx, SerialPort& port, Dialogs& dialogs, Form1& form1,
+             Timer& watchdog, ConnectionEnv env);
 
   // Disable or enable all six windows; one not open is created hidden.
   void Lock_Forms();
   void Unlock_Forms();
 
-  void link1();    // the link menu item: shows the connect dialog
-  void unlink();   // the unlink menu item
+  void link1();   // the link menu item: shows the connect dialog
+  void unlink();  // the unlink menu item
   void watchdogExpired();
   // The port failed under the program (a USB adapter pulled out): the panel
   // falls back to unlinked and says why; the connect button opens the port

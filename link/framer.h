@@ -14,8 +14,7 @@ namespace kp {
 
 class Framer {
  public:
-  explicit Framer(std::function<void(const Bytes&)> onMessage)
-      : onMessage_(std::move(onMessage)) {}
+  explicit Framer(std::function<void(const Bytes&)> onMessage) : onMessage_(std::move(onMessage)) {}
 
   void feed(const Bytes& bytes);
   // The line has been silent for a while: drop an unfinished message.

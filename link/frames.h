@@ -42,8 +42,8 @@ inline constexpr std::uint8_t StoreMusic = 86;
 inline constexpr std::uint8_t Step = 87;
 }  // namespace addr
 
-Bytes Make_Frame(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2,
-                 std::uint8_t b3, std::uint8_t b4, std::uint8_t b5);
+Bytes Make_Frame(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3,
+                 std::uint8_t b4, std::uint8_t b5);
 Bytes Make_Byte_Frame(std::uint8_t b);
 // The command frame for address A and value V.
 Bytes commandFrame(std::uint8_t address, std::uint8_t value);

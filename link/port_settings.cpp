@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "link/messages.h"
 #include "ini/ini.h"
+#include "link/messages.h"
 
 namespace kp {
 
@@ -65,8 +65,8 @@ void PortSettings::ok() {
     if (!Write_Ini(kSection, kKey, std::to_string(i + 1), s_.Ini_Path, &error)) {
       // The original went on silently; the operator would find the old port
       // at the next start without knowing why.
-      dialogs_.message(std::string(kErrorPrefix) + "无法保存串口号到 " +
-                       s_.Ini_Path + ": " + error);
+      dialogs_.message(std::string(kErrorPrefix) + "无法保存串口号到 " + s_.Ini_Path + ": " +
+                       error);
       return;
     }
   }

@@ -14,19 +14,26 @@ constexpr std::uint8_t kVolumeNotice = 10;
 int micEntry(int address) {
   if (address >= 17) return address - 19;
   switch (address) {
-    case 11: return 37;
-    case 12: return 33;
-    case 13: return 32;
-    case 14: return 34;
-    case 15: return 36;
-    case 16: return 35;
-    default: return 0;  // below the section's addresses: row 0, never read
+    case 11:
+      return 37;
+    case 12:
+      return 33;
+    case 13:
+      return 32;
+    case 14:
+      return 34;
+    case 15:
+      return 36;
+    case 16:
+      return 35;
+    default:
+      return 0;  // below the section's addresses: row 0, never read
   }
 }
 }  // namespace
 
-Receiver::Receiver(SharedState& state, Transmitter& tx, SerialPort& port,
-                   EventPump& pump, ReceiverEnv env)
+Receiver::Receiver(SharedState& state, Transmitter& tx, SerialPort& port, EventPump& pump,
+                   ReceiverEnv env)
     : s_(state),
       tx_(tx),
       port_(port),

@@ -42,8 +42,7 @@ class Receiver {
   static constexpr int kSilenceMs = 300;
   static constexpr int kDumpRequestPauseMs = 5;
 
-  Receiver(SharedState& state, Transmitter& tx, SerialPort& port,
-           EventPump& pump, ReceiverEnv env);
+  Receiver(SharedState& state, Transmitter& tx, SerialPort& port, EventPump& pump, ReceiverEnv env);
 
   // The port's notification: reads everything waiting and handles it.
   void onReadable();

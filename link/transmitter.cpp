@@ -4,15 +4,13 @@
 
 namespace kp {
 
-Transmitter::Transmitter(SharedState& state, SerialPort& port, Clock& clock,
-                         EventPump& pump, Timer& watchdog)
+Transmitter::Transmitter(SharedState& state, SerialPort& port, Clock& clock, EventPump& pump,
+                         Timer& watchdog)
     : s_(state), port_(port), clock_(clock), pump_(pump), watchdog_(watchdog) {
   watchdog_.setInterval(kWatchdogMs);
 }
 
-std::uint32_t Transmitter::now32() const {
-  return static_cast<std::uint32_t>(clock_.nowMs());
-}
+std::uint32_t Transmitter::now32() const { return static_cast<std::uint32_t>(clock_.nowMs()); }
 
 void Transmitter::Send_Command(std::uint8_t address, std::uint8_t value) {
   if (s_.Is_Busy) return;
@@ -39,10 +37,9 @@ void Transmitter::Wait_Reply() {
     // The stamp is a 32-bit tick like the platform's; unsigned arithmetic
     // keeps the difference right across its wrap.
     const std::uint32_t elapsed = now32() - s_.Send_Stamp;
-    const std::int64_t untilResend =
-        elapsed > static_cast<std::uint32_t>(kResendAfterMs)
-            ? 0
-            : static_cast<std::int64_t>(kResendAfterMs + 1 - elapsed);
+    const std::int64_t untilResend = elapsed > static_cast<std::uint32_t>(kResendAfterMs)
+                                         ? 0
+                                         : static_cast<std::int64_t>(kResendAfterMs + 1 - elapsed);
     pump_.runOnce(clock_.nowMs() + untilResend);
 
     if (now32() - s_.Send_Stamp > static_cast<std::uint32_t>(kResendAfterMs)) {

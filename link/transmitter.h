@@ -15,8 +15,7 @@ class Transmitter {
   static constexpr int kMaxTransmissions = 3;
   static constexpr int kWatchdogMs = 15000;
 
-  Transmitter(SharedState& state, SerialPort& port, Clock& clock,
-              EventPump& pump, Timer& watchdog);
+  Transmitter(SharedState& state, SerialPort& port, Clock& clock, EventPump& pump, Timer& watchdog);
 
   // Sends one frame unless the panel is busy being filled (then nothing at
   // all changes): drops unread input, writes the frame, keeps it for a
@@ -91,7 +90,7 @@ class Transmitter {
   EventPump& pump_;
   Timer& watchdog_;
   bool abandoned_ = false;
-  int givenUp_ = 0;  // waits that ended unanswered since the unit was last heard
+  int givenUp_ = 0;      // waits that ended unanswered since the unit was last heard
   int unconfirmed_ = 0;  // batch frames waitConfirmed() gave up on
 };
 

@@ -4,8 +4,6 @@
 
 namespace kp {
 
-
-
 void Panel::reportError(std::uint8_t address, std::uint8_t value) {
   dialogs_.message("出错" + std::to_string(address) + "    " + std::to_string(value));
 }
@@ -67,11 +65,11 @@ void Panel::Apply_Value(std::uint8_t address, std::uint8_t value) {
       if (Button* b = stepButton(value)) Control(*b, value);
       return;
     }
-    default: break;
+    default:
+      break;
   }
   // The sliders, by their dump address (masters, effects, bands, 5.1).
-  if (const SliderParam* p = sliderByDumpAddress(address))
-    slider(*p, decodeValue(*p, value));
+  if (const SliderParam* p = sliderByDumpAddress(address)) slider(*p, decodeValue(*p, value));
 }
 
 }  // namespace kp

@@ -8,12 +8,12 @@ namespace {
 
 // Readout labels of the music and microphone bands 1..31, as the window pairs
 // them.
-constexpr std::array<int, 31> kMusicBandLabels = {
-    7,  8,  10, 9,  12, 11, 14, 13, 16, 15, 18, 17, 20, 19, 22, 21,
-    38, 37, 35, 36, 33, 34, 31, 32, 29, 30, 27, 28, 25, 26, 23};
-constexpr std::array<int, 31> kMicBandLabels = {
-    54, 53, 51, 52, 49, 50, 47, 48, 45, 46, 43, 44, 41, 42, 39, 40,
-    69, 68, 66, 67, 64, 65, 62, 63, 60, 61, 58, 59, 56, 57, 55};
+constexpr std::array<int, 31> kMusicBandLabels = {7,  8,  10, 9,  12, 11, 14, 13, 16, 15, 18,
+                                                  17, 20, 19, 22, 21, 38, 37, 35, 36, 33, 34,
+                                                  31, 32, 29, 30, 27, 28, 25, 26, 23};
+constexpr std::array<int, 31> kMicBandLabels = {54, 53, 51, 52, 49, 50, 47, 48, 45, 46, 43,
+                                                44, 41, 42, 39, 40, 69, 68, 66, 67, 64, 65,
+                                                62, 63, 60, 61, 58, 59, 56, 57, 55};
 
 struct Level {
   std::uint8_t unit, dump;
@@ -27,9 +27,9 @@ constexpr std::array<Level, 6> kSurround = {{{88, 87, 0, 71, "L"},
                                              {92, 91, 0, 76, "C"},
                                              {93, 92, 0, 75, "SUB"}}};
 constexpr std::array<const char*, 31> kBandFrequencies = {
-    "20",  "25",  "31.5", "40",   "50",   "63",  "80",    "100", "125", "160", "200",
-    "250", "315", "400",  "500",  "630",  "800", "1k",    "1.25k", "1.6k", "2k", "2.5k",
-    "3.15k", "4k", "5k",  "6.3k", "8k",   "10k", "12.5k", "16k", "20k"};
+    "20",    "25",  "31.5", "40",   "50",  "63",  "80",    "100",   "125",  "160", "200",
+    "250",   "315", "400",  "500",  "630", "800", "1k",    "1.25k", "1.6k", "2k",  "2.5k",
+    "3.15k", "4k",  "5k",   "6.3k", "8k",  "10k", "12.5k", "16k",   "20k"};
 
 // Dump addresses that are neither a slider nor a device setting: the four
 // password digits, the two mode selections and the key step.
@@ -47,29 +47,59 @@ std::array<SliderParam, kSliderCount> build() {
   std::array<SliderParam, kSliderCount> c{};
   std::size_t i = 0;
   for (int k = 1; k <= 31; ++k)
-    c[i++] = {musicBandSlider(k), static_cast<std::uint8_t>(44 + k),
-              static_cast<std::uint8_t>(50 + k), kBandMin, kBandMax,
-              Encoding::Band, ImageTable::Music, k, kMusicBandLabels[k - 1],
-              Readout::Signed, nullptr};
-  c[i++] = {kMusicMaster, 6, 6, 0, 100, Encoding::Level, ImageTable::None, 0, 24,
-            Readout::Percent, "Music_Master"};
+    c[i++] = {musicBandSlider(k),
+              static_cast<std::uint8_t>(44 + k),
+              static_cast<std::uint8_t>(50 + k),
+              kBandMin,
+              kBandMax,
+              Encoding::Band,
+              ImageTable::Music,
+              k,
+              kMusicBandLabels[k - 1],
+              Readout::Signed,
+              nullptr};
+  c[i++] = {kMusicMaster,  6, 6, 0, 100, Encoding::Level, ImageTable::None, 0, 24, Readout::Percent,
+            "Music_Master"};
   for (int k = 1; k <= 31; ++k)
-    c[i++] = {micBandSlider(k), static_cast<std::uint8_t>(13 + k),
-              static_cast<std::uint8_t>(19 + k), kBandMin, kBandMax,
-              Encoding::Band, ImageTable::Mic, k, kMicBandLabels[k - 1],
-              Readout::Signed, nullptr};
-  c[i++] = {kMicMaster, 5, 5, 0, 100, Encoding::Level, ImageTable::None, 0, 70,
+    c[i++] = {micBandSlider(k),
+              static_cast<std::uint8_t>(13 + k),
+              static_cast<std::uint8_t>(19 + k),
+              kBandMin,
+              kBandMax,
+              Encoding::Band,
+              ImageTable::Mic,
+              k,
+              kMicBandLabels[k - 1],
+              Readout::Signed,
+              nullptr};
+  c[i++] = {kMicMaster,       5,           5, 0, 100, Encoding::Level, ImageTable::None, 0, 70,
             Readout::Percent, "Mic_Master"};
   for (std::size_t k = 0; k < kSurround.size(); ++k) {
     const auto& l = kSurround[k];
-    c[i++] = {kFirstSurround + static_cast<int>(k), l.unit, l.dump, 0, 50,
-              Encoding::Level, ImageTable::None, 0, l.label,
-              Readout::DoubledPercent, l.name};
+    c[i++] = {kFirstSurround + static_cast<int>(k),
+              l.unit,
+              l.dump,
+              0,
+              50,
+              Encoding::Level,
+              ImageTable::None,
+              0,
+              l.label,
+              Readout::DoubledPercent,
+              l.name};
   }
   for (std::size_t k = 0; k < kEffects.size(); ++k) {
     const auto& l = kEffects[k];
-    c[i++] = {kFirstEffect + static_cast<int>(k), l.unit, l.dump, 0, 100,
-              Encoding::Level, ImageTable::Mic, l.row, l.label, Readout::Percent,
+    c[i++] = {kFirstEffect + static_cast<int>(k),
+              l.unit,
+              l.dump,
+              0,
+              100,
+              Encoding::Level,
+              ImageTable::Mic,
+              l.row,
+              l.label,
+              Readout::Percent,
               l.name};
   }
   return c;

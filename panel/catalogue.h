@@ -28,16 +28,16 @@ enum class Readout {
 };
 
 struct SliderParam {
-  int slider;             // number of cpvSliderN
+  int slider;  // number of cpvSliderN
   std::uint8_t unitAddress;
   std::uint8_t dumpAddress;
-  int min, max;           // design range
+  int min, max;  // design range
   Encoding encoding;
   ImageTable table;
-  int row;                // device-image row, 0 when not kept there
-  int label;              // number of the readout LabelN
+  int row;    // device-image row, 0 when not kept there
+  int label;  // number of the readout LabelN
   Readout readout;
-  const char* name;       // preset key or caption, when it has one
+  const char* name;  // preset key or caption, when it has one
 };
 
 // 62 equaliser bands and 14 levels (two masters, six outputs, six effects).
@@ -57,8 +57,8 @@ const SliderParam* sliderByUnitAddress(int unitAddress);
 const SliderParam* sliderByImageRow(ImageTable table, int row);
 
 // Slider numbers of the families, for readable loops.
-inline constexpr int musicBandSlider(int k) { return k; }        // k = 1..31
-inline constexpr int micBandSlider(int k) { return 33 + k; }     // k = 1..31
+inline constexpr int musicBandSlider(int k) { return k; }     // k = 1..31
+inline constexpr int micBandSlider(int k) { return 33 + k; }  // k = 1..31
 inline constexpr int kMusicMaster = 32;
 inline constexpr int kMicMaster = 65;
 inline constexpr int kFirstSurround = 67;  // L, R, SL, SR, C, SUB: 67..72

@@ -31,7 +31,8 @@ void Compare::toggle(bool music) {
   if (s.on) return restore(music);
   const int slot = currentSlot(music);
   if (!hasReference(s, slot)) return;
-  for (int k = 1; k <= kBands; ++k) s.edits[static_cast<std::size_t>(k - 1)] = band(music, k).value();
+  for (int k = 1; k <= kBands; ++k)
+    s.edits[static_cast<std::size_t>(k - 1)] = band(music, k).value();
   s.on = true;
   s.slot = slot;
   const auto& ref = s.reference[static_cast<std::size_t>(slot)];
@@ -58,7 +59,8 @@ void Compare::restore(bool music) {
   // gets them back in the image alone.
   if (currentSlot(music) != s.slot) return release(music);
   s.on = false;
-  for (int k = 1; k <= kBands; ++k) band(music, k).setValue(s.edits[static_cast<std::size_t>(k - 1)]);
+  for (int k = 1; k <= kBands; ++k)
+    band(music, k).setValue(s.edits[static_cast<std::size_t>(k - 1)]);
   end(music);
 }
 
@@ -82,7 +84,8 @@ void Compare::discard(bool music) {
 void Compare::setReference(bool music, int slot, int k, int value) {
   if (slot < 0 || slot >= DeviceImage::kSlots || k < 1 || k > kBands) return;
   const Slider& b = band(music, k);
-  auto& r = section(music).reference[static_cast<std::size_t>(slot)][static_cast<std::size_t>(k - 1)];
+  auto& r =
+      section(music).reference[static_cast<std::size_t>(slot)][static_cast<std::size_t>(k - 1)];
   if (value >= b.min() && value <= b.max())
     r = value;
   else

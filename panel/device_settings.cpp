@@ -131,9 +131,9 @@ void DeviceSettingsDialog::loadStep() {
     f3_.Combo4.setIndex(ds.KTV_RESET_TIME);
     f3_.Combo3.setIndex(ds.KTV_MIN_DU);
   }
-  for (Control* c : std::initializer_list<Control*>{
-           &f3_.Frame3, &f3_.SpinButton5, &f3_.Combo3, &f3_.Combo4, &f3_.Label7,
-           &f3_.Label8, &f3_.Label9, &f3_.Text5})
+  for (Control* c :
+       std::initializer_list<Control*>{&f3_.Frame3, &f3_.SpinButton5, &f3_.Combo3, &f3_.Combo4,
+                                       &f3_.Label7, &f3_.Label8, &f3_.Label9, &f3_.Text5})
     c->setEnabled(s_.Full_Model);
 }
 

@@ -5,10 +5,10 @@
 #include <functional>
 
 #include "core/state.h"
-#include "link/transmitter.h"
-#include "panel/catalogue.h"
 #include "forms/form3.h"
 #include "forms/form4.h"
+#include "link/transmitter.h"
+#include "panel/catalogue.h"
 
 namespace kp {
 

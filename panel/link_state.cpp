@@ -1,6 +1,6 @@
+#include "ini/ini.h"
 #include "link/frames.h"
 #include "panel/panel.h"
-#include "ini/ini.h"
 
 namespace kp {
 
@@ -37,8 +37,7 @@ void Panel::Is_unlink_Command() {
   f4_.Command(67).setEnabled(false);
   f4_.Command(143).setEnabled(false);
   f4_.Label(4).setEnabled(false);
-  for (int n = kFirstSurround; n < kFirstSurround + 6; ++n)
-    f4_.cpvSlider(n).setEnabled(true);
+  for (int n = kFirstSurround; n < kFirstSurround + 6; ++n) f4_.cpvSlider(n).setEnabled(true);
   f3_.load();
   f3_.SpinButton5.setEnabled(true);
   f3_.Combo3.setEnabled(true);

@@ -3,9 +3,7 @@
 
 namespace kp {
 
-std::string Panel::picture(const char* name) const {
-  return joinPath(s_.programFolder, name);
-}
+std::string Panel::picture(const char* name) const { return joinPath(s_.programFolder, name); }
 
 Button* Panel::stepButton(int step) {
   if (step < 1 || step > 15) return nullptr;

@@ -5,8 +5,8 @@
 
 namespace kp {
 
-Panel::Panel(SharedState& state, Form4& form4, Form3& form3, Transmitter& tx,
-             Dialogs& dialogs, PanelEnv env)
+Panel::Panel(SharedState& state, Form4& form4, Form3& form3, Transmitter& tx, Dialogs& dialogs,
+             PanelEnv env)
     : s_(state), f4_(form4), f3_(form3), tx_(tx), dialogs_(dialogs), env_(std::move(env)) {
   setUpSliders();
   wire();

@@ -8,10 +8,10 @@
 
 #include "core/ports.h"
 #include "core/state.h"
-#include "link/transmitter.h"
-#include "panel/catalogue.h"
 #include "forms/form3.h"
 #include "forms/form4.h"
+#include "link/transmitter.h"
+#include "panel/catalogue.h"
 
 namespace kp {
 
@@ -36,8 +36,8 @@ class Panel {
   static constexpr int kCentreStepButton = 76;
   static constexpr int kCentreStep = 8;
 
-  Panel(SharedState& state, Form4& form4, Form3& form3, Transmitter& tx,
-        Dialogs& dialogs, PanelEnv env);
+  Panel(SharedState& state, Form4& form4, Form3& form3, Transmitter& tx, Dialogs& dialogs,
+        PanelEnv env);
 
   // Slider handling.
   void Music_Mic(Slider& slider, kp::Label& readout);

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "core/state.h"
-#include "panel/device_settings.h"
 #include "forms/form3.h"
 #include "forms/form4.h"
+#include "panel/device_settings.h"
 #include "panel/panel.h"
 
 namespace kp {
@@ -92,10 +92,10 @@ class UndoHistory {
   Panel& panel_;
   DeviceSettingsDialog& settings_;
   std::deque<Step> undo_, redo_;
-  Step pending_;       // the operator's gesture in progress
-  Values taken_{};     // every value as the current input found it
-  int depth_ = 0;      // operator inputs in progress, one inside another
-  int held_ = -1;      // the control a gesture holds
+  Step pending_;    // the operator's gesture in progress
+  Values taken_{};  // every value as the current input found it
+  int depth_ = 0;   // operator inputs in progress, one inside another
+  int held_ = -1;   // the control a gesture holds
   bool applying_ = false;
 };
 

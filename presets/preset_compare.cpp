@@ -2,8 +2,8 @@
 
 #include <string_view>
 
-#include "ini/ini.h"
 #include "forms/form3.h"
+#include "ini/ini.h"
 
 namespace kp {
 
@@ -11,7 +11,8 @@ namespace {
 // "Music %1" with its %1 filled in.
 std::string filled(const std::string& text, const std::string& item) {
   const auto at = text.find("%1");
-  return at == std::string::npos ? text + " " + item : text.substr(0, at) + item + text.substr(at + 2);
+  return at == std::string::npos ? text + " " + item
+                                 : text.substr(0, at) + item + text.substr(at + 2);
 }
 }  // namespace
 
@@ -38,9 +39,9 @@ ParameterTexts parameterTexts(const std::string& configPath, bool english) {
   take(t.music, "Name_" + lang + "_1");
   take(t.mic, "Name_" + lang + "_2");
   const std::pair<std::string*, int> captions[] = {
-      {&t.micMax, 28},   {&t.micInitial, 29},   {&t.micMode, 30},
-      {&t.musicMax, 32}, {&t.musicInitial, 33}, {&t.musicMode, 34},
-      {&t.ktvVolume, 36}, {&t.ktvReset, 37},    {&t.ktvSensitivity, 38}};
+      {&t.micMax, 28},    {&t.micInitial, 29},   {&t.micMode, 30},
+      {&t.musicMax, 32},  {&t.musicInitial, 33}, {&t.musicMode, 34},
+      {&t.ktvVolume, 36}, {&t.ktvReset, 37},     {&t.ktvSensitivity, 38}};
   for (const auto& [into, n] : captions) take(*into, std::to_string(n) + "_" + lang);
   return t;
 }
@@ -68,7 +69,7 @@ std::string parameterName(const PresetKey& key, const ParameterTexts& t) {
     case PresetKeyKind::Band:
     case PresetKeyKind::Effect:
       return filled(key.music ? t.music : t.mic,
-                      slotName(key.slot) + " " + sliderItemName(*key.slider));
+                    slotName(key.slot) + " " + sliderItemName(*key.slider));
   }
   return key.key;
 }

@@ -12,7 +12,7 @@
 namespace kp {
 
 struct PresetDifference {
-  std::size_t key;  // into presetKeys()
+  std::size_t key;                   // into presetKeys()
   std::optional<int> first, second;  // nullopt: the side lacks the value
 };
 

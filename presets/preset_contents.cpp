@@ -25,8 +25,8 @@ std::vector<PresetKey> build() {
   const auto setting = [&](const char* name) {
     const SettingParam* p = settingByKey(name);
     const bool full = p->dumpAddress > kShortDumpEnd;
-    keys.push_back({"config", name, PresetKeyKind::Setting, false, -1, 0, nullptr, p, p->min,
-                    p->max, full});
+    keys.push_back(
+        {"config", name, PresetKeyKind::Setting, false, -1, 0, nullptr, p, p->min, p->max, full});
   };
   const auto slider = [&](int number, PresetKeyKind kind, bool music) {
     const SliderParam* p = sliderParam(number);

@@ -24,12 +24,12 @@ struct PresetKey {
   std::string section;  // "config", "Music_0".."Music_2", "Mic_0".."Mic_2"
   std::string key;      // "MIC_MAX_VOLUME", "Music_Master", "L", "1".."37"
   PresetKeyKind kind;
-  bool music;   // the music channel (masters, bands); false for the microphone
-  int slot;     // user slot 0..2 (RAM1..RAM3), -1 for the config section
-  int row;      // device-image row of a band or effect, 0 otherwise
+  bool music;  // the music channel (masters, bands); false for the microphone
+  int slot;    // user slot 0..2 (RAM1..RAM3), -1 for the config section
+  int row;     // device-image row of a band or effect, 0 otherwise
   const SliderParam* slider = nullptr;    // masters, outputs, bands, effects
   const SettingParam* setting = nullptr;  // device settings
-  int min, max;        // what the file may hold
+  int min, max;                           // what the file may hold
   bool fullModelOnly;  // 5.1 outputs and ultra-low settings: long-dump units only
 };
 

@@ -7,10 +7,10 @@
 
 #include "core/os_files.h"
 #include "core/utf8_path.h"
+#include "ini/ini.h"
 #include "link/frames.h"
 #include "panel/catalogue.h"
 #include "presets/preset_values.h"
-#include "ini/ini.h"
 
 namespace kp {
 
@@ -74,7 +74,8 @@ bool readWhole(const fs::path& path, std::string& content, os::FileInfo& info, s
   content.clear();
   char buffer[16 * 1024];
   long long n = 0;
-  while ((n = os::readFile(fd, buffer, sizeof buffer)) > 0) content.append(buffer, static_cast<std::size_t>(n));
+  while ((n = os::readFile(fd, buffer, sizeof buffer)) > 0)
+    content.append(buffer, static_cast<std::size_t>(n));
   if (n < 0) error = std::generic_category().message(errno);
   os::closeFile(fd);
   return n == 0;
@@ -98,9 +99,7 @@ PresetFile::PresetFile(SharedState& state, Form4& form4, Form3& form3, Transmitt
       sets_(sets),
       settings_(settings) {}
 
-std::string PresetFile::read(const char* key) const {
-  return Read_Ini(kConfig, key, s_.Ini_Path);
-}
+std::string PresetFile::read(const char* key) const { return Read_Ini(kConfig, key, s_.Ini_Path); }
 
 void PresetFile::Open_Pro_Ini(const std::string& path) {
   if (editHooks.loading) editHooks.loading();

@@ -7,10 +7,10 @@
 
 #include "core/ports.h"
 #include "core/state.h"
-#include "link/transmitter.h"
-#include "panel/device_settings.h"
 #include "forms/form3.h"
 #include "forms/form4.h"
+#include "link/transmitter.h"
+#include "panel/device_settings.h"
 #include "presets/preset_sets.h"
 
 namespace kp {
@@ -20,9 +20,8 @@ class PresetFile {
   static constexpr const char* kFilter = "*.dat";
   static constexpr int kModePauseMs = 100;
 
-  PresetFile(SharedState& state, Form4& form4, Form3& form3, Transmitter& tx,
-             EventPump& pump, Dialogs& dialogs, PresetSets& sets,
-             DeviceSettingsDialog& settings);
+  PresetFile(SharedState& state, Form4& form4, Form3& form3, Transmitter& tx, EventPump& pump,
+             Dialogs& dialogs, PresetSets& sets, DeviceSettingsDialog& settings);
 
   void Open_Pro_Ini(const std::string& path);
   // Writes the current parameter set. The file is replaced as a whole only

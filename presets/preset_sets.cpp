@@ -1,9 +1,9 @@
 #include "presets/preset_sets.h"
 
+#include "ini/ini.h"
 #include "link/frames.h"
 #include "panel/catalogue.h"
 #include "presets/preset_values.h"
-#include "ini/ini.h"
 
 namespace kp {
 
@@ -11,7 +11,7 @@ namespace {
 const std::vector<std::string> kUserSlots = {"1.RAM1", "2.RAM2", "3.RAM3"};
 const std::vector<std::string> kMusicModes = {"1.RAM1", "2.RAM2", "3.RAM3", "4.FLAT",
                                               "5.ROCK", "6.POPS", "7.SOFT", "8.DANCE"};
-const std::vector<std::string> kMicModes = {"1.RAM1", "2.RAM2", "3.RAM3", "4.HALL",
+const std::vector<std::string> kMicModes = {"1.RAM1",   "2.RAM2", "3.RAM3", "4.HALL",
                                             "5.CHORUS", "6.SOLO", "7.ROOM", "8.DELAY"};
 constexpr int kUserSlotCount = 3;
 constexpr int kBands = 31;
@@ -86,17 +86,21 @@ int PresetSets::walkMicSets(const SendStep& send, bool loading) {
 }
 
 void PresetSets::Music_Open_Ini() {
-  walkMusicSets([this](std::uint8_t a, std::uint8_t v) {
-    tx_.Send_Command(a, v);
-    tx_.waitConfirmed();
-  }, true);
+  walkMusicSets(
+      [this](std::uint8_t a, std::uint8_t v) {
+        tx_.Send_Command(a, v);
+        tx_.waitConfirmed();
+      },
+      true);
 }
 
 void PresetSets::Mic_Open_Ini() {
-  walkMicSets([this](std::uint8_t a, std::uint8_t v) {
-    tx_.Send_Command(a, v);
-    tx_.waitConfirmed();
-  }, true);
+  walkMicSets(
+      [this](std::uint8_t a, std::uint8_t v) {
+        tx_.Send_Command(a, v);
+        tx_.waitConfirmed();
+      },
+      true);
 }
 
 int PresetSets::musicSetSteps() {

@@ -5,16 +5,15 @@
 #include <functional>
 
 #include "core/state.h"
-#include "link/transmitter.h"
 #include "forms/form4.h"
 #include "ini/ini.h"
+#include "link/transmitter.h"
 
 namespace kp {
 
 class PresetSets {
  public:
-  PresetSets(SharedState& state, Form4& form4, Transmitter& tx)
-      : s_(state), f4_(form4), tx_(tx) {}
+  PresetSets(SharedState& state, Form4& form4, Transmitter& tx) : s_(state), f4_(form4), tx_(tx) {}
 
   // Both mode lists: all eight modes (linked) or the three user slots.
   void Is_connect_Value();
@@ -34,8 +33,7 @@ class PresetSets {
   // The device image's slots into the file.
   bool Music_Save_Ini(std::string* error = nullptr,
                       IniDurability durability = IniDurability::Synced);
-  bool Mic_Save_Ini(std::string* error = nullptr,
-                    IniDurability durability = IniDurability::Synced);
+  bool Mic_Save_Ini(std::string* error = nullptr, IniDurability durability = IniDurability::Synced);
 
   // The selected slot of the device image shown on the sliders; nothing is
   // sent while they move.

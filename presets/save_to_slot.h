@@ -6,9 +6,9 @@
 #include <functional>
 
 #include "core/state.h"
-#include "link/transmitter.h"
 #include "forms/form4.h"
 #include "forms/form6.h"
+#include "link/transmitter.h"
 
 namespace kp {
 

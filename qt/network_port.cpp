@@ -43,7 +43,8 @@ NetworkSerialPort::~NetworkSerialPort() {
 }
 
 std::string NetworkSerialPort::name() const {
-  return number_ > 0 ? "COM" + std::to_string(number_) + " (" + target_.text() + ")" : target_.text();
+  return number_ > 0 ? "COM" + std::to_string(number_) + " (" + target_.text() + ")"
+                     : target_.text();
 }
 
 bool NetworkSerialPort::connectSocket(std::string& why) {
@@ -69,8 +70,9 @@ bool NetworkSerialPort::connectSocket(std::string& why) {
     acknowledgeAtOnce(socket_.socketDescriptor());
     return true;
   }
-  const std::string reason = pending() ? "no answer within " + std::to_string(kConnectMs / 1000) + " s"
-                                       : socket_.errorString().toStdString();
+  const std::string reason = pending()
+                                 ? "no answer within " + std::to_string(kConnectMs / 1000) + " s"
+                                 : socket_.errorString().toStdString();
   socket_.abort();
   why = "cannot reach " + target_.hostPort() + " (" + reason + ")";
   return false;
@@ -151,12 +153,15 @@ void NetworkSerialPort::close() {
   // way. All of it bounded: a dead server must not hang the panel.
   QElapsedTimer clock;
   clock.start();
-  const auto left = [&] { return static_cast<int>(std::max<qint64>(0, kCloseMs - clock.elapsed())); };
+  const auto left = [&] {
+    return static_cast<int>(std::max<qint64>(0, kCloseMs - clock.elapsed()));
+  };
   const auto connected = [this] { return socket_.state() == QAbstractSocket::ConnectedState; };
   // Qt's waits may end early without cause on Windows: each is tried again
   // until the deadline, unless the connection has ended.
   sendRaw(rfc_.syncRequest());
-  while (socket_.bytesToWrite() > 0 && connected() && left() > 0) socket_.waitForBytesWritten(left());
+  while (socket_.bytesToWrite() > 0 && connected() && left() > 0)
+    socket_.waitForBytesWritten(left());
   while (rfc_.syncPending() && connected() && left() > 0)
     socket_.waitForReadyRead(left());  // pullInput() feeds the client
   socket_.readAll();

@@ -17,8 +17,8 @@
 #include <string>
 
 #include "core/ports.h"
-#include "link/transport/port_target.h"
 #include "link/transport/port_session.h"
+#include "link/transport/port_target.h"
 #include "link/transport/rfc2217.h"
 
 class NetworkSerialPort : public QObject, public kp::SerialPort {
@@ -73,9 +73,9 @@ class NetworkSerialPort : public QObject, public kp::SerialPort {
   bool open_ = false;
   bool opening_ = false;
 
-  kp::Bytes rx_;            // received, not yet read, from rxStart_ on
+  kp::Bytes rx_;  // received, not yet read, from rxStart_ on
   std::size_t rxStart_ = 0;
-  kp::Bytes scratch_;       // what the socket gave, before the protocol's part is taken out
+  kp::Bytes scratch_;  // what the socket gave, before the protocol's part is taken out
   // An event of a connection that has since been closed (and maybe
   // reopened) is dropped.
   kp::PortSession events_;

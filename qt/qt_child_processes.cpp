@@ -25,7 +25,8 @@ QtChildProcesses::~QtChildProcesses() {
   }
 }
 
-void QtChildProcesses::start(int id, const std::string& program, const std::vector<std::string>& args) {
+void QtChildProcesses::start(int id, const std::string& program,
+                             const std::vector<std::string>& args) {
   Child& child = children_[id];
   child.process = std::make_unique<QProcess>();
   QProcess* p = child.process.get();
@@ -35,10 +36,13 @@ void QtChildProcesses::start(int id, const std::string& program, const std::vect
   QObject::connect(p, &QProcess::readyReadStandardError, p, [this, id] { drain(id, false); });
   QObject::connect(p, &QProcess::finished, p, [this, id](int code, QProcess::ExitStatus status) {
     drain(id, true);
-    if (onFinished) onFinished(id, status == QProcess::NormalExit ? code : -1, status == QProcess::NormalExit ? "" : "it crashed");
+    if (onFinished)
+      onFinished(id, status == QProcess::NormalExit ? code : -1,
+                 status == QProcess::NormalExit ? "" : "it crashed");
   });
   QObject::connect(p, &QProcess::errorOccurred, p, [this, id, p](QProcess::ProcessError e) {
-    if (e == QProcess::FailedToStart && onFinished) onFinished(id, -1, p->errorString().toStdString());
+    if (e == QProcess::FailedToStart && onFinished)
+      onFinished(id, -1, p->errorString().toStdString());
   });
   startWithoutConsole(*p);
   p->start(QString::fromStdString(program), list);

@@ -44,14 +44,11 @@ void QtEventPump::runOnce(std::int64_t deadlineMs) {
   wake.setSingleShot(true);
   wake.setTimerType(Qt::PreciseTimer);
   wake.start(static_cast<int>(std::min<std::int64_t>(wait, INT_MAX)));
-  QCoreApplication::processEvents(QEventLoop::AllEvents |
-                                  QEventLoop::WaitForMoreEvents);
+  QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
 void QtEventPump::post(std::function<void()> fn) {
   QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(fn), Qt::QueuedConnection);
 }
 
-std::unique_ptr<kp::Timer> QtEventPump::createTimer() {
-  return std::make_unique<QtTimer>();
-}
+std::unique_ptr<kp::Timer> QtEventPump::createTimer() { return std::make_unique<QtTimer>(); }

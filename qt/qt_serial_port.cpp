@@ -39,16 +39,21 @@ std::string QtSerialPort::deviceName() const {
   // QSerialPort takes a bare name for a device under /dev, so a path must be
   // absolute to reach a link in the program folder.
   const QString path = QString::fromStdString(device);
-  return (QFileInfo(path).isRelative() ? QFileInfo(path).absoluteFilePath() : path)
-      .toStdString();
+  return (QFileInfo(path).isRelative() ? QFileInfo(path).absoluteFilePath() : path).toStdString();
 }
 
 bool QtSerialPort::applySettings(std::string* why) {
   QSerialPort::Parity parity = QSerialPort::NoParity;
   switch (settings_.parity) {
-    case kp::Parity::None: parity = QSerialPort::NoParity; break;
-    case kp::Parity::Even: parity = QSerialPort::EvenParity; break;
-    case kp::Parity::Odd: parity = QSerialPort::OddParity; break;
+    case kp::Parity::None:
+      parity = QSerialPort::NoParity;
+      break;
+    case kp::Parity::Even:
+      parity = QSerialPort::EvenParity;
+      break;
+    case kp::Parity::Odd:
+      parity = QSerialPort::OddParity;
+      break;
   }
   if (settings_.dataBits < 5 || settings_.dataBits > 8) {
     *why = "unsupported data bits " + std::to_string(settings_.dataBits);
@@ -62,8 +67,7 @@ bool QtSerialPort::applySettings(std::string* why) {
       port_.setBaudRate(settings_.baud) &&
       port_.setDataBits(static_cast<QSerialPort::DataBits>(settings_.dataBits)) &&
       port_.setParity(parity) &&
-      port_.setStopBits(settings_.stopBits == 2 ? QSerialPort::TwoStop
-                                                : QSerialPort::OneStop) &&
+      port_.setStopBits(settings_.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop) &&
       port_.setFlowControl(QSerialPort::NoFlowControl);
   if (!ok) *why = port_.errorString().toStdString();
   return ok;
@@ -90,12 +94,12 @@ bool QtSerialPort::open(std::string* error) {
     return false;
   }
   if (!port_.open(QIODevice::ReadWrite)) {
-    why = "Cannot open " + shown + ": " +
-          port_.errorString().toStdString();
+    why = "Cannot open " + shown + ": " + port_.errorString().toStdString();
     // Built on Linux only: Windows has a port of its own.
     if (port_.error() == QSerialPort::PermissionError)
-      why += ". If no other program is using the port, add your user to the "
-             "dialout group (sudo usermod -aG dialout $USER) and log in again.";
+      why +=
+          ". If no other program is using the port, add your user to the "
+          "dialout group (sudo usermod -aG dialout $USER) and log in again.";
     port_.clearError();
     return false;
   }
@@ -113,8 +117,7 @@ void QtSerialPort::close() {
 
 void QtSerialPort::write(const kp::Bytes& bytes) {
   if (!port_.isOpen() || bytes.empty()) return;
-  port_.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<qint64>(bytes.size()));
+  port_.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
   // Non-blocking: the frame leaves now even if the core does not return to
   // the event loop soon; what the driver cannot take waits in Qt's buffer.
   port_.flush();
@@ -169,8 +172,7 @@ constexpr int kReadErrorsToFail = 16;
 
 std::string QtSerialPort::failureText(QSerialPort::SerialPortError error) const {
   const std::string head = shownName();
-  if (!QFileInfo::exists(QString::fromStdString(device_)))
-    return head + " was disconnected";
+  if (!QFileInfo::exists(QString::fromStdString(device_))) return head + " was disconnected";
   if (error == QSerialPort::ReadError) return head + " stopped delivering data";
   return head + " failed: " + port_.errorString().toStdString();
 }
@@ -184,8 +186,7 @@ void QtSerialPort::handleError(QSerialPort::SerialPortError error) {
     case QSerialPort::PermissionError:
       break;
     case QSerialPort::ReadError:
-      if (++readErrors_ >= kReadErrorsToFail ||
-          !QFileInfo::exists(QString::fromStdString(device_)))
+      if (++readErrors_ >= kReadErrorsToFail || !QFileInfo::exists(QString::fromStdString(device_)))
         break;
       return;
     default:

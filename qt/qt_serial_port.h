@@ -27,9 +27,7 @@ class QtSerialPort : public QObject, public kp::SerialPort {
 
   void setPortNumber(int n) override { number_ = n; }
   int portNumber() const override { return number_; }
-  void setSettings(const kp::LineSettings& settings) override {
-    settings_ = settings;
-  }
+  void setSettings(const kp::LineSettings& settings) override { settings_ = settings; }
   void setReadSize(std::size_t n) override { readSize_ = n; }
 
   // Every line setting is applied before the device is opened: a Linux
@@ -65,8 +63,8 @@ class QtSerialPort : public QObject, public kp::SerialPort {
   int number_ = 1;
   kp::LineSettings settings_{};
   std::size_t readSize_ = 0;  // 0: no limit
-  std::string device_;  // what the open port was opened as
-  int readErrors_ = 0;  // failed reads since the last good one
+  std::string device_;        // what the open port was opened as
+  int readErrors_ = 0;        // failed reads since the last good one
   // A failure reported for a connection that has since been closed (and
   // maybe reopened) is dropped.
   kp::PortSession events_;

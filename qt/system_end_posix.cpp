@@ -2,11 +2,11 @@
 // shut-down runs on the event loop and not inside the signal handler.
 #include "qt/system_end.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <csignal>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -27,13 +27,15 @@ void onSystemEnd(std::function<void()> end) {
   if (pipeFds[0] >= 0 || pipe(pipeFds) != 0) return;
   for (int fd : pipeFds) fcntl(fd, F_SETFD, FD_CLOEXEC);
   fcntl(pipeFds[1], F_SETFL, O_NONBLOCK);
-  auto* notifier = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, QCoreApplication::instance());
-  QObject::connect(notifier, &QSocketNotifier::activated, notifier, [notifier, end = std::move(end)] {
-    char byte;
-    [[maybe_unused]] const ssize_t n = read(pipeFds[0], &byte, 1);
-    notifier->setEnabled(false);
-    end();
-  });
+  auto* notifier =
+      new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, QCoreApplication::instance());
+  QObject::connect(notifier, &QSocketNotifier::activated, notifier,
+                   [notifier, end = std::move(end)] {
+                     char byte;
+                     [[maybe_unused]] const ssize_t n = read(pipeFds[0], &byte, 1);
+                     notifier->setEnabled(false);
+                     end();
+                   });
   struct sigaction sa {};
   sa.sa_handler = onSignal;
   sigemptyset(&sa.sa_mask);

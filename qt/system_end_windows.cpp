@@ -22,7 +22,8 @@ class SessionEnd : public QAbstractNativeEventFilter {
   bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
     if (type != "windows_generic_MSG" && type != "windows_dispatcher_MSG") return false;
     const MSG* msg = static_cast<const MSG*>(message);
-    if (msg->message == WM_ENDSESSION && msg->wParam && !requested.exchange(true) && ending) ending();
+    if (msg->message == WM_ENDSESSION && msg->wParam && !requested.exchange(true) && ending)
+      ending();
     return false;
   }
 };
@@ -32,8 +33,12 @@ class SessionEnd : public QAbstractNativeEventFilter {
 // when this returns, so it waits a while for the program to finish first.
 BOOL WINAPI consoleEvent(DWORD type) {
   if (requested.exchange(true)) ExitProcess(3);
-  QMetaObject::invokeMethod(QCoreApplication::instance(), [] { if (ending) ending(); },
-                            Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      QCoreApplication::instance(),
+      [] {
+        if (ending) ending();
+      },
+      Qt::QueuedConnection);
   if (type == CTRL_CLOSE_EVENT || type == CTRL_LOGOFF_EVENT || type == CTRL_SHUTDOWN_EVENT)
     Sleep(4500);  // the system allows about five seconds
   return TRUE;

@@ -81,8 +81,8 @@ void WinCommDriver::dropSlot(Op op, bool leak) {
 
 std::uint32_t WinCommDriver::openDevice(const std::string& path) {
   closeDevice();
-  handle_ = CreateFileW(wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                        OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+  handle_ = CreateFileW(wide(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                        FILE_FLAG_OVERLAPPED, nullptr);
   if (handle_ == INVALID_HANDLE_VALUE) return lastError();
   std::uint32_t code = makeSlot(Op::Wait);
   if (code == ERROR_SUCCESS) code = makeSlot(Op::Write);
@@ -178,8 +178,7 @@ void WinCommDriver::closeDevice() {
     dropSlot(op, s.block && !HasOverlappedIoCompleted(&s.block->io));
     s.watched = false;
   }
-  if (readBlock_ && !HasOverlappedIoCompleted(&readBlock_->io))
-    (void)readBlock_.release();
+  if (readBlock_ && !HasOverlappedIoCompleted(&readBlock_->io)) (void)readBlock_.release();
   readBlock_.reset();
   if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
   handle_ = INVALID_HANDLE_VALUE;

@@ -9,9 +9,9 @@
 
 namespace kp {
 
-Language::Language(SharedState& state, Form4& form4, Form1& form1, Form2& form2,
-                   Form3& form3, Form5& form5, Form6& form6, Panel& panel,
-                   ProgressDisplay& progress, Edits& edits)
+Language::Language(SharedState& state, Form4& form4, Form1& form1, Form2& form2, Form3& form3,
+                   Form5& form5, Form6& form6, Panel& panel, ProgressDisplay& progress,
+                   Edits& edits)
     : s_(state),
       f4_(form4),
       f1_(form1),
@@ -37,7 +37,8 @@ void Language::Set_Extra_Language() {
     return Read_Ini("config", family + suffix + std::to_string(n), path);
   };
   std::array<std::string, ProgressDisplay::kTexts> work;
-  for (int n = 1; n <= ProgressDisplay::kTexts; ++n) work[static_cast<std::size_t>(n - 1)] = text("Work", n);
+  for (int n = 1; n <= ProgressDisplay::kTexts; ++n)
+    work[static_cast<std::size_t>(n - 1)] = text("Work", n);
   std::array<std::string, kNameTexts> names;
   for (int n = 1; n <= kNameTexts; ++n) names[static_cast<std::size_t>(n - 1)] = text("Name", n);
   std::array<std::string, Edits::kTexts> edit;
@@ -93,17 +94,27 @@ void Language::Set_Language() {
   f4_.load();
   // Menus, each toolbar button reading the text of the item it stands for.
   set(f4_.file1, 1);
-  set(f4_.open1, 2); set(f4_.Toolbar1(1), 2);
-  set(f4_.save1, 3); set(f4_.Toolbar1(2), 3);
-  set(f4_.exit1, 4); set(f4_.Toolbar1(10), 4);
+  set(f4_.open1, 2);
+  set(f4_.Toolbar1(1), 2);
+  set(f4_.save1, 3);
+  set(f4_.Toolbar1(2), 3);
+  set(f4_.exit1, 4);
+  set(f4_.Toolbar1(10), 4);
   set(f4_.Pro1, 5);
-  set(f4_.link1, 6); set(f4_.Toolbar1(3), 6);
-  set(f4_.unlink, 7); set(f4_.Toolbar1(4), 7);
-  set(f4_.com_set1, 8); set(f4_.Toolbar1(5), 8);
-  set(f4_.Pro_set1, 9); set(f4_.Toolbar1(7), 9);
-  set(f4_.All_Reset1, 10); set(f4_.Toolbar1(8), 10);
-  set(f4_.Pass_set1, 11); set(f4_.Toolbar1(6), 11);
-  set(f4_.China_E1, 12); set(f4_.Toolbar1(9), 12);
+  set(f4_.link1, 6);
+  set(f4_.Toolbar1(3), 6);
+  set(f4_.unlink, 7);
+  set(f4_.Toolbar1(4), 7);
+  set(f4_.com_set1, 8);
+  set(f4_.Toolbar1(5), 8);
+  set(f4_.Pro_set1, 9);
+  set(f4_.Toolbar1(7), 9);
+  set(f4_.All_Reset1, 10);
+  set(f4_.Toolbar1(8), 10);
+  set(f4_.Pass_set1, 11);
+  set(f4_.Toolbar1(6), 11);
+  set(f4_.China_E1, 12);
+  set(f4_.Toolbar1(9), 12);
   set(f4_.help1, 13);
   set(f4_.look_help, 14);
 

@@ -6,20 +6,20 @@
 #include "core/state.h"
 #include "forms/form1.h"
 #include "forms/form2.h"
-#include "panel/edits.h"
 #include "forms/form3.h"
 #include "forms/form4.h"
-#include "panel/panel.h"
-#include "forms/form6.h"
-#include "shell/progress_display.h"
 #include "forms/form5.h"
+#include "forms/form6.h"
+#include "panel/edits.h"
+#include "panel/panel.h"
+#include "shell/progress_display.h"
 
 namespace kp {
 
 class Language {
  public:
-  Language(SharedState& state, Form4& form4, Form1& form1, Form2& form2, Form3& form3,
-           Form5& form5, Form6& form6, Panel& panel, ProgressDisplay& progress, Edits& edits);
+  Language(SharedState& state, Form4& form4, Form1& form1, Form2& form2, Form3& form3, Form5& form5,
+           Form6& form6, Panel& panel, ProgressDisplay& progress, Edits& edits);
 
   // Applies the current language's texts to all six windows and the status
   // label. A window that does not exist yet is created hidden first; the

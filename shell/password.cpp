@@ -25,8 +25,7 @@ bool fourDigits(const std::string& text) {
 }
 }  // namespace
 
-PasswordDialog::PasswordDialog(SharedState& state, Form5& form5, Transmitter& tx,
-                               Dialogs& dialogs)
+PasswordDialog::PasswordDialog(SharedState& state, Form5& form5, Transmitter& tx, Dialogs& dialogs)
     : s_(state), f5_(form5), tx_(tx), dialogs_(dialogs) {
   for (TextBox* box : {&f5_.Text1, &f5_.Text2, &f5_.Text3})
     box->keyFilter = [this, box](char32_t c) { return keyAccepted(*box, c); };

@@ -7,8 +7,8 @@
 
 #include "core/ports.h"
 #include "core/state.h"
-#include "link/transmitter.h"
 #include "forms/form5.h"
+#include "link/transmitter.h"
 
 namespace kp {
 

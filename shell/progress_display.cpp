@@ -14,8 +14,7 @@ std::string count(int done, int total) {
 }
 }  // namespace
 
-std::string fillText(const std::string& text, const std::string& first,
-                     const std::string& second) {
+std::string fillText(const std::string& text, const std::string& first, const std::string& second) {
   // Shown at every message of a dump: one allocation, not one per character.
   std::string out;
   out.reserve(text.size() + first.size() + second.size());
@@ -55,7 +54,8 @@ void ProgressDisplay::setShown(bool on) {
   showFile();
 }
 
-const std::string& ProgressDisplay::filled(Text t, const std::string& first, const std::string& second) {
+const std::string& ProgressDisplay::filled(Text t, const std::string& first,
+                                           const std::string& second) {
   Filled& f = filled_[static_cast<std::size_t>(t - 1)];
   if (!f.made || f.first != first || f.second != second) {
     f.first = first;
@@ -207,14 +207,23 @@ void ProgressDisplay::showMain() {
   const Work& w = ended_;
   std::string line;
   switch (outcome_) {
-    case Outcome::None: break;
-    case Outcome::LoadConfirmed: line = fillText(text(kLoadConfirmed), w.file); break;
+    case Outcome::None:
+      break;
+    case Outcome::LoadConfirmed:
+      line = fillText(text(kLoadConfirmed), w.file);
+      break;
     case Outcome::LoadUnconfirmed:
       line = fillText(text(kLoadUnconfirmed), w.file, std::to_string(w.unconfirmed));
       break;
-    case Outcome::Saved: line = fillText(text(kSaved), w.file); break;
-    case Outcome::NotSaved: line = fillText(text(kNotSaved), w.file, w.error); break;
-    case Outcome::Received: line = fillText(text(kReceived), {}); break;
+    case Outcome::Saved:
+      line = fillText(text(kSaved), w.file);
+      break;
+    case Outcome::NotSaved:
+      line = fillText(text(kNotSaved), w.file, w.error);
+      break;
+    case Outcome::Received:
+      line = fillText(text(kReceived), {});
+      break;
     case Outcome::Stopped:
       line = fillText(text(kDumpStopped), std::to_string(w.done), std::to_string(w.total));
       break;
@@ -233,11 +242,13 @@ void ProgressDisplay::showConnect(bool start) {
   const Work* dump = findDump();
   ProgressBar& bar = f1_.workBar;
   if (s_.Dump_Mode == 0 && !dump) {
-    f1_.workText.setCaption(filled(kWaitingForAnswer, std::to_string(waited), std::to_string(allowed)));
+    f1_.workText.setCaption(
+        filled(kWaitingForAnswer, std::to_string(waited), std::to_string(allowed)));
     bar.setMaximum(allowed);
     bar.setValue(waited);
   } else if (!dump || dump->done == 0) {
-    f1_.workText.setCaption(filled(kWaitingForData, std::to_string(waited), std::to_string(allowed)));
+    f1_.workText.setCaption(
+        filled(kWaitingForData, std::to_string(waited), std::to_string(allowed)));
     bar.setMaximum(dump ? dump->total : dumpMessageCount(s_.Dump_Mode));
     bar.setValue(0);
   } else {

@@ -21,19 +21,19 @@ class ProgressDisplay {
   // "_e_"); %1 and %2 stand for the numbers or the file name.
   static constexpr int kTexts = 13;
   enum Text {
-    kSending = 1,        // "Sending %1 to the unit"
-    kResent,             // "%1 frames sent again"
-    kLoadConfirmed,      // "%1: all settings confirmed"
-    kLoadUnconfirmed,    // "%1: %2 settings not confirmed"
-    kSaved,              // "%1: saved"
-    kNotSaved,           // "%1: not saved (%2)"
-    kPresetFile,         // "Preset file: %1"
-    kReceiving,          // "Receiving the unit's data"
-    kReceived,           // "All of the unit's data received"
-    kDumpStopped,        // "The unit's data stopped at %1 / %2"
-    kWaitingForAnswer,   // "Waiting for the unit to answer: %1 / %2 s"
-    kWaitingForData,     // "Waiting for the unit's data: %1 / %2 s"
-    kReceivingFactory,   // "Receiving the factory values"
+    kSending = 1,       // "Sending %1 to the unit"
+    kResent,            // "%1 frames sent again"
+    kLoadConfirmed,     // "%1: all settings confirmed"
+    kLoadUnconfirmed,   // "%1: %2 settings not confirmed"
+    kSaved,             // "%1: saved"
+    kNotSaved,          // "%1: not saved (%2)"
+    kPresetFile,        // "Preset file: %1"
+    kReceiving,         // "Receiving the unit's data"
+    kReceived,          // "All of the unit's data received"
+    kDumpStopped,       // "The unit's data stopped at %1 / %2"
+    kWaitingForAnswer,  // "Waiting for the unit to answer: %1 / %2 s"
+    kWaitingForData,    // "Waiting for the unit's data: %1 / %2 s"
+    kReceivingFactory,  // "Receiving the factory values"
   };
 
   ProgressDisplay(SharedState& state, Form4& form4, Form1& form1);
@@ -50,8 +50,8 @@ class ProgressDisplay {
   void connectAnswered();   // the unit's dump is now awaited
   void factoryResetSent();  // the factory values' dump is now awaited
   void dumpMessageTaken();
-  void linked();            // the dump is complete
-  void unlinked();          // the panel fell back to unlinked
+  void linked();    // the dump is complete
+  void unlinked();  // the panel fell back to unlinked
   void watchdogExpired();
   void frameResent();
   void batchStepEnded();
@@ -67,7 +67,7 @@ class ProgressDisplay {
   enum class Kind { Load, Dump, FactoryDump };
   struct Work {
     Kind kind;
-    std::string file;  // the file's name alone, for a load or a save
+    std::string file;   // the file's name alone, for a load or a save
     std::string error;  // why a save failed
     int done = 0;
     int total = 0;

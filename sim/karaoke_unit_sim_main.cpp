@@ -64,10 +64,12 @@ bool loadState(const SimOptions& args, VirtualUnit& unit) {
   if (!args.stateFile.empty()) {
     std::ifstream in(args.stateFile);
     if (in) {
-      const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      const std::string text((std::istreambuf_iterator<char>(in)),
+                             std::istreambuf_iterator<char>());
       const auto state = kp::sim::parseStateText(text);
       if (!state) {
-        std::cerr << "karaoke-unit-sim: " << args.stateFile << " is not a state the unit can hold\n";
+        std::cerr << "karaoke-unit-sim: " << args.stateFile
+                  << " is not a state the unit can hold\n";
         return false;
       }
       unit.setState(*state);
@@ -117,8 +119,8 @@ int main(int argc, char** argv) {
   if (log) {
     unit.onTrace = [&](const TraceEvent& e) {
       const bool in = e.direction == TraceEvent::Direction::PanelToUnit;
-      logLine(std::string(in ? "panel→unit " : "unit→panel ") + kp::toHex(e.bytes) + " (" +
-              e.text + ")");
+      logLine(std::string(in ? "panel→unit " : "unit→panel ") + kp::toHex(e.bytes) + " (" + e.text +
+              ")");
     };
   }
   unit.onOutput = [&](const kp::Bytes& bytes) { server.sendToPanel(bytes); };

@@ -21,8 +21,8 @@ class PollClock : public UnitClock {
     return wallUs();
   }
   std::int64_t wallUs() const {
-    return std::chrono::duration_cast<std::chrono::microseconds>(
-               std::chrono::steady_clock::now() - start_)
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                                 start_)
         .count();
   }
   void at(std::int64_t whenUs, std::function<void()> fn) override {

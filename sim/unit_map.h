@@ -53,7 +53,7 @@ inline constexpr std::uint8_t MusicEffectMode = 82;
 inline constexpr std::uint8_t MicEffectMode = 83;  // last of the short dump
 inline constexpr std::uint8_t KtvResetTime = 84;
 inline constexpr std::uint8_t KtvSensitivity = 86;
-inline constexpr std::uint8_t Surround1 = 87;  // 87..92
+inline constexpr std::uint8_t Surround1 = 87;     // 87..92
 inline constexpr std::uint8_t KtvMinVolume = 93;  // last of the long dump
 }  // namespace dumpaddr
 

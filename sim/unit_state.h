@@ -36,7 +36,7 @@ struct MicCurve {
 };
 
 struct DeviceSetup {
-  std::uint8_t micMinVolume = 30;    // volumes the masters return to
+  std::uint8_t micMinVolume = 30;  // volumes the masters return to
   std::uint8_t musicMinVolume = 30;
   std::uint8_t micMaxVolume = 90;
   std::uint8_t musicMaxVolume = 90;

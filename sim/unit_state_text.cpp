@@ -12,7 +12,8 @@ namespace {
 template <class It>
 std::string join(It begin, It end) {
   std::string s;
-  for (It i = begin; i != end; ++i) s += (i == begin ? "" : " ") + std::to_string(static_cast<int>(*i));
+  for (It i = begin; i != end; ++i)
+    s += (i == begin ? "" : " ") + std::to_string(static_cast<int>(*i));
   return s;
 }
 
@@ -23,9 +24,9 @@ std::string join(const C& c) {
 
 DeviceSetup setupOf(const std::vector<int>& v) {
   DeviceSetup d;
-  std::uint8_t* fields[] = {&d.micMinVolume,    &d.musicMinVolume, &d.micMaxVolume,
-                            &d.musicMaxVolume,  &d.musicEffectMode, &d.micEffectMode,
-                            &d.ktvResetTime,    &d.ktvSensitivity, &d.ktvMinVolume};
+  std::uint8_t* fields[] = {&d.micMinVolume,   &d.musicMinVolume,  &d.micMaxVolume,
+                            &d.musicMaxVolume, &d.musicEffectMode, &d.micEffectMode,
+                            &d.ktvResetTime,   &d.ktvSensitivity,  &d.ktvMinVolume};
   for (std::size_t i = 0; i < 9; ++i) *fields[i] = static_cast<std::uint8_t>(v[i]);
   return d;
 }
@@ -34,7 +35,9 @@ DeviceSetup setupOf(const std::vector<int>& v) {
 
 std::string stateText(const UnitState& s) {
   std::string t;
-  auto line = [&](const std::string& name, const std::string& values) { t += name + "=" + values + "\n"; };
+  auto line = [&](const std::string& name, const std::string& values) {
+    t += name + "=" + values + "\n";
+  };
   for (int n = 0; n < kSlots; ++n) {
     line("music_slot_" + std::to_string(n), join(s.musicSlots[n].bands));
     line("mic_slot_" + std::to_string(n), join(s.micSlots[n].bands));
@@ -47,9 +50,9 @@ std::string stateText(const UnitState& s) {
   line("masters", std::to_string(s.musicMaster) + " " + std::to_string(s.micMaster));
   line("surround", join(s.surround));
   const DeviceSetup& d = s.setup;
-  const std::uint8_t setup[] = {d.micMinVolume,   d.musicMinVolume, d.micMaxVolume,
+  const std::uint8_t setup[] = {d.micMinVolume,   d.musicMinVolume,  d.micMaxVolume,
                                 d.musicMaxVolume, d.musicEffectMode, d.micEffectMode,
-                                d.ktvResetTime,   d.ktvSensitivity, d.ktvMinVolume};
+                                d.ktvResetTime,   d.ktvSensitivity,  d.ktvMinVolume};
   line("setup", join(std::begin(setup), std::end(setup)));
   line("step", std::to_string(s.step));
   line("password", join(s.password));
@@ -79,7 +82,8 @@ std::optional<UnitState> parseStateText(const std::string& text) {
     return it->second;
   };
   auto into = [](auto& array, const std::vector<int>& v) {
-    for (std::size_t i = 0; i < array.size() && i < v.size(); ++i) array[i] = static_cast<std::uint8_t>(v[i]);
+    for (std::size_t i = 0; i < array.size() && i < v.size(); ++i)
+      array[i] = static_cast<std::uint8_t>(v[i]);
   };
   UnitState s;
   for (int n = 0; n < kSlots; ++n) {

@@ -8,10 +8,14 @@ namespace kp::sim {
 
 const char* linkName(VirtualUnit::Link link) {
   switch (link) {
-    case VirtualUnit::Link::Idle: return "idle";
-    case VirtualUnit::Link::Answered: return "answered";
-    case VirtualUnit::Link::Dumping: return "dumping";
-    case VirtualUnit::Link::Linked: return "linked";
+    case VirtualUnit::Link::Idle:
+      return "idle";
+    case VirtualUnit::Link::Answered:
+      return "answered";
+    case VirtualUnit::Link::Dumping:
+      return "dumping";
+    case VirtualUnit::Link::Linked:
+      return "linked";
   }
   return "?";
 }

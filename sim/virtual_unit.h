@@ -32,16 +32,16 @@ struct UnitOptions {
   int partialFrameTimeoutMs = 50;
 
   // Faults the unit can play.
-  bool silent = false;                    // hears, never speaks
-  bool noDump = false;                    // answers the connect, never dumps
-  bool shortestDump = false;              // dumps only the last parameter, which ends it
-  std::optional<std::uint64_t> stopAfter; // goes mute after this many messages
-  double resendProbability = 0;           // answer a frame with 55 instead
-  double dropProbability = 0;             // ignore a received frame
-  bool chunks = false;                    // deliver each message in random pieces
-  int chunkGapUs = 1000;                  // between pieces when not paced
-  bool paced = false;                     // 28800 baud, 11 bits a byte, both ways
-  int latencyMs = 0;                      // before each message leaves
+  bool silent = false;                     // hears, never speaks
+  bool noDump = false;                     // answers the connect, never dumps
+  bool shortestDump = false;               // dumps only the last parameter, which ends it
+  std::optional<std::uint64_t> stopAfter;  // goes mute after this many messages
+  double resendProbability = 0;            // answer a frame with 55 instead
+  double dropProbability = 0;              // ignore a received frame
+  bool chunks = false;                     // deliver each message in random pieces
+  int chunkGapUs = 1000;                   // between pieces when not paced
+  bool paced = false;                      // 28800 baud, 11 bits a byte, both ways
+  int latencyMs = 0;                       // before each message leaves
   std::uint64_t seed = 1;
 };
 

@@ -108,16 +108,27 @@ bool VirtualUnit::apply(std::uint8_t a, std::uint8_t v) {
   };
   DeviceSetup& d = state_.setup;
   switch (a) {
-    case 1: case 2: case 3: case 4:
+    case 1:
+    case 2:
+    case 3:
+    case 4:
       return set(state_.password[a - 1], 0, 9);
-    case unitaddr::MicMaster: return set(state_.micMaster, 0, 100);
-    case unitaddr::MusicMaster: return set(state_.musicMaster, 0, 100);
-    case unitaddr::MicMinVolume: return set(d.micMinVolume, 1, 100);
-    case unitaddr::MusicMinVolume: return set(d.musicMinVolume, 1, 100);
-    case unitaddr::MicMaxVolume: return set(d.micMaxVolume, 1, 100);
-    case unitaddr::MusicMaxVolume: return set(d.musicMaxVolume, 1, 100);
-    case unitaddr::MusicEffectMode: return set(d.musicEffectMode, 0, kSlots - 1);
-    case unitaddr::MicEffectMode: return set(d.micEffectMode, 0, kSlots - 1);
+    case unitaddr::MicMaster:
+      return set(state_.micMaster, 0, 100);
+    case unitaddr::MusicMaster:
+      return set(state_.musicMaster, 0, 100);
+    case unitaddr::MicMinVolume:
+      return set(d.micMinVolume, 1, 100);
+    case unitaddr::MusicMinVolume:
+      return set(d.musicMinVolume, 1, 100);
+    case unitaddr::MicMaxVolume:
+      return set(d.micMaxVolume, 1, 100);
+    case unitaddr::MusicMaxVolume:
+      return set(d.musicMaxVolume, 1, 100);
+    case unitaddr::MusicEffectMode:
+      return set(d.musicEffectMode, 0, kSlots - 1);
+    case unitaddr::MicEffectMode:
+      return set(d.micEffectMode, 0, kSlots - 1);
     case unitaddr::StoreMic:
       if (!within(0, kUserSlots - 1)) return false;
       state_.micSlots[v] = state_.mic;
@@ -126,8 +137,10 @@ bool VirtualUnit::apply(std::uint8_t a, std::uint8_t v) {
       if (!within(0, kUserSlots - 1)) return false;
       state_.musicSlots[v] = state_.music;
       return true;
-    case unitaddr::Step: return set(state_.step, 1, 15);
-    default: break;
+    case unitaddr::Step:
+      return set(state_.step, 1, 15);
+    default:
+      break;
   }
   if (a >= unitaddr::MicBand1 && a < unitaddr::MicBand1 + kBands)
     return set(state_.mic.bands[a - unitaddr::MicBand1], 0, kMaxBand);
@@ -157,7 +170,8 @@ void VirtualUnit::connect(bool longDump) {
   link_ = Link::Answered;
   abandonPaced();
   const std::uint8_t kind = fullModel_ ? 2 : 1;
-  sendNow({commandFrame(0, kind), fullModel_ ? "connect answer: long dump" : "connect answer: short dump"});
+  sendNow({commandFrame(0, kind),
+           fullModel_ ? "connect answer: long dump" : "connect answer: short dump"});
 }
 
 void VirtualUnit::startDump(bool confirm) {

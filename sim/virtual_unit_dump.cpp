@@ -19,7 +19,8 @@ std::vector<VirtualUnit::Message> VirtualUnit::musicBlock() const {
   std::vector<Message> out;
   for (int k = 0; k < kBands; ++k) {
     const auto a = static_cast<std::uint8_t>(dumpaddr::MusicBand1 + k);
-    out.push_back({a, state_.music.bands[k], note([&] { return describeDumpAddress(a, state_.music.bands[k]); })});
+    out.push_back({a, state_.music.bands[k],
+                   note([&] { return describeDumpAddress(a, state_.music.bands[k]); })});
   }
   return out;
 }
@@ -29,7 +30,8 @@ std::vector<VirtualUnit::Message> VirtualUnit::micBlock() const {
   std::vector<Message> out;
   for (int k = 0; k < kBands; ++k) {
     const auto a = static_cast<std::uint8_t>(dumpaddr::MicBand1 + k);
-    out.push_back({a, state_.mic.bands[k], note([&] { return describeDumpAddress(a, state_.mic.bands[k]); })});
+    out.push_back({a, state_.mic.bands[k],
+                   note([&] { return describeDumpAddress(a, state_.mic.bands[k]); })});
   }
   for (int a = dumpaddr::Effect1; a <= dumpaddr::EffectLast; ++a) {
     const auto v = state_.mic.effect(*effectOfDumpAddress(static_cast<std::uint8_t>(a)));
@@ -45,7 +47,8 @@ std::vector<VirtualUnit::Message> VirtualUnit::dumpMessages() const {
   auto add = [&](int a, int v, const std::function<std::string()>& prefix = {}) {
     const auto aa = static_cast<std::uint8_t>(a);
     const auto vv = static_cast<std::uint8_t>(v);
-    out.push_back({aa, vv, note([&] { return (prefix ? prefix() : "") + describeDumpAddress(aa, vv); })});
+    out.push_back(
+        {aa, vv, note([&] { return (prefix ? prefix() : "") + describeDumpAddress(aa, vv); })});
   };
   auto marker = [&](int v, std::string what) {
     out.push_back({0, static_cast<std::uint8_t>(v),
@@ -56,7 +59,8 @@ std::vector<VirtualUnit::Message> VirtualUnit::dumpMessages() const {
   for (int s = 0; s < kUserSlots; ++s) {
     marker(kFirstSectionMarker + s, "music " + ramName(s));
     for (int k = 0; k < kBands; ++k)
-      add(dumpaddr::MusicBand1 + k, state_.musicSlots[s].bands[k], [s] { return ramName(s) + " "; });
+      add(dumpaddr::MusicBand1 + k, state_.musicSlots[s].bands[k],
+          [s] { return ramName(s) + " "; });
   }
   for (int s = 0; s < kUserSlots; ++s) {
     marker(kFirstSectionMarker + kUserSlots + s, "mic " + ramName(s));

@@ -32,8 +32,9 @@ void VirtualUnit::onBytesFromPanel(const Bytes& bytes) {
   for (std::size_t i = 0; i < bytes.size();) {
     const std::size_t n = wholeFrameAt(bytes, i) ? kFrameSize : 1;
     tick += kTicksPerByte * static_cast<std::int64_t>(n);
-    clock_.at(tickToUs(tick), [this, serial = serial_, piece = Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(i),
-                                                                  bytes.begin() + static_cast<std::ptrdiff_t>(i + n))] {
+    clock_.at(tickToUs(tick), [this, serial = serial_,
+                               piece = Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(i),
+                                             bytes.begin() + static_cast<std::ptrdiff_t>(i + n))] {
       if (alive(this, serial)) takeIn(piece);
     });
     i += n;
@@ -77,7 +78,8 @@ void VirtualUnit::parse() {
         return;
       case Piece::Ack:
         inbox_.erase(inbox_.begin());
-        trace(D::PanelToUnit, {kAckByte}, awaitingAck_ && awaitedDelivered_ ? "ack" : "ack, nothing awaited");
+        trace(D::PanelToUnit, {kAckByte},
+              awaitingAck_ && awaitedDelivered_ ? "ack" : "ack, nothing awaited");
         handleAck();
         break;
       case Piece::Frame: {
@@ -88,7 +90,8 @@ void VirtualUnit::parse() {
       }
       case Piece::Bad: {
         // Up to the next header, which may start a good frame.
-        const auto limit = inbox_.begin() + static_cast<std::ptrdiff_t>(std::min(inbox_.size(), kFrameSize));
+        const auto limit =
+            inbox_.begin() + static_cast<std::ptrdiff_t>(std::min(inbox_.size(), kFrameSize));
         const auto next = std::find(inbox_.begin() + 1, limit, kFrameHeader);
         const Bytes bad(inbox_.begin(), next);
         inbox_.erase(inbox_.begin(), next);

@@ -13,8 +13,9 @@ namespace kp::sim {
 
 void VirtualUnit::answer() {
   ++counters_.answers;
-  sendNow({options_.longAnswer ? commandFrame(kReplyAddress, 0) : Bytes{kFrameHeader, kReplyAddress},
-           "answer"});
+  sendNow(
+      {options_.longAnswer ? commandFrame(kReplyAddress, 0) : Bytes{kFrameHeader, kReplyAddress},
+       "answer"});
 }
 
 void VirtualUnit::requestResend(const std::string& why) {
@@ -27,8 +28,8 @@ void VirtualUnit::sendNow(Outgoing out) { putOut(out, false); }
 void VirtualUnit::queuePaced(const std::vector<Message>& messages, bool endsDump) {
   for (std::size_t i = 0; i < messages.size(); ++i) {
     const auto& m = messages[i];
-    queue_.push_back({commandFrame(m.address, m.value), m.note,
-                      endsDump && i + 1 == messages.size()});
+    queue_.push_back(
+        {commandFrame(m.address, m.value), m.note, endsDump && i + 1 == messages.size()});
   }
   if (!awaitingAck_) sendNextPaced();
 }

@@ -6,8 +6,8 @@
 
 namespace kp::tuning {
 
-Eigen::VectorXd boundedMinimum(const Eigen::MatrixXd& h, const Eigen::VectorXd& g, double lo, double hi,
-                               Eigen::VectorXd start) {
+Eigen::VectorXd boundedMinimum(const Eigen::MatrixXd& h, const Eigen::VectorXd& g, double lo,
+                               double hi, Eigen::VectorXd start) {
   Eigen::VectorXd v = std::move(start);
   const auto n = static_cast<int>(g.size());
   enum Held { Free, AtLow, AtHigh };

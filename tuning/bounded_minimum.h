@@ -10,7 +10,7 @@ namespace kp::tuning {
 // the free values solved exactly (Eigen's LDLT), a value that leaves the
 // bounds held at the bound it crossed, a held one released when the
 // gradient pulls it back inside. H must be positive definite.
-Eigen::VectorXd boundedMinimum(const Eigen::MatrixXd& h, const Eigen::VectorXd& g, double lo, double hi,
-                               Eigen::VectorXd start);
+Eigen::VectorXd boundedMinimum(const Eigen::MatrixXd& h, const Eigen::VectorXd& g, double lo,
+                               double hi, Eigen::VectorXd start);
 
 }  // namespace kp::tuning

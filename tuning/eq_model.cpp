@@ -11,7 +11,8 @@ namespace kp::tuning {
 namespace {
 
 // A number of config.ini within lo..hi, or the default.
-double configNumber(const std::string& path, const char* key, double lo, double hi, double fallback) {
+double configNumber(const std::string& path, const char* key, double lo, double hi,
+                    double fallback) {
   const auto v = parseDecimal(Read_Ini("config", key, path));
   return v && *v >= lo && *v <= hi ? *v : fallback;
 }
@@ -24,15 +25,18 @@ double bandCentreHz(int k) {
 }
 
 double PeakingFilter::db(double cosW, double cos2W) const {
-  const double num = b0 * b0 + b1 * b1 + b2 * b2 + 2 * (b0 * b1 + b1 * b2) * cosW + 2 * b0 * b2 * cos2W;
-  const double den = a0 * a0 + a1 * a1 + a2 * a2 + 2 * (a0 * a1 + a1 * a2) * cosW + 2 * a0 * a2 * cos2W;
+  const double num =
+      b0 * b0 + b1 * b1 + b2 * b2 + 2 * (b0 * b1 + b1 * b2) * cosW + 2 * b0 * b2 * cos2W;
+  const double den =
+      a0 * a0 + a1 * a1 + a2 * a2 + 2 * (a0 * a1 + a1 * a2) * cosW + 2 * a0 * a2 * cos2W;
   return 10 * std::log10(num / den);
 }
 
 EqModel EqModel::fromConfig(const std::string& configPath) {
   EqModel m;
   // The top band must stay below half the sample rate for its filter to exist.
-  m.sampleRate = configNumber(configPath, "EQ_SAMPLE_RATE", 2.1 * bandCentreHz(kBands), 768000, m.sampleRate);
+  m.sampleRate =
+      configNumber(configPath, "EQ_SAMPLE_RATE", 2.1 * bandCentreHz(kBands), 768000, m.sampleRate);
   m.q = configNumber(configPath, "EQ_Q", 0.1, 50, m.q);
   m.dbPerStep = configNumber(configPath, "EQ_DB_PER_STEP", 0.1, 3, m.dbPerStep);
   return m;

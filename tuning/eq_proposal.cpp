@@ -25,7 +25,8 @@ std::size_t at(int k) { return static_cast<std::size_t>(k - 1); }
 // measurement is: a re-measurement then sees what was predicted.
 class Problem {
  public:
-  Problem(const ProposalInput& in, const std::vector<double>& hz, const std::vector<double>& smoothed)
+  Problem(const ProposalInput& in, const std::vector<double>& hz,
+          const std::vector<double>& smoothed)
       : model_(in.model),
         lo_(std::max(-in.limits.maxCut, kBandMin)),
         hi_(std::min(in.limits.maxBoost, kBandMax)),
@@ -39,7 +40,8 @@ class Problem {
     const std::size_t fine = 2 * points_ + 7;
     cosines_.reserve(fine);
     for (std::size_t g = 0; g < fine; ++g)
-      cosines_.push_back(model_.cosines(hz.front() * std::exp2((static_cast<double>(g) - 4) / (2 * kPointsPerOctave))));
+      cosines_.push_back(model_.cosines(
+          hz.front() * std::exp2((static_cast<double>(g) - 4) / (2 * kPointsPerOctave))));
     base_.resize(points_);
     fitted_.assign(points_, 1);
     for (std::size_t i = 0; i < points_; ++i) base_[i] = smoothed[i] - in.target.at(hz[i]);
@@ -54,7 +56,8 @@ class Problem {
     // without the equaliser, so that measure, apply, measure again leaves
     // out the same points.
     std::vector<double> sorted = base_;
-    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(points_ / 2), sorted.end());
+    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(points_ / 2),
+                     sorted.end());
     const double median = sorted[points_ / 2];
     const double depth = std::max(kLeastNullDb, in.limits.maxBoost * in.model.dbPerStep);
     for (std::size_t i = 0; i < points_; ++i) fitted_[i] = base_[i] - median >= -depth;
@@ -81,7 +84,9 @@ class Problem {
   std::vector<int> solve() const;
   // N times the variance of the residual of whole values over the points
   // of the fit, or over all of them.
-  double spread(const std::vector<int>& v, bool all = false) const { return spreadOf(residual(v), all); }
+  double spread(const std::vector<int>& v, bool all = false) const {
+    return spreadOf(residual(v), all);
+  }
 
  private:
   std::size_t values() const { return static_cast<std::size_t>(hi_ - lo_ + 1); }
@@ -99,7 +104,9 @@ class Problem {
     }
     return out;
   }
-  double* entry(std::size_t j, int v) { return &table_[(j * values() + static_cast<std::size_t>(v - lo_)) * points_]; }
+  double* entry(std::size_t j, int v) {
+    return &table_[(j * values() + static_cast<std::size_t>(v - lo_)) * points_];
+  }
   const double* entry(std::size_t j, int v) const {
     return &table_[(j * values() + static_cast<std::size_t>(v - lo_)) * points_];
   }
@@ -184,7 +191,8 @@ std::vector<int> Problem::refine(std::vector<int> v) const {
     std::vector<int> next = v;
     next[j1] += d1;
     if (j2 != none) next[j2] += d2;
-    if (next[j1] < lo_ || next[j1] > hi_ || (j2 != none && (next[j2] < lo_ || next[j2] > hi_))) return false;
+    if (next[j1] < lo_ || next[j1] > hi_ || (j2 != none && (next[j2] < lo_ || next[j2] > hi_)))
+      return false;
     trial = r;
     add(trial, j1, v[j1], -1);
     add(trial, j1, next[j1], 1);
@@ -226,7 +234,9 @@ std::vector<int> Problem::solve() const {
   return spread(fromSolution) <= spread(fromCurrent) ? fromSolution : fromCurrent;
 }
 
-double rms(double spread, std::size_t n) { return std::sqrt(std::max(0.0, spread) / static_cast<double>(n)); }
+double rms(double spread, std::size_t n) {
+  return std::sqrt(std::max(0.0, spread) / static_cast<double>(n));
+}
 
 }  // namespace
 
@@ -242,7 +252,8 @@ bool bandInRange(int k, const Limits& limits) {
 std::string limitsProblem(const Limits& l) {
   if (!(l.lowHz >= kLowestHz && l.highHz <= kHighestHz))
     return "the correction range must lie within 20 Hz to 20 kHz";
-  if (!(l.lowHz < l.highHz)) return "the correction range must run from a low frequency to a higher one";
+  if (!(l.lowHz < l.highHz))
+    return "the correction range must run from a low frequency to a higher one";
   if (l.maxBoost < 0 || l.maxBoost > kBandMax) return "the largest boost must be 0 to 15 dB";
   if (l.maxCut < 0 || l.maxCut > -kBandMin) return "the largest cut must be 0 to 15 dB";
   for (int k = 1; k <= kBands; ++k)
@@ -251,7 +262,8 @@ std::string limitsProblem(const Limits& l) {
 }
 
 std::string coverageProblem(const LogCurve& m, const Limits& l) {
-  if (!m.empty() && m.lowHz() <= l.lowHz * (1 + 1e-9) && m.highHz() >= l.highHz * (1 - 1e-9)) return "";
+  if (!m.empty() && m.lowHz() <= l.lowHz * (1 + 1e-9) && m.highHz() >= l.highHz * (1 - 1e-9))
+    return "";
   return "the measurement covers " + frequencyText(m.lowHz()) + " to " + frequencyText(m.highHz()) +
          ", not the correction range " + frequencyText(l.lowHz) + " to " + frequencyText(l.highHz);
 }
@@ -266,7 +278,9 @@ std::optional<Proposal> proposeBands(const ProposalInput& in, std::string* probl
   // Whole 24ths of an octave from the low end, so each point's smoothing
   // window falls on the fine grid of the bands' responses.
   std::vector<double> hz = logSpaced(in.limits.lowHz, in.limits.highHz, kPointsPerOctave);
-  if (hz.size() > 1 && std::abs(std::log2(hz.back() / hz[hz.size() - 2]) * kPointsPerOctave - 1) > 1e-6) hz.pop_back();
+  if (hz.size() > 1 &&
+      std::abs(std::log2(hz.back() / hz[hz.size() - 2]) * kPointsPerOctave - 1) > 1e-6)
+    hz.pop_back();
   std::vector<double> smoothed;
   smoothed.reserve(hz.size());
   for (double f : hz) smoothed.push_back(in.measurement.smoothedAt(f, kSmoothingOctaves));
@@ -291,7 +305,8 @@ std::optional<Proposal> proposeBands(const ProposalInput& in, std::string* probl
   std::vector<std::pair<PeakingFilter, PeakingFilter>> changes;
   for (int k = 1; k <= kBands; ++k)
     if (out.proposed[at(k)] != out.current[at(k)])
-      changes.push_back({in.model.band(k, out.proposed[at(k)]), in.model.band(k, out.current[at(k)])});
+      changes.push_back(
+          {in.model.band(k, out.proposed[at(k)]), in.model.band(k, out.current[at(k)])});
   auto change = [&](double f) {
     double sum = 0;
     for (int g = -4; g <= 4; ++g) {
@@ -304,11 +319,12 @@ std::optional<Proposal> proposeBands(const ProposalInput& in, std::string* probl
   };
   // The target is drawn where the free level offset put it.
   double offset = 0;
-  for (std::size_t i = 0; i < hz.size(); ++i) offset += smoothed[i] + change(hz[i]) - in.target.at(hz[i]);
+  for (std::size_t i = 0; i < hz.size(); ++i)
+    offset += smoothed[i] + change(hz[i]) - in.target.at(hz[i]);
   offset /= static_cast<double>(hz.size());
 
-  out.hz = logSpaced(std::max(kLowestHz, in.measurement.lowHz()), std::min(kHighestHz, in.measurement.highHz()),
-                     kPointsPerOctave);
+  out.hz = logSpaced(std::max(kLowestHz, in.measurement.lowHz()),
+                     std::min(kHighestHz, in.measurement.highHz()), kPointsPerOctave);
   for (double f : out.hz) {
     const double m = in.measurement.smoothedAt(f, kSmoothingOctaves);
     out.measuredDb.push_back(m);

@@ -19,10 +19,10 @@
 namespace kp::tuning {
 
 struct Limits {
-  double lowHz = 40;     // the correction range; bands outside keep their values
+  double lowHz = 40;  // the correction range; bands outside keep their values
   double highHz = 16000;
-  int maxBoost = 6;      // the largest value a band may end at: a deep dip is not filled
-  int maxCut = 15;       // the deepest, as a positive number of steps
+  int maxBoost = 6;  // the largest value a band may end at: a deep dip is not filled
+  int maxCut = 15;   // the deepest, as a positive number of steps
 };
 
 // What the corrected response should look like, at any level: flat, a

@@ -26,7 +26,9 @@ std::string fill(const std::string& text, const std::string& value) {
 
 std::string signedText(int v) { return v > 0 ? "+" + std::to_string(v) : std::to_string(v); }
 
-std::string fileName(const std::string& path) { return utf8FromPath(pathFromUtf8(path).filename()); }
+std::string fileName(const std::string& path) {
+  return utf8FromPath(pathFromUtf8(path).filename());
+}
 
 // The frequency the panel writes under band k ("1.25k" is 1250 Hz): the
 // range's ends are meant as the operator reads them.
@@ -93,17 +95,28 @@ void EqualiseWindow::Set_Language() {
   const std::string path = s_.configPath();
   const std::string suffix = s_.Is_English ? "_e_" : "_c_";
   for (int n = 1; n <= kTexts; ++n)
-    texts_[static_cast<std::size_t>(n - 1)] = Read_Ini("config", "Tune" + suffix + std::to_string(n), path);
+    texts_[static_cast<std::size_t>(n - 1)] =
+        Read_Ini("config", "Tune" + suffix + std::to_string(n), path);
   menuItem.setCaption(text(kMenuItem));
   setCaption(text(kTitle));
-  const std::pair<Control*, Text> captions[] = {
-      {&measurementCaption, kMeasurement}, {&openMeasurement, kOpen},     {&channelCaption, kChannel},
-      {&targetCaption, kTarget},           {&tiltCaption, kTiltUnit},     {&openTarget, kOpenTarget},
-      {&rangeCaption, kRange},             {&rangeTo, kRangeTo},          {&boostCaption, kMaxBoost},
-      {&cutCaption, kMaxCut},              {&bandCaption, kBand},         {&currentCaption, kCurrent},
-      {&proposedCaption, kProposed},       {&measuredLegend, kMeasuredLegend},
-      {&targetLegend, kTarget},            {&predictedLegend, kPredictedLegend},
-      {&apply, kApply},                    {&close, kClose}};
+  const std::pair<Control*, Text> captions[] = {{&measurementCaption, kMeasurement},
+                                                {&openMeasurement, kOpen},
+                                                {&channelCaption, kChannel},
+                                                {&targetCaption, kTarget},
+                                                {&tiltCaption, kTiltUnit},
+                                                {&openTarget, kOpenTarget},
+                                                {&rangeCaption, kRange},
+                                                {&rangeTo, kRangeTo},
+                                                {&boostCaption, kMaxBoost},
+                                                {&cutCaption, kMaxCut},
+                                                {&bandCaption, kBand},
+                                                {&currentCaption, kCurrent},
+                                                {&proposedCaption, kProposed},
+                                                {&measuredLegend, kMeasuredLegend},
+                                                {&targetLegend, kTarget},
+                                                {&predictedLegend, kPredictedLegend},
+                                                {&apply, kApply},
+                                                {&close, kClose}};
   for (const auto& [control, t] : captions) control->setCaption(text(t));
   // Screen readers name the buttons by what they do, without the dots.
   openMeasurement.setAccessibleName(text(kOpen));
@@ -161,7 +174,8 @@ void EqualiseWindow::onUnload() {
 }
 
 void EqualiseWindow::readCurrentValues() {
-  for (int k = 1; k <= tuning::kBands; ++k) measuredWith_[static_cast<std::size_t>(k - 1)] = band(k).value();
+  for (int k = 1; k <= tuning::kBands; ++k)
+    measuredWith_[static_cast<std::size_t>(k - 1)] = band(k).value();
 }
 
 bool EqualiseWindow::openMeasurementFile(const std::string& path) {
@@ -228,7 +242,8 @@ void EqualiseWindow::showValues() {
     std::snprintf(buf, sizeof buf, "%.1f", db);
     return std::string(buf);
   };
-  errorBefore.setCaption(proposal_ ? fill(text(kErrorBefore), figure(proposal_->errorBeforeDb)) : "");
+  errorBefore.setCaption(proposal_ ? fill(text(kErrorBefore), figure(proposal_->errorBeforeDb))
+                                   : "");
   errorAfter.setCaption(proposal_ ? fill(text(kErrorAfter), figure(proposal_->errorAfterDb)) : "");
   if (!applied_) status.setCaption(problem_);
   apply.setEnabled(proposal_.has_value());
@@ -241,7 +256,8 @@ void EqualiseWindow::applyProposal() {
   // over the proposal when it ends.
   edits_.compare.restore(music());
   edits_.history.asOneStep([&] {
-    for (int k = 1; k <= tuning::kBands; ++k) band(k).setValue(proposal_->proposed[static_cast<std::size_t>(k - 1)]);
+    for (int k = 1; k <= tuning::kBands; ++k)
+      band(k).setValue(proposal_->proposed[static_cast<std::size_t>(k - 1)]);
   });
   applied_ = true;
   const auto& items = modes.items();

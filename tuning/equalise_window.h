@@ -14,8 +14,8 @@
 #include "core/models.h"
 #include "core/ports.h"
 #include "core/state.h"
-#include "panel/edits.h"
 #include "forms/form4.h"
+#include "panel/edits.h"
 #include "tuning/eq_proposal.h"
 #include "tuning/log_curve.h"
 
@@ -25,10 +25,10 @@ class EqualiseWindow : public Window {
  public:
   // The texts, in the order of their keys "Tune_c_1".. (and "Tune_e_").
   enum Text {
-    kMenuItem = 1,      // "Equalise from measurement…"
-    kTitle,             // "Equalise from measurement"
-    kMeasurement,       // caption of the measurement's file name
-    kOpen,              // the button that opens a measurement
+    kMenuItem = 1,  // "Equalise from measurement…"
+    kTitle,         // "Equalise from measurement"
+    kMeasurement,   // caption of the measurement's file name
+    kOpen,          // the button that opens a measurement
     kChannel,
     kMusic,
     kMicrophone,
@@ -36,27 +36,27 @@ class EqualiseWindow : public Window {
     kFlat,
     kTilt,
     kHouseCurve,
-    kTiltUnit,          // "dB per octave"
+    kTiltUnit,  // "dB per octave"
     kOpenTarget,
     kRange,
-    kRangeTo,           // between the range's two ends
+    kRangeTo,  // between the range's two ends
     kMaxBoost,
     kMaxCut,
     kBand,
     kCurrent,
     kProposed,
-    kErrorBefore,       // "%1" for the figure
+    kErrorBefore,  // "%1" for the figure
     kErrorAfter,
     kApply,
     kClose,
-    kNoMeasurement,     // the status before a measurement is opened
-    kNotAMeasurement,   // a refused file, "%1" for where and why
+    kNoMeasurement,    // the status before a measurement is opened
+    kNotAMeasurement,  // a refused file, "%1" for where and why
     kMeasuredLegend,
     kPredictedLegend,
-    kApplied,           // "%1" for the slot
-    kNoTargetFile,      // the house curve chosen, no file opened yet
-    kNotATarget,        // a refused target file
-    kNoFile,            // a file name not chosen yet
+    kApplied,       // "%1" for the slot
+    kNoTargetFile,  // the house curve chosen, no file opened yet
+    kNotATarget,    // a refused target file
+    kNoFile,        // a file name not chosen yet
   };
   static constexpr int kTexts = kNoFile;
 
@@ -70,7 +70,7 @@ class EqualiseWindow : public Window {
   kp::Label channelCaption;
   ListBox channel;  // 0 music, 1 microphone
   kp::Label targetCaption;
-  ListBox target;   // flat, tilt, house curve file
+  ListBox target;  // flat, tilt, house curve file
   kp::Label tiltCaption;
   SpinButton tilt{-30, 30, -5};  // tenths of a dB per octave
   Button openTarget;

@@ -69,7 +69,8 @@ std::vector<double> logSpaced(double loHz, double hiHz, int perOctave) {
   const double octaves = std::log2(hiHz / loHz);
   const auto steps = static_cast<int>(std::floor(octaves * perOctave + 1e-9));
   out.reserve(static_cast<std::size_t>(steps) + 2);
-  for (int i = 0; i <= steps; ++i) out.push_back(loHz * std::exp2(static_cast<double>(i) / perOctave));
+  for (int i = 0; i <= steps; ++i)
+    out.push_back(loHz * std::exp2(static_cast<double>(i) / perOctave));
   if (out.back() < hiHz * (1 - 1e-9)) out.push_back(hiHz);
   return out;
 }

@@ -90,7 +90,8 @@ std::string ResponseText::describe() const {
 }
 
 ResponseText parseResponseText(std::string_view text, std::size_t minPoints) {
-  if (text.size() >= 2 && ((text[0] == '\xFF' && text[1] == '\xFE') || (text[0] == '\xFE' && text[1] == '\xFF')))
+  if (text.size() >= 2 &&
+      ((text[0] == '\xFF' && text[1] == '\xFE') || (text[0] == '\xFE' && text[1] == '\xFF')))
     return failed(1, "UTF-16 text: export or save it as plain (ANSI or UTF-8) text");
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   ResponseText r;
@@ -104,7 +105,8 @@ ResponseText parseResponseText(std::string_view text, std::size_t minPoints) {
     ++lineNo;
     for (char c : raw) {
       const auto u = static_cast<unsigned char>(c);
-      if ((u < 0x20 && c != '\t' && c != '\r') || u == 0x7F) return failed(lineNo, "binary data, not text");
+      if ((u < 0x20 && c != '\t' && c != '\r') || u == 0x7F)
+        return failed(lineNo, "binary data, not text");
     }
     const std::string_view line = trimmed(raw);
     if (line.empty() || line.front() == '*') continue;
@@ -116,21 +118,25 @@ ResponseText parseResponseText(std::string_view text, std::size_t minPoints) {
       return failed(lineNo, "not a row of frequency and level");
     }
     if (f.texts.size() < 2) return failed(lineNo, "a frequency without a level");
-    if (f.texts.size() > 3) return failed(lineNo, "more than three columns (frequency, level, phase)");
+    if (f.texts.size() > 3)
+      return failed(lineNo, "more than three columns (frequency, level, phase)");
     for (std::size_t i = 1; i < f.texts.size(); ++i)
-      if (!parseDecimal(f.texts[i], f.decimalComma)) return failed(lineNo, whyNotNumber(f.texts[i]));
+      if (!parseDecimal(f.texts[i], f.decimalComma))
+        return failed(lineNo, whyNotNumber(f.texts[i]));
     const double level = *parseDecimal(f.texts[1], f.decimalComma);
     if (*first <= 0) return failed(lineNo, "frequency " + hz(*first) + " is not above 0 Hz");
     if (!r.points.empty() && *first <= r.points.back().hz)
       return failed(lineNo, "frequency " + hz(*first) + " does not increase (line " +
-                                std::to_string(previousLine) + " has " + hz(r.points.back().hz) + ")");
+                                std::to_string(previousLine) + " has " + hz(r.points.back().hz) +
+                                ")");
     r.points.push_back({*first, level});
     previousLine = lineNo;
   }
   if (r.points.empty()) return failed(0, "no rows of frequency and level");
   if (r.points.size() < minPoints)
-    return failed(0, "only " + std::to_string(r.points.size()) + " rows of frequency and level; at least " +
-                         std::to_string(minPoints) + " are needed");
+    return failed(0, "only " + std::to_string(r.points.size()) +
+                         " rows of frequency and level; at least " + std::to_string(minPoints) +
+                         " are needed");
   return r;
 }
 

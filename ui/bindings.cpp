@@ -1,17 +1,17 @@
 #include "ui/bindings.h"
 
 #include <QAbstractButton>
-#include <QBoxLayout>
-#include <QDialog>
-#include <QPushButton>
 #include <QAction>
+#include <QBoxLayout>
 #include <QComboBox>
+#include <QDialog>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QKeySequence>
-#include <QLineEdit>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -45,7 +45,8 @@ class Hold : public QObject {
       case QEvent::MouseButtonRelease:
       case QEvent::KeyRelease:
         if (e->type() == QEvent::KeyRelease && static_cast<QKeyEvent*>(e)->isAutoRepeat()) break;
-        QMetaObject::invokeMethod(this, [this] { m_.operatorRelease(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { m_.operatorRelease(); }, Qt::QueuedConnection);
         break;
       case QEvent::FocusOut:
         m_.operatorRelease();
@@ -284,9 +285,8 @@ void bind(TextBox& m, QLineEdit* v) {
   sync();
   v->installEventFilter(new KeyFilter(m, v));
   QObject::connect(v, &QLineEdit::textChanged, v, [&m](const QString& t) { m.setText(us(t)); });
-  QObject::connect(v, &QLineEdit::selectionChanged, v, [&m, v] {
-    m.selectionLength = static_cast<int>(us(v->selectedText()).size());
-  });
+  QObject::connect(v, &QLineEdit::selectionChanged, v,
+                   [&m, v] { m.selectionLength = static_cast<int>(us(v->selectedText()).size()); });
 }
 
 void bind(SpinButton& m, QAbstractButton* up, QAbstractButton* down) {

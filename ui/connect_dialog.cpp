@@ -13,8 +13,7 @@
 
 namespace kp::ui {
 
-ConnectDialog::ConnectDialog(Form1& model, QWidget* parent)
-    : QDialog(parent), m_(model) {
+ConnectDialog::ConnectDialog(Form1& model, QWidget* parent) : QDialog(parent), m_(model) {
   setObjectName("Form1");
   setModal(false);
   auto* layout = new QVBoxLayout(this);

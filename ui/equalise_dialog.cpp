@@ -34,11 +34,13 @@ void bindSpin(SpinButton& m, Box* v, double scale) {
   };
   m.onViewChanged = sync;
   sync();
-  QObject::connect(v, qOverload<std::conditional_t<std::is_same_v<Box, QSpinBox>, int, double>>(&Box::valueChanged),
-                   v, [&m, v, scale, sync](auto value) {
-                     m.operatorStep(static_cast<int>(std::lround(value * scale)) - m.value());
-                     if (std::lround(v->value() * scale) != m.value()) sync();
-                   });
+  QObject::connect(
+      v,
+      qOverload<std::conditional_t<std::is_same_v<Box, QSpinBox>, int, double>>(&Box::valueChanged),
+      v, [&m, v, scale, sync](auto value) {
+        m.operatorStep(static_cast<int>(std::lround(value * scale)) - m.value());
+        if (std::lround(v->value() * scale) != m.value()) sync();
+      });
 }
 
 QLabel* label(kp::Label& model, const QString& name, QWidget* parent) {
@@ -50,7 +52,8 @@ QLabel* label(kp::Label& model, const QString& name, QWidget* parent) {
 
 }  // namespace
 
-EqualiseDialog::EqualiseDialog(EqualiseWindow& model, QWidget* parent) : QDialog(parent), m_(model) {
+EqualiseDialog::EqualiseDialog(EqualiseWindow& model, QWidget* parent)
+    : QDialog(parent), m_(model) {
   setObjectName("Equalise");
   setModal(false);
   auto* layout = new QVBoxLayout(this);
@@ -108,7 +111,8 @@ EqualiseDialog::EqualiseDialog(EqualiseWindow& model, QWidget* parent) : QDialog
     SpinButton* spin;
     const char* name;
     int column;
-  } limits[] = {{&m_.boostCaption, &m_.maxBoost, "maxBoost", 2}, {&m_.cutCaption, &m_.maxCut, "maxCut", 4}};
+  } limits[] = {{&m_.boostCaption, &m_.maxBoost, "maxBoost", 2},
+                {&m_.cutCaption, &m_.maxCut, "maxCut", 4}};
   for (const auto& l : limits) {
     auto* caption = label(*l.caption, QString(l.name) + "Caption", this);
     auto* spin = new QSpinBox(this);
@@ -136,8 +140,9 @@ EqualiseDialog::EqualiseDialog(EqualiseWindow& model, QWidget* parent) : QDialog
   QFont small = font();
   small.setPointSizeF(small.pointSizeF() * 0.85);
   for (int k = 1; k <= tuning::kBands; ++k) {
-    const std::pair<kp::Label*, const char*> cells[] = {
-        {&m_.bandName(k), "band"}, {&m_.currentValue(k), "current"}, {&m_.proposedValue(k), "proposed"}};
+    const std::pair<kp::Label*, const char*> cells[] = {{&m_.bandName(k), "band"},
+                                                        {&m_.currentValue(k), "current"},
+                                                        {&m_.proposedValue(k), "proposed"}};
     for (int row = 0; row < 3; ++row) {
       auto* cell = label(*cells[row].first, QString("%1%2").arg(cells[row].second).arg(k), this);
       cell->setAlignment(Qt::AlignCenter);
@@ -172,16 +177,36 @@ EqualiseDialog::EqualiseDialog(EqualiseWindow& model, QWidget* parent) : QDialog
 }
 
 EqualiseDialog::~EqualiseDialog() {
-  std::vector<ViewedModel*> models = {&m_.measurementCaption, &m_.measurementFile, &m_.openMeasurement,
-                                      &m_.channelCaption,     &m_.channel,         &m_.targetCaption,
-                                      &m_.target,             &m_.tiltCaption,     &m_.tilt,
-                                      &m_.openTarget,         &m_.targetFile,      &m_.rangeCaption,
-                                      &m_.rangeTo,            &m_.lowBand,         &m_.highBand,
-                                      &m_.boostCaption,       &m_.maxBoost,        &m_.cutCaption,
-                                      &m_.maxCut,             &m_.bandCaption,     &m_.currentCaption,
-                                      &m_.proposedCaption,    &m_.errorBefore,     &m_.errorAfter,
-                                      &m_.status,             &m_.measuredLegend,  &m_.targetLegend,
-                                      &m_.predictedLegend,    &m_.apply,           &m_.close};
+  std::vector<ViewedModel*> models = {&m_.measurementCaption,
+                                      &m_.measurementFile,
+                                      &m_.openMeasurement,
+                                      &m_.channelCaption,
+                                      &m_.channel,
+                                      &m_.targetCaption,
+                                      &m_.target,
+                                      &m_.tiltCaption,
+                                      &m_.tilt,
+                                      &m_.openTarget,
+                                      &m_.targetFile,
+                                      &m_.rangeCaption,
+                                      &m_.rangeTo,
+                                      &m_.lowBand,
+                                      &m_.highBand,
+                                      &m_.boostCaption,
+                                      &m_.maxBoost,
+                                      &m_.cutCaption,
+                                      &m_.maxCut,
+                                      &m_.bandCaption,
+                                      &m_.currentCaption,
+                                      &m_.proposedCaption,
+                                      &m_.errorBefore,
+                                      &m_.errorAfter,
+                                      &m_.status,
+                                      &m_.measuredLegend,
+                                      &m_.targetLegend,
+                                      &m_.predictedLegend,
+                                      &m_.apply,
+                                      &m_.close};
   for (int k = 1; k <= tuning::kBands; ++k)
     models.insert(models.end(), {&m_.bandName(k), &m_.currentValue(k), &m_.proposedValue(k)});
   for (ViewedModel* m : models) m->onViewChanged = nullptr;

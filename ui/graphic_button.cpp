@@ -58,11 +58,14 @@ void GraphicButton::paintEvent(QPaintEvent*) {
   p.setRenderHint(QPainter::Antialiasing);
   const bool on = isEnabled();
   QColor face = faceColour();
-  if (isDown()) face = face.darker(125);
-  else if (on && underMouse()) face = face.lighter(112);
+  if (isDown())
+    face = face.darker(125);
+  else if (on && underMouse())
+    face = face.lighter(112);
   // A disabled button keeps its marking, only quieter.
-  if (!on) face = QColor::fromRgbF(face.redF() * 0.6 + 0.1, face.greenF() * 0.6 + 0.1,
-                                   face.blueF() * 0.6 + 0.1);
+  if (!on)
+    face = QColor::fromRgbF(face.redF() * 0.6 + 0.1, face.greenF() * 0.6 + 0.1,
+                            face.blueF() * 0.6 + 0.1);
   const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
   p.setPen(QPen(QColor(0x0b, 0x0d, 0x10), 1));
   p.setBrush(face);
@@ -85,7 +88,9 @@ void GraphicButton::paintEvent(QPaintEvent*) {
     // Dark text on a bright marking, light text on the face.
     const bool bright = face.lightnessF() > 0.45;
     QColor ink = bright ? QColor(0x10, 0x12, 0x14) : palette().color(QPalette::ButtonText);
-    if (!on) ink = bright ? QColor(0x30, 0x30, 0x30) : palette().color(QPalette::Disabled, QPalette::ButtonText);
+    if (!on)
+      ink = bright ? QColor(0x30, 0x30, 0x30)
+                   : palette().color(QPalette::Disabled, QPalette::ButtonText);
     p.setPen(ink);
     QFont f = font();
     if (face_ != Button::kButtonFace) f.setBold(true);

@@ -61,8 +61,7 @@ int pixelsToTwips(int pixels, const QWidget* w) {
   return static_cast<int>(pixels * 1440.0 / dotsPerInch(w) + 0.5);
 }
 
-MainWindow::MainWindow(Form4& model, QWidget* parent)
-    : QMainWindow(parent), f4_(model) {
+MainWindow::MainWindow(Form4& model, QWidget* parent) : QMainWindow(parent), f4_(model) {
   setObjectName("Form4");
   setWindowIcon(paintedIcon(IconKind::Panel));
   buildMenus();
@@ -87,8 +86,7 @@ void MainWindow::buildMenus() {
     const char* name;
     const char* shortcut;
   };
-  auto addMenu = [this](Button& menu, const char* name,
-                        std::initializer_list<Item> items) {
+  auto addMenu = [this](Button& menu, const char* name, std::initializer_list<Item> items) {
     QMenu* m = menuBar()->addMenu(QString());
     m->setObjectName(name);
     bind(menu, m->menuAction());
@@ -105,7 +103,8 @@ void MainWindow::buildMenus() {
     }
   };
   addMenu(f.file1, "file1",
-          {{&f.open1, "open1", "Ctrl+O"}, {&f.save1, "save1", "Ctrl+S"},
+          {{&f.open1, "open1", "Ctrl+O"},
+           {&f.save1, "save1", "Ctrl+S"},
            {&f.exit1, "exit1", "Ctrl+E"}});
   addMenu(f.edit1, "edit1",
           {{&f.undo1, "undo1", "Ctrl+Z"},

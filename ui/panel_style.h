@@ -16,10 +16,10 @@ inline const QColor kText{0xe3, 0xe7, 0xec};
 inline const QColor kDimText{0x8d, 0x97, 0xa3};
 inline const QColor kDisplay{0x10, 0x13, 0x17};  // readout windows
 inline const QColor kHighlight{0x4a, 0x9f, 0xe0};
-inline const QColor kMusic{0xe0, 0xa4, 0x48};    // amber: music channel
-inline const QColor kMic{0x46, 0xb8, 0xac};      // teal: microphone channel
-inline const QColor kOutput{0x7f, 0x9c, 0xe8};   // blue: 5.1 outputs
-inline const QColor kMark{0xf0, 0x6e, 0x8c};     // rose: where a band stood before
+inline const QColor kMusic{0xe0, 0xa4, 0x48};   // amber: music channel
+inline const QColor kMic{0x46, 0xb8, 0xac};     // teal: microphone channel
+inline const QColor kOutput{0x7f, 0x9c, 0xe8};  // blue: 5.1 outputs
+inline const QColor kMark{0xf0, 0x6e, 0x8c};    // rose: where a band stood before
 }  // namespace colours
 
 QPalette panelPalette();

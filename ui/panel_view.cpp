@@ -10,8 +10,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "panel/catalogue.h"
 #include "forms/form4.h"
+#include "panel/catalogue.h"
 #include "panel/panel.h"
 #include "ui/bindings.h"
 #include "ui/graphic_button.h"
@@ -26,7 +26,7 @@ constexpr int kSteps = 15;
 constexpr int kFirstCaptionButton = 84;  // Command84..95 under sliders 67..78
 const char* const kStepCaptions[kSteps] = {"b7", "b6", "b5", "b4", "b3", "b2", "b1", "",
                                            "#1", "#2", "#3", "#4", "#5", "#6", "#7"};
-const char* const kLevelCaptions[12] = {"L",   "R",   "SL",  "SR",      "C",       "SUB",
+const char* const kLevelCaptions[12] = {"L",   "R",   "SL",   "SR",      "C",       "SUB",
                                         "REP", "DEL", "ECHO", "REV VOL", "REV DEL", "MASTER"};
 
 QFont scaledFont(const QFont& base, double factor, bool bold = false) {
@@ -275,8 +275,8 @@ QWidget* PanelView::levelSection(bool surround) {
   auto* v = new QVBoxLayout(frame);
   v->setContentsMargins(8, 5, 8, 5);
   v->setSpacing(3);
-  auto* header = captionRow(f_.Label(surround ? 6 : 5), surround ? "Label6" : "Label5", accent,
-                            frame);
+  auto* header =
+      captionRow(f_.Label(surround ? 6 : 5), surround ? "Label6" : "Label5", accent, frame);
   header->addStretch(1);
   v->addLayout(header);
 

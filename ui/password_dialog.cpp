@@ -13,8 +13,7 @@
 
 namespace kp::ui {
 
-PasswordDialog::PasswordDialog(Form5& model, QWidget* parent)
-    : QDialog(parent), m_(model) {
+PasswordDialog::PasswordDialog(Form5& model, QWidget* parent) : QDialog(parent), m_(model) {
   setObjectName("Form5");
   setModal(false);
   auto* layout = new QVBoxLayout(this);
@@ -50,9 +49,9 @@ PasswordDialog::PasswordDialog(Form5& model, QWidget* parent)
 }
 
 PasswordDialog::~PasswordDialog() {
-  for (Control* c : std::initializer_list<Control*>{&m_.Label1, &m_.Label2, &m_.Label3, &m_.Text1,
-                                                   &m_.Text2, &m_.Text3, &m_.Command1,
-                                                   &m_.Command2})
+  for (Control* c :
+       std::initializer_list<Control*>{&m_.Label1, &m_.Label2, &m_.Label3, &m_.Text1, &m_.Text2,
+                                       &m_.Text3, &m_.Command1, &m_.Command2})
     c->onViewChanged = nullptr;
   m_.onViewChanged = nullptr;
 }

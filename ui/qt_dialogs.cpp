@@ -14,8 +14,7 @@ void QtDialogs::message(const std::string& text) {
 std::optional<std::string> QtDialogs::openFile(const std::string& current,
                                                const std::string& filter) {
   const QString path = QFileDialog::getOpenFileName(
-      parent_, QString(), QString::fromStdString(current),
-      QString::fromStdString(filter));
+      parent_, QString(), QString::fromStdString(current), QString::fromStdString(filter));
   if (path.isEmpty()) return std::nullopt;
   return path.toStdString();
 }
@@ -23,8 +22,7 @@ std::optional<std::string> QtDialogs::openFile(const std::string& current,
 std::optional<std::string> QtDialogs::saveFile(const std::string& current,
                                                const std::string& filter) {
   const QString path = QFileDialog::getSaveFileName(
-      parent_, QString(), QString::fromStdString(current),
-      QString::fromStdString(filter));
+      parent_, QString(), QString::fromStdString(current), QString::fromStdString(filter));
   if (path.isEmpty()) return std::nullopt;
   return path.toStdString();
 }

@@ -50,7 +50,8 @@ void ResponseChart::paintEvent(QPaintEvent*) {
   const tuning::Limits range = m_.limits();
   QColor shade = colours::kSection;
   shade = shade.lighter(140);
-  p.fillRect(QRectF(QPointF(x(range.lowHz), plot.top()), QPointF(x(range.highHz), plot.bottom())), shade);
+  p.fillRect(QRectF(QPointF(x(range.lowHz), plot.top()), QPointF(x(range.highHz), plot.bottom())),
+             shade);
 
   QColor grid = colours::kDimText;
   grid.setAlpha(70);
@@ -76,7 +77,8 @@ void ResponseChart::paintEvent(QPaintEvent*) {
     p.setPen(QPen(grid, 1));
     p.drawLine(QPointF(plot.left(), y(db)), QPointF(plot.right(), y(db)));
     p.setPen(colours::kDimText);
-    p.drawText(QRectF(0, y(db) - fm.height() / 2.0, kLeft - 6, fm.height()), Qt::AlignRight, QString::number(db));
+    p.drawText(QRectF(0, y(db) - fm.height() / 2.0, kLeft - 6, fm.height()), Qt::AlignRight,
+               QString::number(db));
   }
   p.drawText(QRectF(4, plot.bottom() + 4, kLeft - 20, fm.height()), Qt::AlignLeft, "Hz");
   p.drawText(QRectF(4, 4, kLeft, fm.height()), Qt::AlignLeft, "dB");
@@ -88,7 +90,8 @@ void ResponseChart::paintEvent(QPaintEvent*) {
     Qt::PenStyle style;
     kp::Label* legend;
   } curves[] = {
-      {proposal ? &proposal->measuredDb : nullptr, colours::kHighlight, Qt::SolidLine, &m_.measuredLegend},
+      {proposal ? &proposal->measuredDb : nullptr, colours::kHighlight, Qt::SolidLine,
+       &m_.measuredLegend},
       {proposal ? &proposal->targetDb : nullptr, colours::kText, Qt::DashLine, &m_.targetLegend},
       {proposal ? &proposal->predictedDb : nullptr, predicted, Qt::SolidLine, &m_.predictedLegend},
   };

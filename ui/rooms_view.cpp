@@ -28,11 +28,16 @@ bool editable(int column) { return column == 0 || column == 1 || column == 3; }
 
 QColor toneColour(RowTone tone) {
   switch (tone) {
-    case RowTone::Good: return QColor(0x2e, 0x7d, 0x32);
-    case RowTone::Differs: return QColor(0xb2, 0x6a, 0x00);
-    case RowTone::Failed: return QColor(0xc6, 0x28, 0x28);
-    case RowTone::Busy: return QColor(0x15, 0x65, 0xc0);
-    case RowTone::Plain: break;
+    case RowTone::Good:
+      return QColor(0x2e, 0x7d, 0x32);
+    case RowTone::Differs:
+      return QColor(0xb2, 0x6a, 0x00);
+    case RowTone::Failed:
+      return QColor(0xc6, 0x28, 0x28);
+    case RowTone::Busy:
+      return QColor(0x15, 0x65, 0xc0);
+    case RowTone::Plain:
+      break;
   }
   return QColor();
 }
@@ -52,8 +57,11 @@ RoomsView::RoomsView(RoomsWindow& model, QWidget* parent) : QWidget(parent, Qt::
   auto* layout = new QVBoxLayout(this);
 
   auto* file = new QHBoxLayout;
-  for (auto [b, name] : {std::pair<Button*, const char*>{&m_.Open1, "Open1"}, {&m_.New1, "New1"},
-                         {&m_.Save1, "Save1"}, {&m_.SaveAs1, "SaveAs1"}, {&m_.Add1, "Add1"},
+  for (auto [b, name] : {std::pair<Button*, const char*>{&m_.Open1, "Open1"},
+                         {&m_.New1, "New1"},
+                         {&m_.Save1, "Save1"},
+                         {&m_.SaveAs1, "SaveAs1"},
+                         {&m_.Add1, "Add1"},
                          {&m_.Remove1, "Remove1"}})
     file->addWidget(button(*b, name, this));
   auto* fileName = new QLabel(this);
@@ -77,9 +85,13 @@ RoomsView::RoomsView(RoomsWindow& model, QWidget* parent) : QWidget(parent, Qt::
   layout->addWidget(table_, 1);
 
   auto* actions = new QHBoxLayout;
-  for (auto [b, name] : {std::pair<Button*, const char*>{&m_.Check1, "Check1"}, {&m_.Verify1, "Verify1"},
-                         {&m_.Backup1, "Backup1"}, {&m_.Restore1, "Restore1"}, {&m_.Report1, "Report1"},
-                         {&m_.LinkRoom1, "LinkRoom1"}, {&m_.Stop1, "Stop1"}})
+  for (auto [b, name] : {std::pair<Button*, const char*>{&m_.Check1, "Check1"},
+                         {&m_.Verify1, "Verify1"},
+                         {&m_.Backup1, "Backup1"},
+                         {&m_.Restore1, "Restore1"},
+                         {&m_.Report1, "Report1"},
+                         {&m_.LinkRoom1, "LinkRoom1"},
+                         {&m_.Stop1, "Stop1"}})
     actions->addWidget(button(*b, name, this));
   actions->addStretch(1);
   auto* jobsLabel = new QLabel(this);
@@ -90,7 +102,8 @@ RoomsView::RoomsView(RoomsWindow& model, QWidget* parent) : QWidget(parent, Qt::
   jobs->setValue(m_.Jobs1.value());
   jobs->setAccessibleName(qs(m_.Jobs1.accessibleName()));
   jobsLabel->setBuddy(jobs);
-  connect(jobs, qOverload<int>(&QSpinBox::valueChanged), this, [this](int v) { m_.Jobs1.setValue(v); });
+  connect(jobs, qOverload<int>(&QSpinBox::valueChanged), this,
+          [this](int v) { m_.Jobs1.setValue(v); });
   actions->addWidget(jobsLabel);
   actions->addWidget(jobs);
   layout->addLayout(actions);
@@ -115,7 +128,8 @@ RoomsView::RoomsView(RoomsWindow& model, QWidget* parent) : QWidget(parent, Qt::
   // A double click on the state or the progress links to the room; on a
   // cell that edits, it edits.
   connect(table_, &QTableWidget::cellDoubleClicked, this, [this](int row, int column) {
-    if (column == kStateColumn && !m_.rows.empty() && !m_.rows[static_cast<std::size_t>(row)].details.empty())
+    if (column == kStateColumn && !m_.rows.empty() &&
+        !m_.rows[static_cast<std::size_t>(row)].details.empty())
       return showDetails(row);
     if (!editable(column) && m_.onActivated) m_.onActivated(row);
   });
@@ -145,7 +159,8 @@ void RoomsView::showRow(int i) {
   if (i < 0 || i >= table_->rowCount()) return;
   const RoomRow& r = m_.rows[static_cast<std::size_t>(i)];
   filling_ = true;
-  const std::string cells[] = {r.room.name, r.room.port.text, r.standsFor, r.room.file, r.state, r.checkedAt};
+  const std::string cells[] = {r.room.name, r.room.port.text, r.standsFor,
+                               r.room.file, r.state,          r.checkedAt};
   for (int c = 0; c < kColumns - 1; ++c) {
     auto* item = table_->item(i, c);
     if (!item) {
@@ -153,7 +168,8 @@ void RoomsView::showRow(int i) {
       table_->setItem(i, c, item);
     }
     item->setText(qs(cells[c]));
-    item->setFlags(editable(c) ? item->flags() | Qt::ItemIsEditable : item->flags() & ~Qt::ItemIsEditable);
+    item->setFlags(editable(c) ? item->flags() | Qt::ItemIsEditable
+                               : item->flags() & ~Qt::ItemIsEditable);
     if (c == kStateColumn) {
       item->setForeground(toneColour(r.tone));
       QString tip;

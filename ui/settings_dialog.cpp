@@ -66,8 +66,8 @@ SettingsDialog::SettingsDialog(Form3& model, QWidget* parent) : QDialog(parent),
     grid->addWidget(l, row, 0);
   };
   auto volume = [&](QWidget* frame, QGridLayout* grid, int row, kp::Label& labelModel,
-                    const char* labelName, TextBox& text, const char* textName,
-                    SpinButton& spin, const char* spinName) {
+                    const char* labelName, TextBox& text, const char* textName, SpinButton& spin,
+                    const char* spinName) {
     label(frame, grid, row, labelModel, labelName);
     auto* display = new QLineEdit(frame);
     display->setObjectName(textName);
@@ -116,11 +116,12 @@ SettingsDialog::SettingsDialog(Form3& model, QWidget* parent) : QDialog(parent),
 SettingsDialog::~SettingsDialog() {
   // The models outlive this view; they must not call into dead widgets.
   for (Control* c : std::initializer_list<Control*>{
-           &m_.Frame1, &m_.Frame2, &m_.Frame3, &m_.Label1, &m_.Label2, &m_.Label3, &m_.Label4,
-           &m_.Label5, &m_.Label6, &m_.Label7, &m_.Label8, &m_.Label9, &m_.Text1, &m_.Text2,
-           &m_.Text3, &m_.Text4, &m_.Text5, &m_.SpinButton1, &m_.SpinButton2, &m_.SpinButton3,
-           &m_.SpinButton4, &m_.SpinButton5, &m_.Combo1, &m_.Combo2, &m_.Combo3, &m_.Combo4,
-           &m_.Command1, &m_.Command2})
+           &m_.Frame1,      &m_.Frame2,      &m_.Frame3,      &m_.Label1,      &m_.Label2,
+           &m_.Label3,      &m_.Label4,      &m_.Label5,      &m_.Label6,      &m_.Label7,
+           &m_.Label8,      &m_.Label9,      &m_.Text1,       &m_.Text2,       &m_.Text3,
+           &m_.Text4,       &m_.Text5,       &m_.SpinButton1, &m_.SpinButton2, &m_.SpinButton3,
+           &m_.SpinButton4, &m_.SpinButton5, &m_.Combo1,      &m_.Combo2,      &m_.Combo3,
+           &m_.Combo4,      &m_.Command1,    &m_.Command2})
     c->onViewChanged = nullptr;
   m_.onViewChanged = nullptr;
 }

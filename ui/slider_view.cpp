@@ -22,11 +22,15 @@ class FaderStyle : public QProxyStyle {
   FaderStyle() : QProxyStyle(QStyleFactory::create("Fusion")) {}
   int pixelMetric(PixelMetric m, const QStyleOption* o, const QWidget* w) const override {
     switch (m) {
-      case PM_SliderLength: return 14;
+      case PM_SliderLength:
+        return 14;
       case PM_SliderThickness:
-      case PM_SliderControlThickness: return 24;
-      case PM_SliderTickmarkOffset: return 0;
-      default: return QProxyStyle::pixelMetric(m, o, w);
+      case PM_SliderControlThickness:
+        return 24;
+      case PM_SliderTickmarkOffset:
+        return 0;
+      default:
+        return QProxyStyle::pixelMetric(m, o, w);
     }
   }
 };
@@ -43,7 +47,9 @@ QStyle* faderStyle() {
 }  // namespace
 
 SliderView::SliderView(Scale scale, QColor accent, int tickStep, QWidget* parent)
-    : QSlider(Qt::Vertical, parent), scale_(scale), accent_(accent),
+    : QSlider(Qt::Vertical, parent),
+      scale_(scale),
+      accent_(accent),
       tickStep_(std::max(1, tickStep)) {
   setStyle(faderStyle());
   setFocusPolicy(Qt::StrongFocus);
@@ -95,8 +101,8 @@ void SliderView::paintEvent(QPaintEvent*) {
   p.setPen(QPen(QColor(0x0b, 0x0d, 0x10), 1));
   p.setBrush(kDisplay);
   p.drawRoundedRect(track, 2.5, 2.5);
-  const double from = positionOf(scale_ == Scale::Centre ? std::clamp(0, minimum(), maximum())
-                                                         : minimum());
+  const double from =
+      positionOf(scale_ == Scale::Centre ? std::clamp(0, minimum(), maximum()) : minimum());
   const double to = positionOf(value());
   if (std::abs(to - from) > 0.5) {
     p.setPen(Qt::NoPen);
@@ -124,8 +130,8 @@ void SliderView::paintEvent(QPaintEvent*) {
   // The cap, drawn where the style puts the handle so a grab lands on it.
   const double capW = std::min(width() - 4.0, 24.0);
   const QRectF cap(cx - capW / 2, handle.top() + 0.5, capW, handle.height() - 1.0);
-  const bool hot = isSliderDown() ||
-                   (underMouse() && handle.contains(mapFromGlobal(QCursor::pos())));
+  const bool hot =
+      isSliderDown() || (underMouse() && handle.contains(mapFromGlobal(QCursor::pos())));
   QLinearGradient g(cap.topLeft(), cap.bottomLeft());
   if (on) {
     g.setColorAt(0, hot ? QColor(0xec, 0xef, 0xf2) : QColor(0xd3, 0xd8, 0xde));
@@ -156,9 +162,7 @@ ScaleView::ScaleView(const SliderView* reference, QWidget* parent)
   setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
 }
 
-QSize ScaleView::sizeHint() const {
-  return {fontMetrics().horizontalAdvance("+15") + 4, 0};
-}
+QSize ScaleView::sizeHint() const { return {fontMetrics().horizontalAdvance("+15") + 4, 0}; }
 
 void ScaleView::paintEvent(QPaintEvent*) {
   if (!ref_) return;

@@ -126,8 +126,10 @@ void draw(QPainter& p, IconKind kind) {
         const double r = (i % 2 == 0) ? 9.5 : 7.2;
         const QPointF p0(12 + r * std::cos(a0), 12 + r * std::sin(a0));
         const QPointF p1(12 + r * std::cos(a1), 12 + r * std::sin(a1));
-        if (i == 0) gear.moveTo(p0);
-        else gear.lineTo(p0);
+        if (i == 0)
+          gear.moveTo(p0);
+        else
+          gear.lineTo(p0);
         gear.lineTo(p1);
       }
       gear.closeSubpath();
@@ -165,8 +167,8 @@ void draw(QPainter& p, IconKind kind) {
     }
     case IconKind::Exit: {
       p.setPen(ink(kInk));
-      p.drawPolyline(QPolygonF({QPointF(13, 7), QPointF(13, 3.5), QPointF(4, 3.5),
-                                QPointF(4, 20.5), QPointF(13, 20.5), QPointF(13, 17)}));
+      p.drawPolyline(QPolygonF({QPointF(13, 7), QPointF(13, 3.5), QPointF(4, 3.5), QPointF(4, 20.5),
+                                QPointF(13, 20.5), QPointF(13, 17)}));
       p.setPen(ink(kRed, 2.2));
       p.drawLine(QPointF(8.5, 12), QPointF(20.5, 12));
       p.drawPolyline(QPolygonF({QPointF(16.5, 8), QPointF(20.5, 12), QPointF(16.5, 16)}));
@@ -226,10 +228,9 @@ QIcon paintedIcon(IconKind kind) { return QIcon(new PaintedEngine(kind)); }
 
 QIcon toolbarIcon(int index) {
   static constexpr IconKind kinds[] = {
-      IconKind::Open,     IconKind::Save,           IconKind::Link,
-      IconKind::Unlink,   IconKind::SerialPort,     IconKind::Password,
-      IconKind::DeviceSettings, IconKind::FactoryReset, IconKind::Language,
-      IconKind::Exit};
+      IconKind::Open,       IconKind::Save,     IconKind::Link,           IconKind::Unlink,
+      IconKind::SerialPort, IconKind::Password, IconKind::DeviceSettings, IconKind::FactoryReset,
+      IconKind::Language,   IconKind::Exit};
   if (index < 1 || index > 10) return {};
   return paintedIcon(kinds[index - 1]);
 }

@@ -18,7 +18,8 @@ char32_t lowerOf(char32_t c) {
   const bool even = c % 2 == 0;
   if ((within(c, 0x100, 0x12F) || within(c, 0x132, 0x137) || within(c, 0x14A, 0x177) ||
        within(c, 0x460, 0x481) || within(c, 0x48A, 0x4BF) || within(c, 0x1E00, 0x1E95) ||
-       within(c, 0x1EA0, 0x1EFF)) && even)
+       within(c, 0x1EA0, 0x1EFF)) &&
+      even)
     return c + 1;
   if ((within(c, 0x139, 0x148) || within(c, 0x179, 0x17E)) && !even) return c + 1;
   if (c == 0x386) return 0x3AC;
@@ -72,8 +73,10 @@ std::string caseFolded(std::string_view s) {
     }
     // Only letters below U+10000 fold; whatever else decodes is kept byte for byte.
     const char32_t folded = lowerOf(c);
-    if (folded == c) out.append(s.substr(i, len));
-    else append(out, folded);
+    if (folded == c)
+      out.append(s.substr(i, len));
+    else
+      append(out, folded);
     i += len;
   }
   return out;

@@ -1,10 +1,10 @@
 #include "venue/rooms_file.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <cctype>
 #include <map>
 #include <string_view>
 
@@ -12,8 +12,8 @@
 #include "core/os_files.h"
 #include "core/state.h"
 #include "core/utf8_path.h"
-#include "venue/file_name_case.h"
 #include "ini/gbk.h"
+#include "venue/file_name_case.h"
 
 namespace kp {
 
@@ -36,7 +36,8 @@ std::string lower(std::string s) {
 bool namesAFile(const std::string& name) {
   if (name.empty() || name == "." || name == ".." || name.front() == '.') return false;
   for (unsigned char c : name)
-    if (c < 0x20 || c == 0x7F || std::string("/\\:*?\"<>|").find(static_cast<char>(c)) != std::string::npos)
+    if (c < 0x20 || c == 0x7F ||
+        std::string("/\\:*?\"<>|").find(static_cast<char>(c)) != std::string::npos)
       return false;
   return true;
 }
@@ -83,7 +84,8 @@ std::optional<std::vector<Room>> parseRooms(const std::string& bytes, const std:
   std::map<std::string, int> names, devices;
   // A spreadsheet may put a BOM first; one on a Chinese Windows saves GBK,
   // which is seldom also valid UTF-8.
-  const std::string_view body = std::string_view(bytes).substr(bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0);
+  const std::string_view body =
+      std::string_view(bytes).substr(bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0);
   const std::string text = isUtf8(body) ? std::string(body) : gbkToUtf8(body);
   std::size_t pos = 0;
   int lineNo = 0;
@@ -107,7 +109,7 @@ std::optional<std::vector<Room>> parseRooms(const std::string& bytes, const std:
     if (header) continue;
     if (fields->size() < 2 || (*fields)[1].empty()) {
       *error = where + ((*fields)[0].empty() ? "the room and port columns are empty"
-                                            : "room " + (*fields)[0] + " has no port column");
+                                             : "room " + (*fields)[0] + " has no port column");
       return std::nullopt;
     }
     if (fields->size() > 3) {
@@ -122,7 +124,8 @@ std::optional<std::vector<Room>> parseRooms(const std::string& bytes, const std:
       return std::nullopt;
     }
     if (auto [it, fresh] = names.emplace(caseFolded(r.name), lineNo); !fresh) {
-      *error = where + "room " + r.name + " is named on line " + std::to_string(it->second) + " already";
+      *error =
+          where + "room " + r.name + " is named on line " + std::to_string(it->second) + " already";
       return std::nullopt;
     }
     std::string why;
@@ -132,15 +135,16 @@ std::optional<std::vector<Room>> parseRooms(const std::string& bytes, const std:
       return std::nullopt;
     }
     r.port = *port;
-    if (auto [it, fresh] = devices.emplace(portChoiceIdentity(r.port, programFolder), lineNo); !fresh) {
-      *error = where + "port " + r.port.text + " is the device of line " + std::to_string(it->second) +
-               " too: one unit per port";
+    if (auto [it, fresh] = devices.emplace(portChoiceIdentity(r.port, programFolder), lineNo);
+        !fresh) {
+      *error = where + "port " + r.port.text + " is the device of line " +
+               std::to_string(it->second) + " too: one unit per port";
       return std::nullopt;
     }
     if (fields->size() == 3 && !(*fields)[2].empty()) {
       const auto p = pathFromUtf8((*fields)[2]);
-      r.file = p.is_absolute() || baseFolder.empty() ? (*fields)[2]
-                                                     : joinPath(baseFolder, (*fields)[2]);
+      r.file =
+          p.is_absolute() || baseFolder.empty() ? (*fields)[2] : joinPath(baseFolder, (*fields)[2]);
     }
     rooms.push_back(std::move(r));
   }
@@ -157,7 +161,8 @@ std::string folderOfFile(const std::string& path) {
   return utf8FromPath(ec ? pathFromUtf8(path).parent_path() : p.parent_path());
 }
 
-std::optional<std::vector<Room>> readRoomsFile(const std::string& path, const std::string& programFolder,
+std::optional<std::vector<Room>> readRoomsFile(const std::string& path,
+                                               const std::string& programFolder,
                                                std::string* error) {
   std::error_code ec;
   std::ifstream in(pathFromUtf8(path), std::ios::binary);

@@ -30,7 +30,8 @@ std::optional<std::vector<Room>> parseRooms(const std::string& bytes, const std:
 std::optional<std::vector<std::string>> csvFields(const std::string& line);
 
 // Reads and checks the rooms file at path (parseRooms).
-std::optional<std::vector<Room>> readRoomsFile(const std::string& path, const std::string& programFolder,
+std::optional<std::vector<Room>> readRoomsFile(const std::string& path,
+                                               const std::string& programFolder,
                                                std::string* error);
 
 // The rooms as a rooms file holds them, UTF-8 with a header line; files

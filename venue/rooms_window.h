@@ -16,8 +16,8 @@ enum class RowTone { Plain, Busy, Good, Differs, Failed };
 
 struct RoomRow {
   Room room;
-  std::string standsFor;    // what its port stands for on this machine
-  std::string state;        // in words: "same", "no answer", ...
+  std::string standsFor;  // what its port stands for on this machine
+  std::string state;      // in words: "same", "no answer", ...
   RowTone tone = RowTone::Plain;
   std::string checkedAt;    // when work on it last ended: "14:05"
   bool busy = false;        // work waits or runs on it

@@ -22,9 +22,11 @@ constexpr int kDifferences = 1;
 constexpr int kNoAnswer = 3;
 constexpr int kStopped = 7;
 
-std::string fill(const std::string& text, const std::string& first, const std::string& second = {}) {
+std::string fill(const std::string& text, const std::string& first,
+                 const std::string& second = {}) {
   std::string out = text;
-  for (const auto& [mark, with] : {std::pair<std::string, std::string>{"%1", first}, {"%2", second}}) {
+  for (const auto& [mark, with] :
+       {std::pair<std::string, std::string>{"%1", first}, {"%2", second}}) {
     for (auto at = out.find(mark); at != std::string::npos; at = out.find(mark, at + with.size()))
       out.replace(at, mark.size(), with);
   }
@@ -59,11 +61,16 @@ bool exists(const std::string& path) {
 
 const char* commandOf(Venue::Action a) {
   switch (a) {
-    case Venue::Action::Check: return "probe";
-    case Venue::Action::Verify: return "verify";
-    case Venue::Action::Backup: return "backup";
-    case Venue::Action::Restore: return "restore";
-    case Venue::Action::Report: return "report";
+    case Venue::Action::Check:
+      return "probe";
+    case Venue::Action::Verify:
+      return "verify";
+    case Venue::Action::Backup:
+      return "backup";
+    case Venue::Action::Restore:
+      return "restore";
+    case Venue::Action::Report:
+      return "report";
   }
   return "probe";
 }
@@ -72,20 +79,55 @@ const char* commandOf(Venue::Action a) {
 
 const std::array<std::string, Venue::kTexts>& Venue::englishTexts() {
   static const std::array<std::string, kTexts> texts = {
-      "Rooms", "Open", "New", "Save", "Save As", "Add room", "Remove",
-      "Check", "Verify", "Back up", "Restore", "Report", "Link to room", "Stop",
+      "Rooms",
+      "Open",
+      "New",
+      "Save",
+      "Save As",
+      "Add room",
+      "Remove",
+      "Check",
+      "Verify",
+      "Back up",
+      "Restore",
+      "Report",
+      "Link to room",
+      "Stop",
       "Rooms at once (0: all)",
-      "Room", "Port", "Stands for", "Reference", "State", "Checked", "Progress",
-      "Rooms file: %1", "No rooms file: add rooms, or open one",
-      "waiting", "answers: %1 dump", "same", "values differ: %1", "backed up: %1",
-      "restored and verified", "restored, but values differ: %1", "report written",
-      "skipped: the panel itself holds this port", "no reference file", "stopped: not started",
-      "%1 same", "%1 differ", "%1 no answer", "%1 failed", "%1 stopped", "%1 answer", "%1 done",
+      "Room",
+      "Port",
+      "Stands for",
+      "Reference",
+      "State",
+      "Checked",
+      "Progress",
+      "Rooms file: %1",
+      "No rooms file: add rooms, or open one",
+      "waiting",
+      "answers: %1 dump",
+      "same",
+      "values differ: %1",
+      "backed up: %1",
+      "restored and verified",
+      "restored, but values differ: %1",
+      "report written",
+      "skipped: the panel itself holds this port",
+      "no reference file",
+      "stopped: not started",
+      "%1 same",
+      "%1 differ",
+      "%1 no answer",
+      "%1 failed",
+      "%1 stopped",
+      "%1 answer",
+      "%1 done",
       "Restore each room's own reference file?\n(No: choose one preset file for all of them.)",
       "Restore %1 into these rooms: %2?\nWhat their units hold now is replaced.",
       "The panel is linked. Unlink it and link to room %1?",
       "The work on the rooms needs karaoke-ctl beside the panel (%1).",
-      "Stop the work on the rooms first.", "room %1", "Choose one room to link to."};
+      "Stop the work on the rooms first.",
+      "room %1",
+      "Choose one room to link to."};
   return texts;
 }
 
@@ -144,10 +186,10 @@ void Venue::wire() {
 void Venue::applyTexts() {
   w_.setCaption(text(kTitle));
   const std::pair<Button*, int> buttons[] = {
-      {&w_.Open1, kOpen},       {&w_.New1, kNew},         {&w_.Save1, kSave},
-      {&w_.SaveAs1, kSaveAs},   {&w_.Add1, kAdd},         {&w_.Remove1, kRemove},
-      {&w_.Check1, kCheck},     {&w_.Verify1, kVerify},   {&w_.Backup1, kBackup},
-      {&w_.Restore1, kRestore}, {&w_.Report1, kReport},   {&w_.LinkRoom1, kLinkToRoom},
+      {&w_.Open1, kOpen},       {&w_.New1, kNew},       {&w_.Save1, kSave},
+      {&w_.SaveAs1, kSaveAs},   {&w_.Add1, kAdd},       {&w_.Remove1, kRemove},
+      {&w_.Check1, kCheck},     {&w_.Verify1, kVerify}, {&w_.Backup1, kBackup},
+      {&w_.Restore1, kRestore}, {&w_.Report1, kReport}, {&w_.LinkRoom1, kLinkToRoom},
       {&w_.Stop1, kStop}};
   for (const auto& [b, id] : buttons) {
     b->setCaption(text(id));
@@ -215,7 +257,8 @@ void Venue::newFile() {
 bool Venue::checkRooms(const std::vector<Room>& rooms, std::string* error) const {
   if (rooms.empty()) return true;
   const std::string base = file_.empty() ? env_.programFolder : folderOfFile(file_);
-  return parseRooms(roomsText(rooms, base), file_.empty() ? "rooms" : file_, env_.programFolder, base, error)
+  return parseRooms(roomsText(rooms, base), file_.empty() ? "rooms" : file_, env_.programFolder,
+                    base, error)
       .has_value();
 }
 
@@ -264,7 +307,8 @@ void Venue::addRoom() {
     ports.insert(portChoiceIdentity(r.room.port, env_.programFolder));
   }
   Room room;
-  for (int n = static_cast<int>(rooms.size()) + 1; room.name.empty() || names.count(caseFolded(room.name)); ++n)
+  for (int n = static_cast<int>(rooms.size()) + 1;
+       room.name.empty() || names.count(caseFolded(room.name)); ++n)
     room.name = fill(text(kNewRoom), std::to_string(n));
   // The first COMn no room is on yet; the operator changes it in the table.
   for (int n = 1; n <= kMaxComNumber; ++n) {
@@ -310,7 +354,8 @@ std::vector<int> Venue::chosenRows() const {
 // What an action asks before it runs: the file a restore sends, the folder a
 // backup writes into, the confirmation naming the rooms. False: cancelled.
 bool Venue::prepare(Action action, std::string* file, std::string* folder) {
-  const std::string rooms = folderOfFile(file_.empty() ? joinPath(env_.programFolder, "rooms.csv") : file_);
+  const std::string rooms =
+      folderOfFile(file_.empty() ? joinPath(env_.programFolder, "rooms.csv") : file_);
   if (action == Action::Backup) {
     const auto chosen = env_.dialogs->chooseFolder(rooms);
     if (!chosen) return false;
@@ -328,8 +373,10 @@ bool Venue::prepare(Action action, std::string* file, std::string* folder) {
     *file = *chosen;
   }
   std::string names;
-  for (int i : chosenRows()) names += (names.empty() ? "" : ", ") + w_.rows[static_cast<std::size_t>(i)].room.name;
-  return env_.dialogs->ask(fill(text(kConfirmRestore), file->empty() ? text(kColReference) : *file, names));
+  for (int i : chosenRows())
+    names += (names.empty() ? "" : ", ") + w_.rows[static_cast<std::size_t>(i)].room.name;
+  return env_.dialogs->ask(
+      fill(text(kConfirmRestore), file->empty() ? text(kColReference) : *file, names));
 }
 
 std::optional<Venue::Job> Venue::jobFor(int i, Action action, const std::string& file,
@@ -344,7 +391,8 @@ std::optional<Venue::Job> Venue::jobFor(int i, Action action, const std::string&
   Job job;
   job.row = i;
   job.action = action;
-  job.args = {commandOf(action), "--json", "--progress-lines", "--room", room.name, "--folder", env_.programFolder};
+  job.args = {commandOf(action), "--json",   "--progress-lines", "--room",
+              room.name,         "--folder", env_.programFolder};
   if (env_.english && !env_.english()) job.args.insert(job.args.end(), {"--lang", "zh"});
   std::string target = file;
   if (action == Action::Verify || (action == Action::Restore && file.empty())) target = room.file;
@@ -360,10 +408,13 @@ std::optional<Venue::Job> Venue::jobFor(int i, Action action, const std::string&
       if (!r.room.file.empty()) taken.insert(caseFolded(absolute(r.room.file)));
     for (const auto& [id, j] : jobs_)
       if (!j.target.empty()) taken.insert(caseFolded(absolute(j.target)));
-    const std::string stem = joinPath(folder, room.name + "-" + (env_.today ? env_.today() : "backup"));
+    const std::string stem =
+        joinPath(folder, room.name + "-" + (env_.today ? env_.today() : "backup"));
     const char* ext = action == Action::Backup ? ".dat" : ".html";
     target = stem + ext;
-    for (int n = 2; taken.count(caseFolded(absolute(target))) || (action == Action::Backup && exists(target)); ++n)
+    for (int n = 2;
+         taken.count(caseFolded(absolute(target))) || (action == Action::Backup && exists(target));
+         ++n)
       target = stem + "-" + std::to_string(n) + ext;
     job.target = target;
   }
@@ -378,7 +429,8 @@ std::optional<Venue::Job> Venue::jobFor(int i, Action action, const std::string&
 
 void Venue::run(Action action, const std::string& chosenFile) {
   if (busy()) return env_.dialogs->message(text(kBusy));
-  if (!env_.children || env_.engine.empty()) return env_.dialogs->message(fill(text(kNoEngine), env_.engine));
+  if (!env_.children || env_.engine.empty())
+    return env_.dialogs->message(fill(text(kNoEngine), env_.engine));
   if (w_.rows.empty()) return;
   std::string file = chosenFile, folder;
   if (!prepare(action, &file, &folder)) return;
@@ -400,7 +452,9 @@ void Venue::run(Action action, const std::string& chosenFile) {
     if (auto it = jobs_.find(id); it != jobs_.end() && !line.empty()) it->second.json = line;
   };
   env_.children->onErrorLine = [this](int id, const std::string& line) { errorLine(id, line); };
-  env_.children->onFinished = [this](int id, int code, const std::string& why) { finished(id, code, why); };
+  env_.children->onFinished = [this](int id, int code, const std::string& why) {
+    finished(id, code, why);
+  };
   availability();
   startNext();
   refreshSummary();
@@ -466,14 +520,20 @@ void Venue::finished(int id, int code, const std::string& why) {
   if (code == kDone) {
     switch (j.action) {
       case Action::Check:
-        settle(row, Verdict::Answer, fill(text(kAnswers), jsonField(j.json, "dump")), RowTone::Good);
-        break;
-      case Action::Verify: settle(row, Verdict::Same, text(kSame), RowTone::Good); break;
-      case Action::Backup:
-        settle(row, Verdict::Done, fill(text(kBackedUp), utf8FromPath(pathFromUtf8(j.target).filename())),
+        settle(row, Verdict::Answer, fill(text(kAnswers), jsonField(j.json, "dump")),
                RowTone::Good);
         break;
-      case Action::Restore: settle(row, Verdict::Same, text(kRestored), RowTone::Good); break;
+      case Action::Verify:
+        settle(row, Verdict::Same, text(kSame), RowTone::Good);
+        break;
+      case Action::Backup:
+        settle(row, Verdict::Done,
+               fill(text(kBackedUp), utf8FromPath(pathFromUtf8(j.target).filename())),
+               RowTone::Good);
+        break;
+      case Action::Restore:
+        settle(row, Verdict::Same, text(kRestored), RowTone::Good);
+        break;
       case Action::Report:
         settle(row, Verdict::Done, text(kReportWritten), RowTone::Good);
         reports_.push_back(j.target);
@@ -485,7 +545,8 @@ void Venue::finished(int id, int code, const std::string& why) {
                 count.empty() ? std::to_string(j.details.size()) : count),
            RowTone::Differs);
   } else if (code == kStopped) {
-    settle(row, Verdict::Stopped, error.empty() ? fill(text(kSumStopped), "") : error, RowTone::Failed);
+    settle(row, Verdict::Stopped, error.empty() ? fill(text(kSumStopped), "") : error,
+           RowTone::Failed);
   } else {
     if (error.empty()) error = why.empty() ? "ended with status " + std::to_string(code) : why;
     settle(row, code == kNoAnswer ? Verdict::NoAnswer : Verdict::Failed, error, RowTone::Failed);
@@ -525,7 +586,8 @@ void Venue::stop() {
   for (int id : waiting) {
     const int row = jobs_.at(id).row;
     jobs_.erase(id);
-    settle(w_.rows[static_cast<std::size_t>(row)], Verdict::Stopped, text(kNotStarted), RowTone::Failed);
+    settle(w_.rows[static_cast<std::size_t>(row)], Verdict::Stopped, text(kNotStarted),
+           RowTone::Failed);
   }
   if (jobs_.empty()) {
     stopping_ = false;
@@ -536,9 +598,10 @@ void Venue::stop() {
 
 std::string Venue::summary() const {
   const std::pair<Verdict, int> order[] = {
-      {Verdict::Same, kSumSame},       {Verdict::Differ, kSumDiffer}, {Verdict::Answer, kSumAnswer},
-      {Verdict::Done, kSumDone},       {Verdict::NoAnswer, kSumNoAnswer},
-      {Verdict::Failed, kSumFailed},   {Verdict::Stopped, kSumStopped}};
+      {Verdict::Same, kSumSame},         {Verdict::Differ, kSumDiffer},
+      {Verdict::Answer, kSumAnswer},     {Verdict::Done, kSumDone},
+      {Verdict::NoAnswer, kSumNoAnswer}, {Verdict::Failed, kSumFailed},
+      {Verdict::Stopped, kSumStopped}};
   std::string out;
   for (const auto& [v, id] : order) {
     const auto n = std::count(verdicts_.begin(), verdicts_.end(), v);
@@ -551,8 +614,8 @@ void Venue::refreshSummary() { w_.Summary.setCaption(summary()); }
 
 void Venue::availability() {
   const bool idle = !busy();
-  for (Button* b : {&w_.Open1, &w_.New1, &w_.Add1, &w_.Remove1, &w_.Check1, &w_.Verify1, &w_.Backup1,
-                    &w_.Restore1, &w_.Report1, &w_.LinkRoom1})
+  for (Button* b : {&w_.Open1, &w_.New1, &w_.Add1, &w_.Remove1, &w_.Check1, &w_.Verify1,
+                    &w_.Backup1, &w_.Restore1, &w_.Report1, &w_.LinkRoom1})
     b->setEnabled(idle);
   w_.Stop1.setEnabled(!idle);
 }

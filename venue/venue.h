@@ -42,13 +42,55 @@ class Venue {
  public:
   // The texts, in the order of their keys "Rooms_c_1".. (and "_e_").
   enum Text {
-    kTitle = 1, kOpen, kNew, kSave, kSaveAs, kAdd, kRemove,
-    kCheck, kVerify, kBackup, kRestore, kReport, kLinkToRoom, kStop, kJobs,
-    kColRoom, kColPort, kColStandsFor, kColReference, kColState, kColChecked, kColProgress,
-    kFileName, kNoFile, kWaiting, kAnswers, kSame, kDiffer, kBackedUp, kRestored,
-    kRestoredDiffer, kReportWritten, kSkipped, kNoReference, kNotStarted,
-    kSumSame, kSumDiffer, kSumNoAnswer, kSumFailed, kSumStopped, kSumAnswer, kSumDone,
-    kAskRestoreReference, kConfirmRestore, kAskLink, kNoEngine, kBusy, kNewRoom, kNoSelection,
+    kTitle = 1,
+    kOpen,
+    kNew,
+    kSave,
+    kSaveAs,
+    kAdd,
+    kRemove,
+    kCheck,
+    kVerify,
+    kBackup,
+    kRestore,
+    kReport,
+    kLinkToRoom,
+    kStop,
+    kJobs,
+    kColRoom,
+    kColPort,
+    kColStandsFor,
+    kColReference,
+    kColState,
+    kColChecked,
+    kColProgress,
+    kFileName,
+    kNoFile,
+    kWaiting,
+    kAnswers,
+    kSame,
+    kDiffer,
+    kBackedUp,
+    kRestored,
+    kRestoredDiffer,
+    kReportWritten,
+    kSkipped,
+    kNoReference,
+    kNotStarted,
+    kSumSame,
+    kSumDiffer,
+    kSumNoAnswer,
+    kSumFailed,
+    kSumStopped,
+    kSumAnswer,
+    kSumDone,
+    kAskRestoreReference,
+    kConfirmRestore,
+    kAskLink,
+    kNoEngine,
+    kBusy,
+    kNewRoom,
+    kNoSelection,
     kTextCount = kNoSelection
   };
   static constexpr int kTexts = kTextCount;
@@ -108,7 +150,8 @@ class Venue {
   bool checkRooms(const std::vector<Room>& rooms, std::string* error) const;
   std::vector<int> chosenRows() const;
   bool prepare(Action action, std::string* file, std::string* folder);
-  std::optional<Job> jobFor(int row, Action action, const std::string& file, const std::string& folder);
+  std::optional<Job> jobFor(int row, Action action, const std::string& file,
+                            const std::string& folder);
   void startNext();
   void errorLine(int id, const std::string& line);
   void finished(int id, int code, const std::string& why);

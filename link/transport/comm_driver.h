@@ -17,16 +17,16 @@ namespace kp::comm {
 // Win32 error codes the logic tells apart, by value.
 enum : std::uint32_t {
   kSuccess = 0,
-  kInvalidFunction = 1,      // ERROR_INVALID_FUNCTION
-  kFileNotFound = 2,         // ERROR_FILE_NOT_FOUND
-  kPathNotFound = 3,         // ERROR_PATH_NOT_FOUND
-  kAccessDenied = 5,         // ERROR_ACCESS_DENIED
-  kBadCommand = 22,          // ERROR_BAD_COMMAND
-  kGenFailure = 31,          // ERROR_GEN_FAILURE
-  kSharingViolation = 32,    // ERROR_SHARING_VIOLATION
-  kNotSupported = 50,        // ERROR_NOT_SUPPORTED
-  kInvalidParameter = 87,    // ERROR_INVALID_PARAMETER
-  kOperationAborted = 995,   // ERROR_OPERATION_ABORTED
+  kInvalidFunction = 1,        // ERROR_INVALID_FUNCTION
+  kFileNotFound = 2,           // ERROR_FILE_NOT_FOUND
+  kPathNotFound = 3,           // ERROR_PATH_NOT_FOUND
+  kAccessDenied = 5,           // ERROR_ACCESS_DENIED
+  kBadCommand = 22,            // ERROR_BAD_COMMAND
+  kGenFailure = 31,            // ERROR_GEN_FAILURE
+  kSharingViolation = 32,      // ERROR_SHARING_VIOLATION
+  kNotSupported = 50,          // ERROR_NOT_SUPPORTED
+  kInvalidParameter = 87,      // ERROR_INVALID_PARAMETER
+  kOperationAborted = 995,     // ERROR_OPERATION_ABORTED
   kDeviceNotConnected = 1167,  // ERROR_DEVICE_NOT_CONNECTED
 };
 

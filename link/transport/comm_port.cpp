@@ -13,7 +13,9 @@ using comm::Result;
 using namespace comm_port;
 
 CommPort::CommPort(comm::Driver& driver, const Clock& clock, EventPump& pump)
-    : driver_(driver), clock_(clock), pump_(pump),
+    : driver_(driver),
+      clock_(clock),
+      pump_(pump),
       events_([&pump](std::function<void()> fn) { pump.post(std::move(fn)); }) {
   driver_.onSignalled = [this](Op op) { signalled(op); };
   pollTimer_ = oneShot(pump, kFastPollMs, [this] { poll(); });
@@ -59,16 +61,19 @@ bool CommPort::open(std::string* error) {
   }
   std::uint32_t code = driver_.openDevice(device);
   switch (code) {
-    case comm::kSuccess: break;
+    case comm::kSuccess:
+      break;
     case comm::kFileNotFound:
     case comm::kPathNotFound:
-      why = name() + " does not exist on this computer. Check that the cable or USB serial "
+      why = name() +
+            " does not exist on this computer. Check that the cable or USB serial "
             "adapter is plugged in, and look up its number in Device Manager under "
             "Ports (COM & LPT).";
       return false;
     case comm::kAccessDenied:
     case comm::kSharingViolation:
-      why = name() + " is in use by another program. Close that program, or choose another "
+      why = name() +
+            " is in use by another program. Close that program, or choose another "
             "port in Serial Port.";
       return false;
     default:
@@ -135,8 +140,9 @@ void CommPort::release() {
 
 void CommPort::fail(std::uint32_t code) {
   if (!open_ || closing_ || events_.failing()) return;
-  const std::string text = driver_.present(deviceName()) ? name() + " failed: " + driver_.errorText(code)
-                                                   : name() + " was disconnected";
+  const std::string text = driver_.present(deviceName())
+                               ? name() + " failed: " + driver_.errorText(code)
+                               : name() + " was disconnected";
   // Closed from the loop, not here: this may be deep inside a completion of
   // the driver's.
   events_.failed([this, text] {

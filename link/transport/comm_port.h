@@ -90,13 +90,13 @@ class CommPort : public SerialPort {
   std::size_t readSize_ = 0;  // 0: no limit
 
   bool open_ = false;
-  bool closing_ = false;     // errors from here on are the close's own
+  bool closing_ = false;  // errors from here on are the close's own
   bool waitPending_ = false;
   bool writePending_ = false;
   bool polling_ = false;
-  int uselessWaits_ = 0;     // waits in a row that brought no byte
-  int missedAnswers_ = 0;    // checks that found bytes the driver kept quiet about
-  int writeRetries_ = 0;     // aborted or stalled writes in a row
+  int uselessWaits_ = 0;   // waits in a row that brought no byte
+  int missedAnswers_ = 0;  // checks that found bytes the driver kept quiet about
+  int writeRetries_ = 0;   // aborted or stalled writes in a row
   std::uint32_t lineErrors_ = 0;
 
   std::unique_ptr<Timer> pollTimer_;

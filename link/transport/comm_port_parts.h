@@ -11,7 +11,6 @@
 
 namespace kp::comm_port {
 
-
 // Closing lets written bytes leave for this long: a few frames take
 // milliseconds at 28800 baud; a port that does not drain in this time is dead.
 inline constexpr int kDrainMs = 500;

@@ -71,7 +71,8 @@ std::optional<PortChoice> parsePortChoice(const std::string& text, std::string* 
     c.target.path = text;
     return c;
   }
-  why = "\"" + text + "\" is not a port: give COMn, a device path, rfc2217://HOST:PORT or tcp://HOST:PORT";
+  why = "\"" + text +
+        "\" is not a port: give COMn, a device path, rfc2217://HOST:PORT or tcp://HOST:PORT";
   return std::nullopt;
 }
 

@@ -10,9 +10,9 @@
 namespace kp {
 
 struct PortChoice {
-  int com = 0;         // 1..255: the panel's COMn; 0: `target` instead
-  PortTarget target;   // a device path or a network target
-  std::string text;    // as the operator wrote it
+  int com = 0;        // 1..255: the panel's COMn; 0: `target` instead
+  PortTarget target;  // a device path or a network target
+  std::string text;   // as the operator wrote it
 
   bool isCom() const { return com > 0; }
   bool operator==(const PortChoice&) const = default;

@@ -12,7 +12,7 @@ namespace kp {
 namespace {
 
 constexpr int kMaxSystemPort = 255;
-constexpr std::size_t kQuoted = 40;          // of a bad value, in a message
+constexpr std::size_t kQuoted = 40;  // of a bad value, in a message
 
 std::string lower(std::string_view s) {
   std::string out(s);
@@ -47,17 +47,21 @@ bool hostNameChar(char c) {
   return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_';
 }
 
-bool ipv6Char(char c) { return std::isxdigit(static_cast<unsigned char>(c)) || c == ':' || c == '.'; }
+bool ipv6Char(char c) {
+  return std::isxdigit(static_cast<unsigned char>(c)) || c == ':' || c == '.';
+}
 
 // host:port of a URL, the scheme already taken off.
-bool parseHostPort(std::string_view whole, std::string_view rest, PortTarget* t, std::string* error) {
+bool parseHostPort(std::string_view whole, std::string_view rest, PortTarget* t,
+                   std::string* error) {
   std::string_view host;
   std::string_view after;
   if (!rest.empty() && rest.front() == '[') {
     const auto close = rest.find(']');
     if (close == std::string_view::npos) return fail(error, "no closing ] in " + quoted(whole));
     host = rest.substr(1, close - 1);
-    if (!std::all_of(host.begin(), host.end(), ipv6Char) || host.find(':') == std::string_view::npos)
+    if (!std::all_of(host.begin(), host.end(), ipv6Char) ||
+        host.find(':') == std::string_view::npos)
       return fail(error, quoted(host) + " is not an IPv6 address");
     after = rest.substr(close + 1);
   } else {
@@ -77,14 +81,16 @@ bool parseHostPort(std::string_view whole, std::string_view rest, PortTarget* t,
   if (after.front() != ':')
     return fail(error, "unexpected " + quoted(after) + " after the host in " + quoted(whole));
   const std::string_view digits = after.substr(1);
-  if (digits.empty()) return fail(error, "no port in " + quoted(whole) + " (write it as host:port)");
-  const auto end = std::find_if_not(digits.begin(), digits.end(),
-                                    [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+  if (digits.empty())
+    return fail(error, "no port in " + quoted(whole) + " (write it as host:port)");
+  const auto end = std::find_if_not(digits.begin(), digits.end(), [](char c) {
+    return std::isdigit(static_cast<unsigned char>(c));
+  });
   if (end == digits.begin()) return fail(error, "the port " + quoted(digits) + " is not a number");
   const std::string_view number = digits.substr(0, static_cast<std::size_t>(end - digits.begin()));
   if (end != digits.end())
-    return fail(error, "unexpected " + quoted(digits.substr(number.size())) + " after the port in " +
-                           quoted(whole));
+    return fail(error, "unexpected " + quoted(digits.substr(number.size())) +
+                           " after the port in " + quoted(whole));
   long value = 0;
   for (char c : number) {
     value = value * 10 + (c - '0');
@@ -113,10 +119,14 @@ std::string PortTarget::hostPort() const {
 
 std::string PortTarget::text() const {
   switch (kind) {
-    case Kind::SystemPort: return name;
-    case Kind::Device: return path;
-    case Kind::Tcp: return "tcp://" + hostPort();
-    case Kind::Rfc2217: return "rfc2217://" + hostPort();
+    case Kind::SystemPort:
+      return name;
+    case Kind::Device:
+      return path;
+    case Kind::Tcp:
+      return "tcp://" + hostPort();
+    case Kind::Rfc2217:
+      return "rfc2217://" + hostPort();
   }
   return {};
 }
@@ -127,8 +137,8 @@ std::optional<PortTarget> parsePortTarget(std::string_view text, std::string* er
     return std::nullopt;
   }
   if (text.size() > kPortTargetMaxLength) {
-    fail(error, "the value is " + std::to_string(text.size()) + " characters long; a port is at most " +
-                    std::to_string(kPortTargetMaxLength));
+    fail(error, "the value is " + std::to_string(text.size()) +
+                    " characters long; a port is at most " + std::to_string(kPortTargetMaxLength));
     return std::nullopt;
   }
   for (char c : text) {
@@ -168,12 +178,14 @@ std::optional<PortTarget> parsePortTarget(std::string_view text, std::string* er
     t.name = "COM" + std::to_string(*n);
     return t;
   }
-  fail(error, "unknown port " + quoted(text) +
-                  ": use rfc2217://host:port, tcp://host:port, a device path or a name such as COM17");
+  fail(error,
+       "unknown port " + quoted(text) +
+           ": use rfc2217://host:port, tcp://host:port, a device path or a name such as COM17");
   return std::nullopt;
 }
 
-std::optional<PortTarget> lookupPortTarget(int n, const std::string& programFolder, std::string* error) {
+std::optional<PortTarget> lookupPortTarget(int n, const std::string& programFolder,
+                                           std::string* error) {
   const std::string key = "COM" + std::to_string(n);
   if (n < 1) {
     fail(error, key + " is not a port");
@@ -199,9 +211,12 @@ std::optional<PortTarget> lookupPortTarget(int n, const std::string& programFold
 
 std::string portTargetDevice(const PortTarget& target) {
   switch (target.kind) {
-    case PortTarget::Kind::SystemPort: return systemPortDevice(target.systemPortNumber());
-    case PortTarget::Kind::Device: return target.path;
-    default: return {};
+    case PortTarget::Kind::SystemPort:
+      return systemPortDevice(target.systemPortNumber());
+    case PortTarget::Kind::Device:
+      return target.path;
+    default:
+      return {};
   }
 }
 
@@ -211,7 +226,8 @@ std::string describePortTarget(const PortTarget& target, const std::string& prog
       return target.text() + " (device server, RFC 2217: the panel sets 28800,E,8,1)";
     case PortTarget::Kind::Tcp:
       return target.text() + " (device server, raw TCP: the server sets the line)";
-    default: break;
+    default:
+      break;
   }
   const std::string device = portTargetDevice(target);
   const std::string label = deviceLabel(device, programFolder);

@@ -16,34 +16,49 @@ void command(Bytes& out, std::uint8_t verb, std::uint8_t option) {
   out.insert(out.end(), {IAC, verb, option});
 }
 
-const std::uint8_t kCommands[] = {SET_BAUDRATE, SET_DATASIZE, SET_PARITY, SET_STOPSIZE, SET_CONTROL};
+const std::uint8_t kCommands[] = {SET_BAUDRATE, SET_DATASIZE, SET_PARITY, SET_STOPSIZE,
+                                  SET_CONTROL};
 
 std::string parityName(std::uint32_t v) {
   switch (v) {
-    case PARITY_NONE: return "no parity";
-    case PARITY_ODD: return "odd parity";
-    case PARITY_EVEN: return "even parity";
-    case 4: return "mark parity";
-    case 5: return "space parity";
-    default: return "parity " + std::to_string(v);
+    case PARITY_NONE:
+      return "no parity";
+    case PARITY_ODD:
+      return "odd parity";
+    case PARITY_EVEN:
+      return "even parity";
+    case 4:
+      return "mark parity";
+    case 5:
+      return "space parity";
+    default:
+      return "parity " + std::to_string(v);
   }
 }
 
 std::string stopName(std::uint32_t v) {
   switch (v) {
-    case 1: return "1 stop bit";
-    case 2: return "2 stop bits";
-    case 3: return "1.5 stop bits";
-    default: return "stop size " + std::to_string(v);
+    case 1:
+      return "1 stop bit";
+    case 2:
+      return "2 stop bits";
+    case 3:
+      return "1.5 stop bits";
+    default:
+      return "stop size " + std::to_string(v);
   }
 }
 
 std::string controlName(std::uint32_t v) {
   switch (v) {
-    case CONTROL_NO_FLOW: return "no flow control";
-    case 2: return "XON/XOFF flow control";
-    case 3: return "hardware flow control";
-    default: return "flow control " + std::to_string(v);
+    case CONTROL_NO_FLOW:
+      return "no flow control";
+    case 2:
+      return "XON/XOFF flow control";
+    case 3:
+      return "hardware flow control";
+    default:
+      return "flow control " + std::to_string(v);
   }
 }
 
@@ -64,24 +79,33 @@ Bytes Rfc2217Client::start(const LineSettings& settings, std::int64_t nowMs) {
 
 std::uint32_t Rfc2217Client::settingValue(int setting) const {
   switch (setting) {
-    case Baud: return static_cast<std::uint32_t>(settings_.baud);
-    case DataSize: return static_cast<std::uint32_t>(settings_.dataBits);
+    case Baud:
+      return static_cast<std::uint32_t>(settings_.baud);
+    case DataSize:
+      return static_cast<std::uint32_t>(settings_.dataBits);
     case Parity:
       return settings_.parity == kp::Parity::Even  ? PARITY_EVEN
              : settings_.parity == kp::Parity::Odd ? PARITY_ODD
                                                    : PARITY_NONE;
-    case StopSize: return settings_.stopBits == 2 ? 2u : 1u;
-    default: return CONTROL_NO_FLOW;
+    case StopSize:
+      return settings_.stopBits == 2 ? 2u : 1u;
+    default:
+      return CONTROL_NO_FLOW;
   }
 }
 
 std::string Rfc2217Client::settingName(int setting, std::uint32_t v) const {
   switch (setting) {
-    case Baud: return std::to_string(v) + " baud";
-    case DataSize: return std::to_string(v) + " data bits";
-    case Parity: return parityName(v);
-    case StopSize: return stopName(v);
-    default: return controlName(v);
+    case Baud:
+      return std::to_string(v) + " baud";
+    case DataSize:
+      return std::to_string(v) + " data bits";
+    case Parity:
+      return parityName(v);
+    case StopSize:
+      return stopName(v);
+    default:
+      return controlName(v);
   }
 }
 
@@ -118,10 +142,11 @@ void Rfc2217Client::onOption(std::uint8_t verb, std::uint8_t option, Bytes& out)
       // Once linked a server that takes an option back changes nothing of the
       // bytes already agreed; while opening it is a refusal.
       if (opening)
-        failWith(option == COM_PORT
-                     ? "the server refused the COM-PORT option: it does not speak RFC 2217 on this port"
-                     : std::string("the server refused binary transmission (BINARY ") +
-                           (verb == DONT ? "from the panel)" : "to the panel)"));
+        failWith(
+            option == COM_PORT
+                ? "the server refused the COM-PORT option: it does not speak RFC 2217 on this port"
+                : std::string("the server refused binary transmission (BINARY ") +
+                      (verb == DONT ? "from the panel)" : "to the panel)"));
       return;
     }
     if (option == COM_PORT && verb == DO) comPortAgreed_ = true;
@@ -183,8 +208,8 @@ void Rfc2217Client::onSubnegotiation(Bytes& out) {
   std::uint32_t got = 0;
   for (std::size_t i = 0; i < size; ++i) got = (got << 8) | sub_[2 + i];
   if (got != wanted) {
-    failWith("the server did not take " + settingName(setting_, wanted) + " (it answered: " +
-             settingName(setting_, got) + ")");
+    failWith("the server did not take " + settingName(setting_, wanted) +
+             " (it answered: " + settingName(setting_, got) + ")");
     return;
   }
   if (++setting_ == kSettings) {
@@ -194,7 +219,8 @@ void Rfc2217Client::onSubnegotiation(Bytes& out) {
   sendSetting(out);
 }
 
-Rfc2217Client::Step Rfc2217Client::receive(const std::uint8_t* bytes, std::size_t n, std::int64_t nowMs) {
+Rfc2217Client::Step Rfc2217Client::receive(const std::uint8_t* bytes, std::size_t n,
+                                           std::int64_t nowMs) {
   Step step;
   tick(nowMs);
   for (std::size_t i = 0; i < n && state_ != State::Failed; ++i) {

@@ -54,7 +54,9 @@ class Rfc2217Client {
   // Takes bytes from the server (any split, commands across calls included).
   // Data that comes before the line is set up is no one's and is dropped.
   Step receive(const std::uint8_t* bytes, std::size_t n, std::int64_t nowMs);
-  Step receive(const Bytes& bytes, std::int64_t nowMs) { return receive(bytes.data(), bytes.size(), nowMs); }
+  Step receive(const Bytes& bytes, std::int64_t nowMs) {
+    return receive(bytes.data(), bytes.size(), nowMs);
+  }
   // Time passes: an opening not finished by its deadline fails.
   void tick(std::int64_t nowMs);
   // The server closed the connection: an opening fails, with what the server
@@ -98,10 +100,10 @@ class Rfc2217Client {
   LineSettings settings_{};
 
   // Options: what the server agreed to.
-  bool comPortAgreed_ = false;      // DO COM-PORT
-  bool binaryOutAgreed_ = false;    // DO BINARY: we may send binary
-  bool binaryInAgreed_ = false;     // WILL BINARY: it will send binary
-  bool comPortWill_ = false;        // it offered COM-PORT itself; accepted once
+  bool comPortAgreed_ = false;    // DO COM-PORT
+  bool binaryOutAgreed_ = false;  // DO BINARY: we may send binary
+  bool binaryInAgreed_ = false;   // WILL BINARY: it will send binary
+  bool comPortWill_ = false;      // it offered COM-PORT itself; accepted once
   bool sgaWill_ = false, sgaDo_ = false;
   std::bitset<256> declinedWill_, declinedDo_;
   bool syncPending_ = false;

@@ -6,13 +6,13 @@
 #include <filesystem>
 #include <functional>
 
+#include "core/fresh_file.h"
 #include "core/state.h"
 #include "ctl/ctl_args.h"
-#include "core/fresh_file.h"
-#include "venue/rooms_file.h"
 #include "ctl/rooms_runner.h"
 #include "presets/preset_compare.h"
 #include "tests/support/rig.h"
+#include "venue/rooms_file.h"
 
 namespace kp::ctl {
 namespace {
@@ -24,7 +24,8 @@ std::string refusal(const std::vector<std::string>& args) {
 
 TEST(CtlArguments, CommandsTakeTheirArgumentsWherePlaced) {
   std::string error;
-  const auto o = parseArgs({"restore", "--model", "2", "COM3", "std.dat", "--no-verify", "--json"}, &error);
+  const auto o =
+      parseArgs({"restore", "--model", "2", "COM3", "std.dat", "--no-verify", "--json"}, &error);
   ASSERT_TRUE(o) << error;
   EXPECT_EQ(o->port, "COM3");
   EXPECT_EQ(o->files, std::vector<std::string>{"std.dat"});
@@ -71,8 +72,8 @@ TEST(RoomsFile, EachFaultIsNamedByItsLine) {
   EXPECT_EQ(fault("101,COM0\n"), "rooms.csv line 1: no such port COM0 (COM1..COM255)");
   EXPECT_EQ(fault("room,port\n"), "rooms.csv: no rooms in it");
   std::string error;
-  const auto rooms = parseRooms("\xEF\xBB\xBFroom,port,file\r\n101,COM3,std.dat\r\n", "r.csv", folder.str(),
-                                folder.str(), &error);
+  const auto rooms = parseRooms("\xEF\xBB\xBFroom,port,file\r\n101,COM3,std.dat\r\n", "r.csv",
+                                folder.str(), folder.str(), &error);
   ASSERT_TRUE(rooms) << error;
   EXPECT_EQ((*rooms)[0].file, folder.file("std.dat"));
 }
@@ -80,12 +81,15 @@ TEST(RoomsFile, EachFaultIsNamedByItsLine) {
 TEST(RoomsFile, ASpreadsheetsGbkIsReadAsChineseAndUtf8AsItIs) {
   test::TempDir folder;
   std::string error;
-  const auto gbk = parseRooms("room,port,file\r\n\xB0\xFC\xCF\xE1" "1,COM3,\xB1\xEA\xD7\xBC.dat\r\n", "r.csv",
-                              folder.str(), folder.str(), &error);
+  const auto gbk = parseRooms(
+      "room,port,file\r\n\xB0\xFC\xCF\xE1"
+      "1,COM3,\xB1\xEA\xD7\xBC.dat\r\n",
+      "r.csv", folder.str(), folder.str(), &error);
   ASSERT_TRUE(gbk) << error;
   EXPECT_EQ((*gbk)[0].name, "包厢1");
   EXPECT_EQ((*gbk)[0].file, folder.file("标准.dat"));
-  const auto utf8 = parseRooms("\xEF\xBB\xBF包厢2,COM4\n", "r.csv", folder.str(), folder.str(), &error);
+  const auto utf8 =
+      parseRooms("\xEF\xBB\xBF包厢2,COM4\n", "r.csv", folder.str(), folder.str(), &error);
   ASSERT_TRUE(utf8) << error;
   EXPECT_EQ((*utf8)[0].name, "包厢2");
 }
@@ -103,8 +107,10 @@ TEST(RoomsFile, OnePortIsOneUnitWhateverNameItGoesBy) {
   EXPECT_EQ(verdict("a,com17\nb,COM5\n"),
             "rooms.csv line 2: port COM5 is the device of line 1 too: one unit per port");
   EXPECT_EQ(verdict("a,COM6\nb,socket://UNIT-7.local:4001\n"),
-            "rooms.csv line 2: port socket://UNIT-7.local:4001 is the device of line 1 too: one unit per port");
-  EXPECT_EQ(verdict("a,COM4\nb,COM5\nc,/dev/ttyUSB2\nd,COM6\ne,tcp://unit-7.local:4002\nf,COM7\n"), "accepted");
+            "rooms.csv line 2: port socket://UNIT-7.local:4001 is the device of line 1 too: one "
+            "unit per port");
+  EXPECT_EQ(verdict("a,COM4\nb,COM5\nc,/dev/ttyUSB2\nd,COM6\ne,tcp://unit-7.local:4002\nf,COM7\n"),
+            "accepted");
 }
 
 // The rooms of text, planned for the command line args.
@@ -121,7 +127,8 @@ TEST(RoomsPlan, AReportGoesIntoItsFolderAndNeverOverARoomsPreset) {
   test::TempDir folder;
   std::filesystem::create_directory(folder.file("reports"));
   folder.write("bar-standard.dat", "[config]\r\nMic_Master=50\r\n");
-  const std::vector<std::string> args = {"report", "--rooms", "rooms.csv", "-o", folder.file("reports")};
+  const std::vector<std::string> args = {"report", "--rooms", "rooms.csv", "-o",
+                                         folder.file("reports")};
   std::string error;
   const auto jobs = plan(folder, "101,COM3\nBar,COM5,bar-standard.dat\n", args, &error);
   ASSERT_TRUE(jobs) << error;
@@ -165,7 +172,8 @@ TEST(PresetComparison, AShortDumpUnitIsNotHeldToTheFilesOutputs) {
   PresetContents unit = presetContentsOfText("[config]\r\nMic_Master=45\r\n");
   ParameterTexts names;
   std::vector<std::string> differing;
-  for (const auto& d : comparePresets(file, unit, false)) differing.push_back(parameterName(presetKeys()[d.key], names));
+  for (const auto& d : comparePresets(file, unit, false))
+    differing.push_back(parameterName(presetKeys()[d.key], names));
   EXPECT_EQ(differing, std::vector<std::string>{"Microphone MASTER"});
   EXPECT_EQ(comparePresets(file, unit, true).size(), 2u);
 }

@@ -27,8 +27,8 @@ std::string refusal(const std::vector<std::string>& args) {
 }
 
 TEST(EqArguments, OptionsAreReadAndMisplacedOnesRefused) {
-  const Options o = parsed({"eq", "room.txt", "--range", "63-12.5k", "--slot", "ram2", "--channel", "mic",
-                            "--max-boost", "3", "--tilt", "-0.5", "-o", "out.dat"});
+  const Options o = parsed({"eq", "room.txt", "--range", "63-12.5k", "--slot", "ram2", "--channel",
+                            "mic", "--max-boost", "3", "--tilt", "-0.5", "-o", "out.dat"});
   EXPECT_EQ(o.files, std::vector<std::string>{"room.txt"});
   EXPECT_EQ(o.eq.lowHz, 63);
   EXPECT_EQ(o.eq.highHz, 12500);
@@ -37,7 +37,8 @@ TEST(EqArguments, OptionsAreReadAndMisplacedOnesRefused) {
   EXPECT_EQ(o.eq.maxBoost, 3);
   EXPECT_EQ(o.eq.tilt, -0.5);
   EXPECT_EQ(refusal({"eq"}), "eq takes one MEASUREMENT");
-  EXPECT_EQ(refusal({"eq", "r.txt", "--tilt", "1", "--target", "house.txt"}), "eq takes --target or --tilt, not both");
+  EXPECT_EQ(refusal({"eq", "r.txt", "--tilt", "1", "--target", "house.txt"}),
+            "eq takes --target or --tilt, not both");
   EXPECT_EQ(refusal({"eq", "r.txt", "--range", "16k-40"}),
             "--range needs LOW-HIGH in Hz within 20-20k, such as 40-16k, not 16k-40");
   EXPECT_EQ(refusal({"eq", "r.txt", "--slot", "RAM4"}), "--slot is RAM1, RAM2 or RAM3, not RAM4");
@@ -53,19 +54,23 @@ class EqCommand : public ::testing::Test {
   // The room 5 dB up at 400 Hz, measured through music RAM2 of from.dat.
   std::string measurement() {
     const test::PresetData d = test::PresetData::sample();
-    for (int k = 1; k <= tuning::kBands; ++k) with[static_cast<std::size_t>(k - 1)] = d.music[1][k] - kBandOffset;
+    for (int k = 1; k <= tuning::kBands; ++k)
+      with[static_cast<std::size_t>(k - 1)] = d.music[1][k] - kBandOffset;
     tuning::BandValues room{};
     room[13] = 5;
     std::string text;
     for (double hz : tuning::logSpaced(20, 20000, 48)) {
       char row[48];
-      std::snprintf(row, sizeof row, "%.3f,%.3f\n", hz, model.responseDb(room, hz) + model.responseDb(with, hz));
+      std::snprintf(row, sizeof row, "%.3f,%.3f\n", hz,
+                    model.responseDb(room, hz) + model.responseDb(with, hz));
       text += row;
     }
     dir.write("room.txt", text);
     return dir.file("room.txt");
   }
-  Outcome run(const std::vector<std::string>& args) { return runEqCommand(parsed(args), dir.str()); }
+  Outcome run(const std::vector<std::string>& args) {
+    return runEqCommand(parsed(args), dir.str());
+  }
 
   test::TempDir dir;
   tuning::EqModel model;
@@ -74,7 +79,8 @@ class EqCommand : public ::testing::Test {
 
 TEST_F(EqCommand, TheProposalIsFromTheSlotMeasuredWithAndLandsInACopyOfThePreset) {
   const std::string out = dir.file("out.dat");
-  const Outcome r = run({"eq", measurement(), "--from", dir.file("from.dat"), "--slot", "RAM2", "-o", out, "--json"});
+  const Outcome r = run(
+      {"eq", measurement(), "--from", dir.file("from.dat"), "--slot", "RAM2", "-o", out, "--json"});
   ASSERT_EQ(r.status, Status::Done) << r.error;
   for (int k = 1; k <= tuning::kBands; ++k) {
     const int written = std::stoi(Read_Ini("Music_1", std::to_string(k), out)) - kBandOffset;
@@ -85,7 +91,8 @@ TEST_F(EqCommand, TheProposalIsFromTheSlotMeasuredWithAndLandsInACopyOfThePreset
     } else if (k > 5 && k < 29) {
       EXPECT_NEAR(written, k == 14 ? -5 : 0, 1) << k;
     }
-    EXPECT_EQ(Read_Ini("Music_0", std::to_string(k), out), Read_Ini("Music_0", std::to_string(k), dir.file("from.dat")));
+    EXPECT_EQ(Read_Ini("Music_0", std::to_string(k), out),
+              Read_Ini("Music_0", std::to_string(k), dir.file("from.dat")));
   }
   const std::string json = r.json.str();
   EXPECT_NE(json.find("\"bands\":[" + std::to_string(with[0]) + ","), std::string::npos) << json;
@@ -103,7 +110,8 @@ TEST_F(EqCommand, WhatIsNoUsableMeasurementIsAFileFailure) {
   dir.write("partial.txt", partial);
   const Outcome narrow = run({"eq", dir.file("partial.txt")});
   EXPECT_EQ(narrow.status, Status::FileFailed);
-  EXPECT_NE(narrow.error.find("not the correction range 40 Hz to 16 kHz"), std::string::npos) << narrow.error;
+  EXPECT_NE(narrow.error.find("not the correction range 40 Hz to 16 kHz"), std::string::npos)
+      << narrow.error;
   const Outcome missing = run({"eq", measurement(), "--from", dir.file("none.dat")});
   EXPECT_EQ(missing.status, Status::FileFailed);
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "out.dat"));

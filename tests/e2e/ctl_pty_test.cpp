@@ -39,11 +39,16 @@ Values presetValuesOf(const sim::UnitState& s) {
   Values v;
   const auto& d = s.setup;
   const std::pair<const char*, int> config[] = {
-      {"MIC_MAX_VOLUME", d.micMaxVolume},     {"MIC_MIN_VOLUME", d.micMinVolume},
-      {"MIC_MODE", d.micEffectMode},          {"MUSIC_MAX_VOLUME", d.musicMaxVolume},
-      {"MUSIC_MIN_VOLUME", d.musicMinVolume}, {"MUSIC_MODE", d.musicEffectMode},
-      {"Music_Master", s.musicMaster},        {"Mic_Master", s.micMaster},
-      {"KTV_MIN_VOLUME", d.ktvMinVolume},     {"KTV_MIN_DU", indexOf(d.ktvSensitivity, {8, 16, 32})},
+      {"MIC_MAX_VOLUME", d.micMaxVolume},
+      {"MIC_MIN_VOLUME", d.micMinVolume},
+      {"MIC_MODE", d.micEffectMode},
+      {"MUSIC_MAX_VOLUME", d.musicMaxVolume},
+      {"MUSIC_MIN_VOLUME", d.musicMinVolume},
+      {"MUSIC_MODE", d.musicEffectMode},
+      {"Music_Master", s.musicMaster},
+      {"Mic_Master", s.micMaster},
+      {"KTV_MIN_VOLUME", d.ktvMinVolume},
+      {"KTV_MIN_DU", indexOf(d.ktvSensitivity, {8, 16, 32})},
       {"KTV_RESET_TIME", indexOf(d.ktvResetTime, {1, 2, 4})}};
   for (const auto& [key, value] : config) v[{"config", key}] = value;
   const char* surround[] = {"L", "R", "SL", "SR", "C", "SUB"};
@@ -53,7 +58,8 @@ Values presetValuesOf(const sim::UnitState& s) {
       v[{"Music_" + std::to_string(n), std::to_string(k)}] = s.musicSlots[n].bands[k - 1];
       v[{"Mic_" + std::to_string(n), std::to_string(k)}] = s.micSlots[n].bands[k - 1];
     }
-    for (int k = 32; k <= 37; ++k) v[{"Mic_" + std::to_string(n), std::to_string(k)}] = s.micSlots[n].effects[k - 32];
+    for (int k = 32; k <= 37; ++k)
+      v[{"Mic_" + std::to_string(n), std::to_string(k)}] = s.micSlots[n].effects[k - 32];
   }
   return v;
 }
@@ -73,7 +79,8 @@ std::vector<std::string> mismatches(const std::string& path, const Values& expec
   for (const auto& [at, value] : expected) {
     const std::string got = Read_Ini(at.first, at.second, path);
     if (got != std::to_string(value))
-      out.push_back("[" + at.first + "] " + at.second + ": " + got + " != " + std::to_string(value));
+      out.push_back("[" + at.first + "] " + at.second + ": " + got +
+                    " != " + std::to_string(value));
   }
   return out;
 }
@@ -95,8 +102,12 @@ class CtlOverPty : public ::testing::Test {
     EXPECT_TRUE(sims.back()->ready());
     return *sims.back();
   }
-  std::string statePath(int port) const { return folder.file("state" + std::to_string(port) + ".txt"); }
-  void writeState(int port, const sim::UnitState& s) { folder.write("state" + std::to_string(port) + ".txt", sim::stateText(s)); }
+  std::string statePath(int port) const {
+    return folder.file("state" + std::to_string(port) + ".txt");
+  }
+  void writeState(int port, const sim::UnitState& s) {
+    folder.write("state" + std::to_string(port) + ".txt", sim::stateText(s));
+  }
   // What the unit held when its program ended.
   sim::UnitState finalState(SimProcess& sim, int port) {
     sim.stop();
@@ -119,7 +130,8 @@ TEST_F(CtlOverPty, BackupOfEveryRoomHoldsThatUnitsStateAndIsNamedByRoom) {
   const std::pair<const char*, int> rooms[] = {{"101", 11}, {"102", 12}, {"Bar 3", 13}};
   for (std::size_t i = 0; i < 3; ++i) {
     const auto state = finalState(*sims[i], rooms[i].second);
-    EXPECT_EQ(mismatches(folder.file("venue/" + std::string(rooms[i].first) + ".dat"), presetValuesOf(state)),
+    EXPECT_EQ(mismatches(folder.file("venue/" + std::string(rooms[i].first) + ".dat"),
+                         presetValuesOf(state)),
               std::vector<std::string>{})
         << rooms[i].first;
   }
@@ -129,8 +141,10 @@ TEST_F(CtlOverPty, RestoreOfRandomFilesLeavesEachUnitHoldingItsFile) {
   std::string rooms;
   for (int port : {14, 15}) {
     unit(port);
-    folder.write("preset" + std::to_string(port) + ".dat", presetText(presetValuesOf(sim::randomState(port * 31))));
-    rooms += "r" + std::to_string(port) + ",COM" + std::to_string(port) + ",preset" + std::to_string(port) + ".dat\n";
+    folder.write("preset" + std::to_string(port) + ".dat",
+                 presetText(presetValuesOf(sim::randomState(port * 31))));
+    rooms += "r" + std::to_string(port) + ",COM" + std::to_string(port) + ",preset" +
+             std::to_string(port) + ".dat\n";
   }
   folder.write("rooms.csv", rooms);
   const auto r = ctl({"restore", "--rooms", folder.file("rooms.csv"), "-j", "1"});
@@ -147,22 +161,24 @@ TEST_F(CtlOverPty, RestoreOfRandomFilesLeavesEachUnitHoldingItsFile) {
 TEST_F(CtlOverPty, VerifyNamesTheOneBandThatDiffers) {
   sim::UnitState s = sim::randomState(7);
   Values file = presetValuesOf(s);
-  file[{"Music_1", "19"}] = 18;  // RAM2's 1.25k at +3 in the file
+  file[{"Music_1", "19"}] = 18;    // RAM2's 1.25k at +3 in the file
   s.musicSlots[1].bands[18] = 15;  // and flat in the unit
   folder.write("room.dat", presetText(file));
   writeState(16, s);
   unit(16);
   const auto r = ctl({"verify", "COM16", folder.file("room.dat")});
   EXPECT_EQ(r.exitCode, 1) << r.err;
-  EXPECT_EQ(r.out, "Music RAM2 1.25k: file +3, unit 0\nCOM16 differs from " + folder.file("room.dat") +
-                       " in 1 setting\n");
+  EXPECT_EQ(r.out, "Music RAM2 1.25k: file +3, unit 0\nCOM16 differs from " +
+                       folder.file("room.dat") + " in 1 setting\n");
 }
 
 TEST_F(CtlOverPty, NoisyLineStillRestoresEverything) {
   unit(17, {"--resend", "0.2", "--drop", "0.005", "--seed", "5"});
   const auto r = ctl({"restore", "COM17", folder.file("Pro.dat")});
   EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
-  EXPECT_NE(r.out.find("sent again; verified: the unit holds what the file holds"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("sent again; verified: the unit holds what the file holds"),
+            std::string::npos)
+      << r.out;
 }
 
 TEST_F(CtlOverPty, UnitFallingSilentDuringARestoreNamesWhatWasNotConfirmed) {
@@ -175,7 +191,8 @@ TEST_F(CtlOverPty, UnitFallingSilentDuringARestoreNamesWhatWasNotConfirmed) {
   const std::string first = plan.out.substr(at + 5, plan.out.find('\n', at + 1) - at - 5);
   const auto r = ctl({"restore", "COM18", folder.file("Pro.dat"), "--no-verify", "--json"});
   EXPECT_EQ(r.exitCode, 3) << r.out << r.err;
-  EXPECT_NE(r.out.find("\"unconfirmed\":[\"" + first + "\","), std::string::npos) << first << "\n" << r.out;
+  EXPECT_NE(r.out.find("\"unconfirmed\":[\"" + first + "\","), std::string::npos) << first << "\n"
+                                                                                  << r.out;
   EXPECT_NE(r.out.find("the link was lost during the load"), std::string::npos) << r.out;
 }
 
@@ -201,21 +218,27 @@ TEST_F(CtlOverPty, BadInputIsRefusedBeforeAnythingIsSentOrWritten) {
   folder.write("broken.dat", "[config]\r\nMIC_MAX_VOLUME=loud\r\nMIC_MIN_VOLUME=40\r\n");
   const auto dup = ctl({"backup", "--rooms", folder.file("dup.csv"), folder.file("out")});
   EXPECT_EQ(dup.exitCode, 2);
-  EXPECT_NE(dup.err.find("line 2: port com22 is the device of line 1 too"), std::string::npos) << dup.err;
+  EXPECT_NE(dup.err.find("line 2: port com22 is the device of line 1 too"), std::string::npos)
+      << dup.err;
   // ports/com22 is a link to the unit's pseudo-terminal: the same unit.
-  folder.write("linked.csv", "a,COM22\nb," + std::filesystem::read_symlink(folder.file("ports/com22")).string() + "\n");
+  folder.write(
+      "linked.csv",
+      "a,COM22\nb," + std::filesystem::read_symlink(folder.file("ports/com22")).string() + "\n");
   const auto linked = ctl({"backup", "--rooms", folder.file("linked.csv"), folder.file("out")});
   EXPECT_EQ(linked.exitCode, 2);
   EXPECT_NE(linked.err.find("is the device of line 1 too"), std::string::npos) << linked.err;
-  const auto unreadable = ctl({"backup", "--rooms", folder.file("missing.csv"), folder.file("out")});
+  const auto unreadable =
+      ctl({"backup", "--rooms", folder.file("missing.csv"), folder.file("out")});
   EXPECT_EQ(unreadable.exitCode, 2);
   EXPECT_NE(unreadable.err.find("cannot read the rooms file"), std::string::npos) << unreadable.err;
   const auto shortRow = ctl({"backup", "--rooms", folder.file("short.csv"), folder.file("out")});
   EXPECT_EQ(shortRow.exitCode, 2);
-  EXPECT_NE(shortRow.err.find("line 2: room b has no port column"), std::string::npos) << shortRow.err;
+  EXPECT_NE(shortRow.err.find("line 2: room b has no port column"), std::string::npos)
+      << shortRow.err;
   const auto broken = ctl({"restore", "COM22", folder.file("broken.dat")});
   EXPECT_EQ(broken.exitCode, 5);
-  EXPECT_NE(broken.err.find("MIC_MAX_VOLUME: \"loud\" is not a whole number 1..100"), std::string::npos)
+  EXPECT_NE(broken.err.find("MIC_MAX_VOLUME: \"loud\" is not a whole number 1..100"),
+            std::string::npos)
       << broken.err;
   const auto noFolder = ctl({"backup", "COM22", folder.file("missing/unit.dat")});
   EXPECT_EQ(noFolder.exitCode, 5);

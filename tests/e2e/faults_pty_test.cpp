@@ -98,7 +98,8 @@ class FaultsOverPty : public ::testing::Test {
   Program& start() {
     Program& p = rig.make();
     p.startUp();
-    EXPECT_TRUE(rig.serial.isOpen()) << (rig.dialogs.messages.empty() ? "" : rig.dialogs.messages[0]);
+    EXPECT_TRUE(rig.serial.isOpen())
+        << (rig.dialogs.messages.empty() ? "" : rig.dialogs.messages[0]);
     return p;
   }
   void connect(int model) {
@@ -170,12 +171,13 @@ TEST(FaultsOverPtyChunks, ADumpInRandomPiecesFillsTheSameTablesAsAWholeOne) {
         s.music.push_back(p.state.image.music(slot, row).value_or(-1));
         s.mic.push_back(p.state.image.mic(slot, row).value_or(-1));
       }
-    for (const auto& param : sliderCatalogue()) s.sliders.push_back(p.form4.cpvSlider(param.slider).value());
+    for (const auto& param : sliderCatalogue())
+      s.sliders.push_back(p.form4.cpvSlider(param.slider).value());
     s.password = p.state.Device_Password;
     const auto& ds = p.state.Device_Settings;
-    const int settings[9] = {ds.MIC_MAX_VOLUME, ds.MIC_MIN_VOLUME, ds.MUSIC_MAX_VOLUME,
-                             ds.MUSIC_MIN_VOLUME, ds.MIC_MODE, ds.MUSIC_MODE,
-                             ds.KTV_MIN_VOLUME, ds.KTV_RESET_TIME, ds.KTV_MIN_DU};
+    const int settings[9] = {ds.MIC_MAX_VOLUME,   ds.MIC_MIN_VOLUME, ds.MUSIC_MAX_VOLUME,
+                             ds.MUSIC_MIN_VOLUME, ds.MIC_MODE,       ds.MUSIC_MODE,
+                             ds.KTV_MIN_VOLUME,   ds.KTV_RESET_TIME, ds.KTV_MIN_DU};
     std::copy(std::begin(settings), std::end(settings), s.settings);
     s.dropped = p.receiver.framer().droppedBytes();
     s.messages = rig.dialogs.messages;

@@ -9,9 +9,9 @@
 namespace kp {
 namespace {
 
+using test::pumpUntil;
 using test::QtRig;
 using test::SimProcess;
-using test::pumpUntil;
 
 class LinkOverPty : public ::testing::Test {
  protected:

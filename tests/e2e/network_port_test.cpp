@@ -37,7 +37,8 @@ class SilentListener {
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof a;
-    if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(fd_, fill ? 0 : 8) != 0 ||
+    if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+        listen(fd_, fill ? 0 : 8) != 0 ||
         getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
       return;
     port_ = ntohs(a.sin_port);
@@ -89,7 +90,8 @@ TEST(NetworkPortOpening, AServerNotThereIsNamedAtOnceAndOneThatDoesNotAnswerWith
   ASSERT_GT(host.port(), 0);
   const Opening o = openTarget("tcp://127.0.0.1:" + std::to_string(host.port()));
   EXPECT_FALSE(o.opened);
-  EXPECT_EQ(o.error, "cannot reach 127.0.0.1:" + std::to_string(host.port()) + " (no answer within 3 s)");
+  EXPECT_EQ(o.error,
+            "cannot reach 127.0.0.1:" + std::to_string(host.port()) + " (no answer within 3 s)");
   EXPECT_GE(o.seconds, 2.5) << "given its time";
   EXPECT_LT(o.seconds, 10.0) << "but never left hanging";
   EXPECT_GE(o.ticks, 5) << "the event loop ran while the port was opening";
@@ -124,8 +126,8 @@ TEST(NetworkPortAcknowledgement, APieceOfAMessageIsAcknowledgedAsSoonAsItIsRead)
   test::ensureQtApp();
   QTcpServer server;
   ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
-  auto port = makePortFor(*parsePortTarget("tcp://127.0.0.1:" + std::to_string(server.serverPort()), nullptr),
-                          nullptr);
+  auto port = makePortFor(
+      *parsePortTarget("tcp://127.0.0.1:" + std::to_string(server.serverPort()), nullptr), nullptr);
   std::string error;
   ASSERT_TRUE(port->open(&error)) << error;
   ASSERT_TRUE(test::pumpUntil([&] { return server.hasPendingConnections(); }, 5000));
@@ -148,13 +150,15 @@ TEST(NetworkPortAcknowledgement, APieceOfAMessageIsAcknowledgedAsSoonAsItIsRead)
   const Bytes message = commandFrame(1, 2);
   for (int i = 1; i <= kMessages; ++i) {
     unit->write(reinterpret_cast<const char*>(message.data()), static_cast<qint64>(message.size()));
-    ASSERT_TRUE(test::pumpUntil([&] { return unit->bytesAvailable() == i; }, 5000)) << "message " << i;
+    ASSERT_TRUE(test::pumpUntil([&] { return unit->bytesAvailable() == i; }, 5000))
+        << "message " << i;
   }
 
   unit->write(reinterpret_cast<const char*>(message.data()), 2);
   ASSERT_TRUE(test::pumpUntil([&] { return heard == kMessages * kFrameSize + 2; }, 5000));
-  EXPECT_EQ(unacknowledged(), 0) << "the server would hold the rest of the message for the panel's delayed "
-                                    "acknowledgement";
+  EXPECT_EQ(unacknowledged(), 0)
+      << "the server would hold the rest of the message for the panel's delayed "
+         "acknowledgement";
   unit->close();
 }
 

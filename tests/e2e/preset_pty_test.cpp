@@ -9,8 +9,8 @@
 
 #include "panel/catalogue.h"
 // The simulator's headers (through the fixture) come before Qt's.
-#include "tests/presets/preset_fixture.h"
 #include "tests/e2e/qt_rig.h"
+#include "tests/presets/preset_fixture.h"
 
 namespace kp {
 namespace {
@@ -27,10 +27,22 @@ struct ShippedPreset {
   int mic[3][38] = {};
 
   std::string rewrite(const std::string& shipped) {
-    config = {{"MIC_MAX_VOLUME", 85}, {"MIC_MIN_VOLUME", 30}, {"MIC_MODE", 4},
-              {"MUSIC_MAX_VOLUME", 95}, {"MUSIC_MIN_VOLUME", 35}, {"MUSIC_MODE", 6},
-              {"Music_Master", 70}, {"Mic_Master", 45}, {"L", 20}, {"R", 22}, {"SL", 24},
-              {"SR", 26}, {"C", 28}, {"SUB", 30}, {"KTV_MIN_VOLUME", 25}, {"KTV_MIN_DU", 2},
+    config = {{"MIC_MAX_VOLUME", 85},
+              {"MIC_MIN_VOLUME", 30},
+              {"MIC_MODE", 4},
+              {"MUSIC_MAX_VOLUME", 95},
+              {"MUSIC_MIN_VOLUME", 35},
+              {"MUSIC_MODE", 6},
+              {"Music_Master", 70},
+              {"Mic_Master", 45},
+              {"L", 20},
+              {"R", 22},
+              {"SL", 24},
+              {"SR", 26},
+              {"C", 28},
+              {"SUB", 30},
+              {"KTV_MIN_VOLUME", 25},
+              {"KTV_MIN_DU", 2},
               {"KTV_RESET_TIME", 2}};
     std::string out, section;
     std::size_t pos = 0;

@@ -1,7 +1,7 @@
 #include "tests/e2e/qt_rig.h"
 
-#include <QApplication>
 #include <poll.h>
+#include <QApplication>
 
 namespace kp::test {
 

@@ -9,11 +9,11 @@
 
 #include "app/program.h"
 #include "core/virtual_loop.h"
-#include "tests/support/rig.h"
-#include "tests/support/sim_process.h"
 #include "qt/port_factory.h"
 #include "qt/qt_platform.h"
 #include "qt/qt_serial_port.h"
+#include "tests/support/rig.h"
+#include "tests/support/sim_process.h"
 
 namespace kp::test {
 

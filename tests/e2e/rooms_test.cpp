@@ -22,7 +22,9 @@ using test::SimProcess;
 
 int disconnects(const std::string& log) {
   int n = 0;
-  for (auto at = log.find(": disconnect)"); at != std::string::npos; at = log.find(": disconnect)", at + 1)) ++n;
+  for (auto at = log.find(": disconnect)"); at != std::string::npos;
+       at = log.find(": disconnect)", at + 1))
+    ++n;
   return n;
 }
 
@@ -37,8 +39,8 @@ class RoomsOverPty : public ::testing::Test {
   // A unit on ports/com<port>, starting from state when one is given.
   void unit(int port, const sim::UnitState* state = nullptr, std::vector<std::string> extra = {}) {
     if (state) folder.write("state" + std::to_string(port) + ".txt", sim::stateText(*state));
-    extra.insert(extra.end(), {"--state", folder.file("state" + std::to_string(port) + ".txt"), "--log",
-                               logOf(port)});
+    extra.insert(extra.end(), {"--state", folder.file("state" + std::to_string(port) + ".txt"),
+                               "--log", logOf(port)});
     sims.push_back(std::make_unique<SimProcess>(folder.str(), port, extra));
     ASSERT_TRUE(sims.back()->ready());
   }
@@ -63,8 +65,15 @@ class RoomsOverPty : public ::testing::Test {
   RecordingDialogs dialogs;
   RecordingDesktop desktop;
   RoomsWindow window;
-  Venue venue{window, VenueEnv{folder.str(), {}, nullptr, &dialogs, &desktop, {}, {},
-                               [] { return std::string("12:00"); }, [] { return std::string("2026-12-09"); },
+  Venue venue{window, VenueEnv{folder.str(),
+                               {},
+                               nullptr,
+                               &dialogs,
+                               &desktop,
+                               {},
+                               {},
+                               [] { return std::string("12:00"); },
+                               [] { return std::string("2026-12-09"); },
                                [] { return true; }}};
 };
 
@@ -75,24 +84,28 @@ TEST_F(RoomsOverPty, CheckVerifyBackUpAndRestoreEveryKindOfRoomWhileOneFailureSt
   unit(6, &changed);
   unit(7);
   unit(8);
-  for (const char* sub : {"rfc", "raw", "backups"}) std::filesystem::create_directories(folder.file(sub));
-  Ser2netProcess rfc(folder.str() + "/rfc", Ser2netProcess::serialConnector(Ser2netProcess::linkTarget(folder.str(), 7)),
+  for (const char* sub : {"rfc", "raw", "backups"})
+    std::filesystem::create_directories(folder.file(sub));
+  Ser2netProcess rfc(folder.str() + "/rfc",
+                     Ser2netProcess::serialConnector(Ser2netProcess::linkTarget(folder.str(), 7)),
                      Ser2netProcess::Protocol::Rfc2217);
-  Ser2netProcess raw(folder.str() + "/raw", Ser2netProcess::serialConnector(Ser2netProcess::linkTarget(folder.str(), 8)),
+  Ser2netProcess raw(folder.str() + "/raw",
+                     Ser2netProcess::serialConnector(Ser2netProcess::linkTarget(folder.str(), 8)),
                      Ser2netProcess::Protocol::RawTcp);
   ASSERT_TRUE(rfc.ready() && raw.ready());
   std::filesystem::create_directories(folder.file("ports"));
   std::filesystem::create_symlink("/dev/kp-no-such-tty", folder.file("ports/com9"));
   const int refused = Ser2netProcess::freePort();
-  rooms("room,port,file\nA,COM5\nB,COM6\nC," + rfc.url() + "\nD," + raw.url() + "\nE,COM9\nF,tcp://127.0.0.1:" +
-        std::to_string(refused) + "\n");
+  rooms("room,port,file\nA,COM5\nB,COM6\nC," + rfc.url() + "\nD," + raw.url() +
+        "\nE,COM9\nF,tcp://127.0.0.1:" + std::to_string(refused) + "\n");
   ASSERT_EQ(window.rows.size(), 6u);
 
   ASSERT_TRUE(runAll(Venue::Action::Check));
   for (int i = 0; i < 4; ++i) EXPECT_EQ(row(i).state, "answers: long dump") << row(i).room.name;
   EXPECT_EQ(row(0).checkedAt, "12:00");
   EXPECT_EQ(row(4).state.rfind("Cannot open COM9 (", 0), 0u) << row(4).state;
-  EXPECT_EQ(row(5).state.rfind("cannot reach 127.0.0.1:" + std::to_string(refused) + " (", 0), 0u) << row(5).state;
+  EXPECT_EQ(row(5).state.rfind("cannot reach 127.0.0.1:" + std::to_string(refused) + " (", 0), 0u)
+      << row(5).state;
   EXPECT_EQ(window.Summary.caption(), "4 answer, 2 failed");
 
   // A's unit backed up, and the backup made the reference of A, B and C.
@@ -118,7 +131,8 @@ TEST_F(RoomsOverPty, CheckVerifyBackUpAndRestoreEveryKindOfRoomWhileOneFailureSt
   select({1});
   dialogs.askAnswers = {true, true};
   ASSERT_TRUE(runAll(Venue::Action::Restore));
-  EXPECT_EQ(row(1).state, "restored and verified") << (row(1).details.empty() ? "" : row(1).details.back());
+  EXPECT_EQ(row(1).state, "restored and verified")
+      << (row(1).details.empty() ? "" : row(1).details.back());
   ASSERT_EQ(dialogs.questions.size(), 2u);
   EXPECT_NE(dialogs.questions[1].find(": B?"), std::string::npos) << dialogs.questions[1];
   EXPECT_EQ(dialogs.messages.size(), 0u);
@@ -136,7 +150,8 @@ TEST_F(RoomsOverPty, StopDuringARestoreUnlinksEveryUnitAndSaysHowFarEachCame) {
   ASSERT_TRUE(pumpUntil([&] { return !venue.busy(); }, 15000));
   for (int i : {0, 1}) {
     EXPECT_EQ(row(i).state.rfind("restore stopped: ", 0), 0u) << row(i).state;
-    EXPECT_NE(row(i).state.find(" settings sent; restore again"), std::string::npos) << row(i).state;
+    EXPECT_NE(row(i).state.find(" settings sent; restore again"), std::string::npos)
+        << row(i).state;
     EXPECT_EQ(disconnects(folder.read("unit" + std::to_string(5 + i) + ".log")), 1);
   }
   EXPECT_EQ(window.Summary.caption(), "2 stopped");
@@ -165,8 +180,10 @@ TEST(RoomsLink, LinkToRoomSwitchesThePanelsPortAndTheRoomLeftHearsTheDisconnect)
   ASSERT_TRUE(pumpUntil([&] { return p.state.Is_Linked && p.state.roomName == "Hall"; }, 15000));
   EXPECT_TRUE(pumpUntil([&] { return disconnects(rig.folder.read("a.log")) == 1; }, 3000));
   EXPECT_EQ(disconnects(rig.folder.read("b.log")), 0);
-  EXPECT_EQ(Read_Ini("config", "COM", rig.folder.str() + "/config.ini"), "5") << "the port dialog's choice stays";
-  EXPECT_EQ(Read_Ini("config", "Rooms_File", rig.folder.str() + "/config.ini"), rig.folder.str() + "/rooms.csv");
+  EXPECT_EQ(Read_Ini("config", "COM", rig.folder.str() + "/config.ini"), "5")
+      << "the port dialog's choice stays";
+  EXPECT_EQ(Read_Ini("config", "Rooms_File", rig.folder.str() + "/config.ini"),
+            rig.folder.str() + "/rooms.csv");
   p.shutDown();
   EXPECT_TRUE(pumpUntil([&] { return disconnects(rig.folder.read("b.log")) == 1; }, 3000));
 }

@@ -20,7 +20,9 @@ class Ser2netProcess {
   enum class Protocol { RawTcp, Rfc2217 };
 
   // The program, or "" when ser2net is not installed (Debian: /usr/sbin).
-  static std::string program() { return access("/usr/sbin/ser2net", X_OK) == 0 ? "/usr/sbin/ser2net" : ""; }
+  static std::string program() {
+    return access("/usr/sbin/ser2net", X_OK) == 0 ? "/usr/sbin/ser2net" : "";
+  }
   // A serial device at 28800,E,8,1 without modem lines.
   static std::string serialConnector(const std::string& device) {
     return "serialdev," + device + ",28800e81,local";
@@ -40,10 +42,12 @@ class Ser2netProcess {
   Ser2netProcess(const std::string& folder, const std::string& connector, Protocol protocol)
       : folder_(folder), port_(freePort()), protocol_(protocol) {
     std::ofstream(folder + "/ser2net.yaml")
-        << "connection: &kp\n  accepter: " << (protocol == Protocol::Rfc2217 ? "telnet(rfc2217)," : "")
-        << "tcp,127.0.0.1," << port_ << "\n  connector: " << connector
+        << "connection: &kp\n  accepter: "
+        << (protocol == Protocol::Rfc2217 ? "telnet(rfc2217)," : "") << "tcp,127.0.0.1," << port_
+        << "\n  connector: " << connector
         << "\n  options:\n    kickolduser: true\n    chardelay: false\n";
-    process_.setStandardOutputFile(QString::fromStdString(folder + "/ser2net.log"), QIODevice::Append);
+    process_.setStandardOutputFile(QString::fromStdString(folder + "/ser2net.log"),
+                                   QIODevice::Append);
     process_.setProcessChannelMode(QProcess::MergedChannels);
     restart();
   }
@@ -52,7 +56,8 @@ class Ser2netProcess {
   bool ready() const { return ready_; }
   int port() const { return port_; }
   std::string url() const {
-    return (protocol_ == Protocol::Rfc2217 ? "rfc2217://127.0.0.1:" : "tcp://127.0.0.1:") + std::to_string(port_);
+    return (protocol_ == Protocol::Rfc2217 ? "rfc2217://127.0.0.1:" : "tcp://127.0.0.1:") +
+           std::to_string(port_);
   }
   std::string log() const {
     std::ifstream in(folder_ + "/ser2net.log");

@@ -32,7 +32,8 @@ constexpr int kCom = 2;      // the panel's port, mapped in [ports]
 constexpr int kSimPort = 9;  // the simulator's ports/com9, which ser2net serves
 
 std::string skipReason() {
-  return Ser2netProcess::program().empty() ? "ser2net is not installed (apt-get install ser2net)" : "";
+  return Ser2netProcess::program().empty() ? "ser2net is not installed (apt-get install ser2net)"
+                                           : "";
 }
 
 // A preset with a random value of its range in every slot entry, master and
@@ -54,7 +55,8 @@ PresetData randomPreset(std::uint32_t seed) {
   d.set("Mic_Master", pick(0, d.num("MIC_MAX_VOLUME")));
   const char* outputs[] = {"L", "R", "SL", "SR", "C", "SUB"};
   for (int i = 0; i < 6; ++i)
-    d.set(outputs[i], pick(sliderParam(kFirstSurround + i)->min, sliderParam(kFirstSurround + i)->max));
+    d.set(outputs[i],
+          pick(sliderParam(kFirstSurround + i)->min, sliderParam(kFirstSurround + i)->max));
   return d;
 }
 
@@ -62,15 +64,17 @@ class Ser2netLink : public ::testing::TestWithParam<Protocol> {
  protected:
   void SetUp() override {
     if (const std::string why = skipReason(); !why.empty()) GTEST_SKIP() << why;
-    sim = std::make_unique<test::SimProcess>(rig.folder.str(), kSimPort,
-                                             std::vector<std::string>{"--log", rig.folder.file("unit.log")});
+    sim = std::make_unique<test::SimProcess>(
+        rig.folder.str(), kSimPort, std::vector<std::string>{"--log", rig.folder.file("unit.log")});
     ASSERT_TRUE(sim->ready());
     server = std::make_unique<Ser2netProcess>(
-        rig.folder.str(), Ser2netProcess::serialConnector(Ser2netProcess::linkTarget(rig.folder.str(), kSimPort)),
+        rig.folder.str(),
+        Ser2netProcess::serialConnector(Ser2netProcess::linkTarget(rig.folder.str(), kSimPort)),
         GetParam());
     ASSERT_TRUE(server->ready()) << server->log();
-    rig.folder.write("config.ini", "[config]\r\nCOM=" + std::to_string(kCom) + "\r\n[ports]\r\nCOM" +
-                                       std::to_string(kCom) + "=" + server->url() + "\r\n");
+    rig.folder.write("config.ini", "[config]\r\nCOM=" + std::to_string(kCom) +
+                                       "\r\n[ports]\r\nCOM" + std::to_string(kCom) + "=" +
+                                       server->url() + "\r\n");
   }
   void TearDown() override {
     if (rig.program) rig.program->shutDown();
@@ -79,7 +83,8 @@ class Ser2netLink : public ::testing::TestWithParam<Protocol> {
   Program& start() {
     Program& p = rig.make();
     p.startUp();
-    EXPECT_TRUE(rig.serial->isOpen()) << (rig.dialogs.messages.empty() ? "" : rig.dialogs.messages[0]);
+    EXPECT_TRUE(rig.serial->isOpen())
+        << (rig.dialogs.messages.empty() ? "" : rig.dialogs.messages[0]);
     return p;
   }
   // Connects as the operator does and waits for the dump to complete.
@@ -128,7 +133,9 @@ TEST_P(Ser2netLink, LinksWithTheLongDumpAndLoadsARandomPresetWithEveryFrameConfi
   auto disconnects = [&] {
     const std::string log = rig.folder.read("unit.log");
     int n = 0;
-    for (auto at = log.find(": disconnect)"); at != std::string::npos; at = log.find(": disconnect)", at + 1)) ++n;
+    for (auto at = log.find(": disconnect)"); at != std::string::npos;
+         at = log.find(": disconnect)", at + 1))
+      ++n;
     return n;
   };
   EXPECT_TRUE(pumpUntil([&] { return disconnects() == 2; }, 3000)) << rig.folder.read("unit.log");
@@ -166,7 +173,8 @@ TEST_P(Ser2netLink, AServerKilledWhileLinkedIsAPulledPlugAndLinksAgainOnceBack) 
   EXPECT_EQ(rig.dialogs.messages.size(), 2u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Protocols, Ser2netLink, ::testing::Values(Protocol::RawTcp, Protocol::Rfc2217),
+INSTANTIATE_TEST_SUITE_P(Protocols, Ser2netLink,
+                         ::testing::Values(Protocol::RawTcp, Protocol::Rfc2217),
                          [](const auto& info) {
                            return info.param == Protocol::Rfc2217 ? std::string("Rfc2217")
                                                                   : std::string("RawTcp");
@@ -188,7 +196,8 @@ class NoParityServer {
           if (static_cast<std::uint8_t>(in[i]) != IAC) continue;
           const auto verb = static_cast<std::uint8_t>(in[i + 1]);
           if (verb == WILL || verb == DO) {
-            out += QByteArray(1, static_cast<char>(IAC)) + static_cast<char>(verb == WILL ? DO : WILL) + in[i + 2];
+            out += QByteArray(1, static_cast<char>(IAC)) +
+                   static_cast<char>(verb == WILL ? DO : WILL) + in[i + 2];
           } else if (verb == SB && i + 4 < in.size()) {
             QByteArray sub = in.mid(i, in.indexOf("\xFF\xF0", i) + 2 - i);
             sub[3] = static_cast<char>(sub[3] + rfc2217::kServerOffset);
@@ -231,7 +240,8 @@ TEST(Ser2netRefusal, ASettingTheServerDoesNotTakeIsNamedAndThePortStaysClosed) {
     Program& p = rig.make();
     p.startUp();
     ASSERT_EQ(rig.dialogs.messages.size(), 1u);
-    EXPECT_EQ(rig.dialogs.messages[0], std::string(kErrorPrefix) + "COM2 (" + server.url() + "): " + c.says);
+    EXPECT_EQ(rig.dialogs.messages[0],
+              std::string(kErrorPrefix) + "COM2 (" + server.url() + "): " + c.says);
     EXPECT_FALSE(rig.serial->isOpen());
     EXPECT_FALSE(p.state.Is_Linked);
     p.shutDown();

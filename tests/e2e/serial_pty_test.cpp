@@ -21,13 +21,13 @@
 
 #include "core/state.h"
 #include "link/frames.h"
+#include "link/transmitter.h"
 #include "link/transport/port_names.h"
 #include "link/transport/port_target.h"
-#include "link/transmitter.h"
-#include "tests/e2e/pty_speed.h"
-#include "qt/qt_platform.h"
 #include "qt/port_factory.h"
+#include "qt/qt_platform.h"
 #include "qt/qt_serial_port.h"
+#include "tests/e2e/pty_speed.h"
 
 namespace fs = std::filesystem;
 
@@ -35,8 +35,7 @@ namespace {
 
 void ensureApp() {
   if (QCoreApplication::instance()) return;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   static int argc = 1;
   static char* argv[] = {const_cast<char*>("kp_tests_e2e"), nullptr};
   static QApplication app(argc, argv);
@@ -83,8 +82,7 @@ class Pty {
   }
 
   void send(const kp::Bytes& bytes) {
-    ASSERT_EQ(::write(master_, bytes.data(), bytes.size()),
-              static_cast<ssize_t>(bytes.size()));
+    ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
   }
 
   // What the panel sent, running Qt's events meanwhile, until n bytes came
@@ -172,8 +170,7 @@ TEST(PortNames, Com3IsTheLinkWhenPresentAndTtyS2Otherwise) {
   ASSERT_TRUE(pty.ok());
   const std::string link = folder.link(3, pty.slavePath());
   EXPECT_EQ(kp::portDevice(3, folder.path()), link);
-  EXPECT_EQ(kp::describeComPort(3, folder.path()),
-            "ports/com3 \xE2\x86\x92 " + pty.slavePath());
+  EXPECT_EQ(kp::describeComPort(3, folder.path()), "ports/com3 \xE2\x86\x92 " + pty.slavePath());
   // Only COM3 is redirected.
   EXPECT_EQ(kp::portDevice(4, folder.path()), "/dev/ttyS3");
   std::ofstream(folder.path() + "/config.ini") << "[ports]\r\nCOM3=COM17\r\n";
@@ -412,8 +409,8 @@ TEST(QtPlatform, PumpSleepsUntilDeadlineOrEvent) {
 
   // A deadline already past runs what is pending without waiting.
   bool posted = false;
-  QMetaObject::invokeMethod(QCoreApplication::instance(), [&] { posted = true; },
-                            Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      QCoreApplication::instance(), [&] { posted = true; }, Qt::QueuedConnection);
   t0 = clock.nowMs();
   pump.runOnce(t0 - 10);
   EXPECT_TRUE(posted);
@@ -437,10 +434,15 @@ TEST(QtPlatform, TimerStartKeepsCountdownRestartBeginsAnew) {
     ASSERT_TRUE(timer->isActive());
     pumpUntil([] { return false; }, 150);
     const std::int64_t again = clock.nowMs();
-    if (restart) timer->restart(); else timer->start();
+    if (restart)
+      timer->restart();
+    else
+      timer->start();
     ASSERT_TRUE(pumpUntil([&] { return tick != 0; }, 2000));
-    if (restart) EXPECT_GE(tick - again, 290);
-    else EXPECT_LT(tick - again, 260);
+    if (restart)
+      EXPECT_GE(tick - again, 290);
+    else
+      EXPECT_LT(tick - again, 260);
     timer->stop();
     EXPECT_FALSE(timer->isActive());
   }

@@ -3,9 +3,9 @@
 // karaoke-ctl says which work it stopped.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QProcess>
 #include <csignal>
-#include <unistd.h>
 
 #include "qt/system_end.h"
 #include "tests/e2e/qt_rig.h"
@@ -30,7 +30,9 @@ bool restoring(const std::string& log) {
 
 int disconnects(const std::string& log) {
   int n = 0;
-  for (auto at = log.find(": disconnect)"); at != std::string::npos; at = log.find(": disconnect)", at + 1)) ++n;
+  for (auto at = log.find(": disconnect)"); at != std::string::npos;
+       at = log.find(": disconnect)", at + 1))
+    ++n;
   return n;
 }
 
@@ -76,7 +78,8 @@ class CtlStopped : public ::testing::Test {
     ctl.start(QString::fromStdString(test::binDir() + "/karaoke-ctl"), args);
     ASSERT_TRUE(ctl.waitForStarted(5000));
     for (int port : ports)
-      ASSERT_TRUE(pumpUntil([&] { return restoring(folder.read("unit" + std::to_string(port) + ".log")); }, 20000))
+      ASSERT_TRUE(pumpUntil(
+          [&] { return restoring(folder.read("unit" + std::to_string(port) + ".log")); }, 20000))
           << "the restore began on COM" << port;
     ::kill(static_cast<pid_t>(ctl.processId()), SIGTERM);
     ASSERT_TRUE(ctl.waitForFinished(10000));
@@ -110,7 +113,8 @@ TEST_F(CtlStopped, ARoomsRunEndedBySigtermStopsEveryRoomAndReportsThemStopped) {
   EXPECT_NE(out.find("A: stopped"), std::string::npos) << out;
   EXPECT_NE(out.find("B: stopped"), std::string::npos) << out;
   EXPECT_NE(out.find("2 rooms: 2 stopped"), std::string::npos) << out;
-  for (int port : {5, 6}) EXPECT_EQ(disconnects(folder.read("unit" + std::to_string(port) + ".log")), 1) << port;
+  for (int port : {5, 6})
+    EXPECT_EQ(disconnects(folder.read("unit" + std::to_string(port) + ".log")), 1) << port;
 }
 
 }  // namespace

@@ -55,8 +55,7 @@ TEST_F(LinkTest, AShortDumpLandsInTheTablesAndSlidersAndCompletesAt83) {
       EXPECT_EQ(s.image.mic(slot, k), st.micSlots[slot].bands[k - 1]) << slot << "/" << k;
     }
   for (int slot = 0; slot < 3; ++slot)
-    for (int e = 0; e < 6; ++e)
-      EXPECT_EQ(s.image.mic(slot, 32 + e), st.micSlots[slot].effects[e]);
+    for (int e = 0; e < 6; ++e) EXPECT_EQ(s.image.mic(slot, 32 + e), st.micSlots[slot].effects[e]);
   EXPECT_EQ(p().form4.cpvSlider(kMusicMaster).value(), st.musicMaster);
   EXPECT_EQ(p().form4.cpvSlider(kMicMaster).value(), st.micMaster);
   for (int k = 1; k <= 31; ++k)
@@ -175,7 +174,8 @@ TEST_F(LinkTest, AUnitThatFallsSilentWhileLinkedEndsTheLinkAfter15s) {
   ASSERT_EQ(rig.port.writes.size(), 2u);
   EXPECT_EQ(rig.port.writes[1], disconnectFrame());
   EXPECT_FALSE(rig.port.isOpen());
-  EXPECT_TRUE(rig.port.trail.ends_with("wdc")) << "the frame leaves before the close: " << rig.port.trail;
+  EXPECT_TRUE(rig.port.trail.ends_with("wdc"))
+      << "the frame leaves before the close: " << rig.port.trail;
   EXPECT_FALSE(p().state.Is_Linked);
   EXPECT_TRUE(p().form4.enabled());
 }
@@ -255,7 +255,8 @@ TEST_F(LinkTest, AConnectThatCannotOpenThePortSaysWhyAndCanBeRetried) {
   rig.port.openError = "cannot open COM1: Permission denied";
   connect(0);
   ASSERT_EQ(rig.dialogs.messages.size(), 1u);
-  EXPECT_EQ(rig.dialogs.messages[0], std::string(kErrorPrefix) + "cannot open COM1: Permission denied");
+  EXPECT_EQ(rig.dialogs.messages[0],
+            std::string(kErrorPrefix) + "cannot open COM1: Permission denied");
   EXPECT_TRUE(p().form1.Command1.enabled());
   EXPECT_FALSE(p().form1.Timer1->isActive());
   rig.port.openError.reset();
@@ -299,7 +300,8 @@ TEST(LinkChunking, RandomPiecesGiveTheSameTablesAndTheSameAnswers) {
     Run r;
     r.state = p.state;
     r.written = rig.port.allWritten();
-    for (const auto& param : sliderCatalogue()) r.sliders.push_back(p.form4.cpvSlider(param.slider).value());
+    for (const auto& param : sliderCatalogue())
+      r.sliders.push_back(p.form4.cpvSlider(param.slider).value());
     EXPECT_EQ(p.receiver.framer().droppedBytes(), 0u);
     return r;
   };
@@ -333,7 +335,8 @@ TEST(LineSilence, BytesWaitingWhenTheSilenceRunsOutStillFinishTheMessage) {
     const Bytes frame = commandFrame(0x05, 0x20);
     rig.port.receive(Bytes(frame.begin(), frame.begin() + 3));
     if (rest)
-      rig.loop.at(rig.loop.nowMs() + 1100, [&] { rig.port.receive(Bytes(frame.begin() + 3, frame.end())); });
+      rig.loop.at(rig.loop.nowMs() + 1100,
+                  [&] { rig.port.receive(Bytes(frame.begin() + 3, frame.end())); });
     rig.loop.advance(5000);
     EXPECT_EQ(rig.port.allWritten(), rest ? Bytes{kAckByte} : Bytes{}) << "one message, one ACK";
     EXPECT_EQ(p.receiver.framer().droppedBytes(), rest ? 0u : 3u);
@@ -351,7 +354,8 @@ TEST_F(LinkTest, APortThatVanishesWhileLinkedFallsBackUnlinkedAndLinksAgainOnceB
   ASSERT_TRUE(linked());
   rig.port.fail("COM1 (/dev/ttyUSB0) was disconnected");
   ASSERT_EQ(rig.dialogs.messages.size(), 1u);
-  EXPECT_EQ(rig.dialogs.messages[0], std::string(kErrorPrefix) + "COM1 (/dev/ttyUSB0) was disconnected");
+  EXPECT_EQ(rig.dialogs.messages[0],
+            std::string(kErrorPrefix) + "COM1 (/dev/ttyUSB0) was disconnected");
   EXPECT_FALSE(p().state.Is_Linked);
   EXPECT_FALSE(rig.port.isOpen());
   EXPECT_FALSE(p().form4.Timer1->isActive());

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "link/port_settings.h"
 #include "ini/ini.h"
+#include "link/port_settings.h"
 #include "tests/support/rig.h"
 
 namespace kp {

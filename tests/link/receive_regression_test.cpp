@@ -91,7 +91,8 @@ TEST_F(SlowUnit, ADumpWithEveryMessageInsideTheTickLinksWithoutBeingAskedAgain) 
   EXPECT_TRUE(rig.dialogs.messages.empty());
   const auto& st = unit->state();
   for (int slot = 0; slot < 3; ++slot)
-    for (int k = 1; k <= 31; ++k) EXPECT_EQ(p().state.image.music(slot, k), st.musicSlots[slot].bands[k - 1]);
+    for (int k = 1; k <= 31; ++k)
+      EXPECT_EQ(p().state.image.music(slot, k), st.musicSlots[slot].bands[k - 1]);
 }
 
 // The time-out runs only between messages: an error box that a dump value

@@ -44,7 +44,8 @@ class ScriptedUnit : public ::testing::Test {
   Rig rig;
 };
 
-TEST_F(ScriptedUnit, ALoneResendRequestRepeatsTheLastFrameWithoutAnAcknowledgeWhileAnAnswerIsAwaited) {
+TEST_F(ScriptedUnit,
+       ALoneResendRequestRepeatsTheLastFrameWithoutAnAcknowledgeWhileAnAnswerIsAwaited) {
   connect();  // phase A: the connect awaits its answer
   unitSends({kResendRequest});
   EXPECT_EQ(rig.port.writes, std::vector<Bytes>{commandFrame(0, cmd::ConnectShort)});

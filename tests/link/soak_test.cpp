@@ -37,7 +37,8 @@ std::optional<int> unitByte(const sim::UnitState& u, int address) {
   if (address == ua::MicMaster) return u.micMaster;
   if (address >= ua::Surround1 && address < ua::Surround1 + sim::kSurrounds)
     return u.surround[address - ua::Surround1];
-  if (auto e = sim::effectOfUnitAddress(static_cast<std::uint8_t>(address))) return u.mic.effect(*e);
+  if (auto e = sim::effectOfUnitAddress(static_cast<std::uint8_t>(address)))
+    return u.mic.effect(*e);
   return std::nullopt;
 }
 
@@ -126,9 +127,10 @@ TEST_F(Soak, TenThousandChangesOnALossyLineLeaveNoGrowthAndEveryAcknowledgedValu
     EXPECT_EQ(p().form4.cpvSlider(number).value(), value) << "slider " << number;
   rig.port.clearLog();
   const long growth = heapInUse() - baseline;
-  std::printf("over %d changes and a new link: heap in use %+ld KiB, resident %+ld KiB; "
-              "most pending events %zu\n",
-              kChanges, growth / 1024, (residentBytes() - residentBaseline) / 1024, mostPending);
+  std::printf(
+      "over %d changes and a new link: heap in use %+ld KiB, resident %+ld KiB; "
+      "most pending events %zu\n",
+      kChanges, growth / 1024, (residentBytes() - residentBaseline) / 1024, mostPending);
   EXPECT_LT(growth, kGrowthBoundBytes);
   rig.loop.advance(2000);  // the dump's restarted timers have run out
   EXPECT_TRUE(p().state.Is_Linked);

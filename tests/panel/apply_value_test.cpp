@@ -27,12 +27,11 @@ PanelPicture pictureOf(Program& p) {
   PanelPicture pic;
   for (int n = 1; n <= Form4::kMaxSlider; ++n)
     if (p.form4.hasSlider(n)) pic.sliders.push_back(p.form4.cpvSlider(n).value());
-  for (int n = 1; n <= Form4::kMaxLabel; ++n)
-    pic.readouts.push_back(p.form4.Label(n).caption());
+  for (int n = 1; n <= Form4::kMaxLabel; ++n) pic.readouts.push_back(p.form4.Label(n).caption());
   const auto& d = p.state.Device_Settings;
-  pic.settings = {d.MIC_MAX_VOLUME, d.MIC_MIN_VOLUME, d.MUSIC_MAX_VOLUME,
+  pic.settings = {d.MIC_MAX_VOLUME,   d.MIC_MIN_VOLUME, d.MUSIC_MAX_VOLUME,
                   d.MUSIC_MIN_VOLUME, d.MIC_MODE,       d.MUSIC_MODE,
-                  d.KTV_MIN_VOLUME, d.KTV_RESET_TIME, d.KTV_MIN_DU};
+                  d.KTV_MIN_VOLUME,   d.KTV_RESET_TIME, d.KTV_MIN_DU};
   pic.password = p.state.Device_Password;
   pic.lists = {p.form4.Combo1.index(), p.form4.Combo2.index(), p.form3.Combo1.index(),
                p.form3.Combo2.index(), p.form3.Combo3.index(), p.form3.Combo4.index()};
@@ -104,11 +103,11 @@ TEST_F(SliderReports, EffectsFollowTheirOwnAddressOrder) {
   selectModesOffline(-1, 2);
   // Dump address -> slider, readout label, microphone image row.
   const std::array<std::tuple<int, int, int, int>, 6> effects = {{{11, 78, 81, 37},
-                                                                   {12, 74, 78, 33},
-                                                                   {13, 73, 77, 32},
-                                                                   {14, 75, 80, 34},
-                                                                   {15, 77, 82, 36},
-                                                                   {16, 76, 79, 35}}};
+                                                                  {12, 74, 78, 33},
+                                                                  {13, 73, 77, 32},
+                                                                  {14, 75, 80, 34},
+                                                                  {15, 77, 82, 36},
+                                                                  {16, 76, 79, 35}}};
   int value = 10;
   for (const auto& [address, slider, label, row] : effects) {
     SCOPED_TRACE("dump address " + std::to_string(address));

@@ -47,7 +47,8 @@ TEST_F(DeviceSettings, TheUltraLowListsSendOneBitEachAndTheVolumeItsOwnValue) {
   f3().Combo4.operatorSelect(1);  // "5.0s"
   f3().Combo3.operatorSelect(1);  // "2.MID"
   f3().SpinButton5.setValue(25);
-  EXPECT_EQ(frames(), (std::vector<Bytes>{commandFrame(95, 2), commandFrame(95, 16), commandFrame(94, 25)}));
+  EXPECT_EQ(frames(),
+            (std::vector<Bytes>{commandFrame(95, 2), commandFrame(95, 16), commandFrame(94, 25)}));
   EXPECT_EQ(f3().Text5.text(), "50%");
   EXPECT_EQ(state().Device_Settings.KTV_RESET_TIME, 1);
   EXPECT_EQ(state().Device_Settings.KTV_MIN_DU, 1);
@@ -57,9 +58,9 @@ TEST_F(DeviceSettings, TheUltraLowListsSendOneBitEachAndTheVolumeItsOwnValue) {
 TEST_F(DeviceSettings, TheShortModelDisablesTheUltraLowControls) {
   link(/*fullModel=*/false);
   open();
-  for (Control* c : std::initializer_list<Control*>{&f3().Frame3, &f3().SpinButton5, &f3().Combo3,
-                                                    &f3().Combo4, &f3().Label7, &f3().Label8,
-                                                    &f3().Label9, &f3().Text5})
+  for (Control* c :
+       std::initializer_list<Control*>{&f3().Frame3, &f3().SpinButton5, &f3().Combo3, &f3().Combo4,
+                                       &f3().Label7, &f3().Label8, &f3().Label9, &f3().Text5})
     EXPECT_FALSE(c->enabled());
   EXPECT_TRUE(f3().SpinButton1.enabled());
 }

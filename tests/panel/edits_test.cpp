@@ -21,7 +21,9 @@ class EditsTest : public PresetTest {
   }
   UndoHistory& history() { return p().edits.history; }
   const sim::UnitState& unitHas() { return unit->state(); }
-  void settle() { rig.loop.runUntil([&] { return !state().Awaiting_Reply && !state().Is_Busy; }, 20000); }
+  void settle() {
+    rig.loop.runUntil([&] { return !state().Awaiting_Reply && !state().Is_Busy; }, 20000);
+  }
 };
 
 TEST_F(EditsTest, ADragIsOneStepUndoneAndRedoneOnTheUnit) {
@@ -55,7 +57,8 @@ TEST_F(EditsTest, AnInitialVolumeThatRaisedItsMaximumGoesBackFirstThenTheMaximum
   EXPECT_EQ(frames(), std::vector<Bytes>{commandFrame(87, 8)});
   EXPECT_TRUE(history().undo());
   // The closed dialog comes back hidden without sending what it shows.
-  EXPECT_EQ(frames(), (std::vector<Bytes>{commandFrame(87, 8), commandFrame(7, 30), commandFrame(9, 90)}))
+  EXPECT_EQ(frames(),
+            (std::vector<Bytes>{commandFrame(87, 8), commandFrame(7, 30), commandFrame(9, 90)}))
       << describe(frames());
   EXPECT_EQ(unitHas().setup.micMinVolume, 30);
   EXPECT_EQ(unitHas().setup.micMaxVolume, 90);

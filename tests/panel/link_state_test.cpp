@@ -9,8 +9,8 @@ class LinkState : public PanelTest {
  protected:
   // The controls that only make sense with a unit.
   std::vector<Control*> unitOnlyControls() {
-    std::vector<Control*> out = {&f4().Combo1, &f4().Combo2, &f4().Command(67),
-                                 &f4().Command(143), &f4().Label(4)};
+    std::vector<Control*> out = {&f4().Combo1, &f4().Combo2, &f4().Command(67), &f4().Command(143),
+                                 &f4().Label(4)};
     for (int n = 69; n <= 83; ++n) out.push_back(&f4().Command(n));
     return out;
   }
@@ -193,14 +193,15 @@ TEST_F(FactoryReset, TheToolbarButtonDoesTheSame) {
 TEST_F(LinkState, EveryToolbarButtonRunsItsMenuItem) {
   std::vector<std::string> ran;
   const std::pair<Button*, const char*> items[] = {
-      {&f4().open1, "open"},          {&f4().save1, "save"},      {&f4().link1, "link"},
-      {&f4().unlink, "unlink"},       {&f4().com_set1, "port"},   {&f4().Pass_set1, "password"},
-      {&f4().Pro_set1, "settings"},   {&f4().All_Reset1, "reset"}, {&f4().China_E1, "language"},
+      {&f4().open1, "open"},        {&f4().save1, "save"},       {&f4().link1, "link"},
+      {&f4().unlink, "unlink"},     {&f4().com_set1, "port"},    {&f4().Pass_set1, "password"},
+      {&f4().Pro_set1, "settings"}, {&f4().All_Reset1, "reset"}, {&f4().China_E1, "language"},
       {&f4().exit1, "exit"}};
-  for (const auto& [item, name] : items) item->onClick = [&ran, name = name] { ran.push_back(name); };
+  for (const auto& [item, name] : items)
+    item->onClick = [&ran, name = name] { ran.push_back(name); };
   for (int i = 1; i <= Form4::kToolbarButtons; ++i) f4().Toolbar1(i).click();
   EXPECT_EQ(ran, (std::vector<std::string>{"open", "save", "link", "unlink", "port", "password",
-                                            "settings", "reset", "language", "exit"}));
+                                           "settings", "reset", "language", "exit"}));
 }
 
 TEST_F(FactoryReset, ASecondClickWhileTheUnitResetsSendsNothingMore) {

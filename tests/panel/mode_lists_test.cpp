@@ -81,8 +81,10 @@ TEST_F(LinkedModeChange, TheMusicAnswerFillsTheNewModeAndEndsOnEightyOne) {
 TEST_F(LinkedModeChange, TheMicrophoneAnswerEndsOnSixteen) {
   f4().Combo2.operatorSelect(3);
   rig.port.clearLog();
-  for (int address = 20; address <= 50; ++address) unitReports(static_cast<std::uint8_t>(address), 18);
-  for (int address = 11; address <= 15; ++address) unitReports(static_cast<std::uint8_t>(address), 50);
+  for (int address = 20; address <= 50; ++address)
+    unitReports(static_cast<std::uint8_t>(address), 18);
+  for (int address = 11; address <= 15; ++address)
+    unitReports(static_cast<std::uint8_t>(address), 50);
   expectAllWindows(false);
   EXPECT_FALSE(f4().Combo2.enabled());
 
@@ -107,10 +109,13 @@ TEST_F(LinkedModeChange, TheAnswerLandsInTheNewSlotEvenWhereTheSliderAlreadyShow
   f4().cpvSlider(73).operatorSet(40);
   link();
   f4().Combo1.operatorSelect(5);
-  for (int address = 51; address <= 81; ++address) unitReports(static_cast<std::uint8_t>(address), 15);
+  for (int address = 51; address <= 81; ++address)
+    unitReports(static_cast<std::uint8_t>(address), 15);
   f4().Combo2.operatorSelect(4);
-  for (int address = 20; address <= 50; ++address) unitReports(static_cast<std::uint8_t>(address), 0);
-  for (int address = 11; address <= 15; ++address) unitReports(static_cast<std::uint8_t>(address), 40);
+  for (int address = 20; address <= 50; ++address)
+    unitReports(static_cast<std::uint8_t>(address), 0);
+  for (int address = 11; address <= 15; ++address)
+    unitReports(static_cast<std::uint8_t>(address), 40);
   unitReports(16, 40);
 
   for (int k = 1; k <= 31; ++k) EXPECT_EQ(state().image.music(5, k), 15) << "band " << k;

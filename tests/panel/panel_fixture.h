@@ -69,9 +69,7 @@ class PanelTest : public ::testing::Test {
     rig.loop.settle();
   }
 
-  std::vector<Window*> windows() {
-    return {&p->form1, &p->form2, &p->form3, &p->form4};
-  }
+  std::vector<Window*> windows() { return {&p->form1, &p->form2, &p->form3, &p->form4}; }
 
   const std::vector<std::string>& messages() const { return rig.dialogs.messages; }
 

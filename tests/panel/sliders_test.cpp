@@ -33,13 +33,13 @@ std::vector<Expected> expectedSliders() {
   for (int k = 1; k <= 31; ++k)
     out.push_back({33 + k, 13 + k, micLabels[static_cast<std::size_t>(k - 1)], Kind::MicBand, k});
   out.push_back({65, 5, 70, Kind::Master, 0});
-  const std::array<std::array<int, 2>, 6> surround = {{{88, 71}, {89, 72}, {90, 74},
-                                                       {91, 73}, {92, 76}, {93, 75}}};
+  const std::array<std::array<int, 2>, 6> surround = {
+      {{88, 71}, {89, 72}, {90, 74}, {91, 73}, {92, 76}, {93, 75}}};
   for (int i = 0; i < 6; ++i)
     out.push_back({67 + i, surround[static_cast<std::size_t>(i)][0],
                    surround[static_cast<std::size_t>(i)][1], Kind::Surround, 0});
-  const std::array<std::array<int, 3>, 6> effects = {{{78, 77, 32}, {77, 78, 33}, {79, 80, 34},
-                                                      {81, 79, 35}, {80, 82, 36}, {76, 81, 37}}};
+  const std::array<std::array<int, 3>, 6> effects = {
+      {{78, 77, 32}, {77, 78, 33}, {79, 80, 34}, {81, 79, 35}, {80, 82, 36}, {76, 81, 37}}};
   for (int i = 0; i < 6; ++i) {
     const auto& e = effects[static_cast<std::size_t>(i)];
     out.push_back({73 + i, e[0], e[1], Kind::Effect, e[2]});
@@ -50,7 +50,8 @@ std::vector<Expected> expectedSliders() {
 std::vector<int> wholeImage(const SharedState& s) {
   std::vector<int> out;
   for (int slot = 0; slot < DeviceImage::kSlots; ++slot) {
-    for (int row = 0; row < DeviceImage::kMusicRows; ++row) out.push_back(*s.image.music(slot, row));
+    for (int row = 0; row < DeviceImage::kMusicRows; ++row)
+      out.push_back(*s.image.music(slot, row));
     for (int row = 0; row < DeviceImage::kMicRows; ++row) out.push_back(*s.image.mic(slot, row));
   }
   return out;
@@ -242,8 +243,8 @@ TEST_F(SlidersWithNoModeSelected, ReadoutAndFrameStillHappenButNoSlotIsWritten) 
   EXPECT_EQ(f4().Label(7).caption(), "4");
   EXPECT_EQ(f4().Label(55).caption(), "-2");
   EXPECT_EQ(f4().Label(77).caption(), "33%");
-  EXPECT_EQ(frames(), (std::vector<Bytes>{commandFrame(45, 19), commandFrame(44, 13),
-                                          commandFrame(78, 33)}));
+  EXPECT_EQ(frames(),
+            (std::vector<Bytes>{commandFrame(45, 19), commandFrame(44, 13), commandFrame(78, 33)}));
   EXPECT_EQ(wholeImage(state()), before);
 }
 

@@ -103,8 +103,8 @@ TEST_F(NoisyLineLoad, ThroughResendRequestsAndDroppedFramesTheWholeFileLands) {
     // About 230 frames, a few of them resent after 4 s: minutes at most.
     EXPECT_LT(rig().loop.nowMs() - t0, 10 * 60 * 1000);
     const auto lost = differences(unit().state(), file);
-    EXPECT_TRUE(lost.empty()) << lost.size() << " values of the file are not in the unit:"
-                              << joined(lost);
+    EXPECT_TRUE(lost.empty()) << lost.size()
+                              << " values of the file are not in the unit:" << joined(lost);
     EXPECT_TRUE(rig().dialogs.messages.empty()) << rig().dialogs.messages.front();
     EXPECT_TRUE(rig().program->state.Is_Linked);
     EXPECT_GT(unit().counters().framesDropped, 0u) << "the line did lose frames";
@@ -114,8 +114,7 @@ TEST_F(NoisyLineLoad, ThroughResendRequestsAndDroppedFramesTheWholeFileLands) {
 // Swallows the first `times` transmissions of one frame to the unit (all of
 // them when times is negative) and counts what it swallowed.
 struct Swallow {
-  Swallow(VirtualSerialPort& port, Bytes frame, int times)
-      : frame(std::move(frame)), times(times) {
+  Swallow(VirtualSerialPort& port, Bytes frame, int times) : frame(std::move(frame)), times(times) {
     auto toUnit = port.onTransmit;
     port.onTransmit = [this, toUnit](const Bytes& b) {
       if (b == this->frame && (this->times < 0 || swallowed < this->times)) {

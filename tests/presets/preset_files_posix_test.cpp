@@ -14,10 +14,10 @@
 namespace kp {
 namespace {
 
+using test::listing;
 using test::PresetData;
 using test::SaveFailure;
 using test::SavePreset;
-using test::listing;
 namespace fs = std::filesystem;
 using SavePresetPosix = SavePreset;
 using SaveFailurePosix = SaveFailure;

@@ -29,12 +29,24 @@ struct PresetData {
   // from band to band, so a value landing in the wrong place shows.
   static PresetData sample() {
     PresetData d;
-    d.config = {{"MIC_MAX_VOLUME", "80"},  {"MIC_MIN_VOLUME", "35"},  {"MIC_MODE", "2"},
-                {"MUSIC_MAX_VOLUME", "85"}, {"MUSIC_MIN_VOLUME", "45"}, {"MUSIC_MODE", "5"},
-                {"Music_Master", "55"},     {"Mic_Master", "65"},       {"L", "11"},
-                {"R", "12"},                {"SL", "13"},               {"SR", "14"},
-                {"C", "15"},                {"SUB", "16"},              {"KTV_MIN_VOLUME", "20"},
-                {"KTV_MIN_DU", "2"},        {"KTV_RESET_TIME", "0"},    {"MUSIC_CHANGE_MODE", "0"},
+    d.config = {{"MIC_MAX_VOLUME", "80"},
+                {"MIC_MIN_VOLUME", "35"},
+                {"MIC_MODE", "2"},
+                {"MUSIC_MAX_VOLUME", "85"},
+                {"MUSIC_MIN_VOLUME", "45"},
+                {"MUSIC_MODE", "5"},
+                {"Music_Master", "55"},
+                {"Mic_Master", "65"},
+                {"L", "11"},
+                {"R", "12"},
+                {"SL", "13"},
+                {"SR", "14"},
+                {"C", "15"},
+                {"SUB", "16"},
+                {"KTV_MIN_VOLUME", "20"},
+                {"KTV_MIN_DU", "2"},
+                {"KTV_RESET_TIME", "0"},
+                {"MUSIC_CHANGE_MODE", "0"},
                 {"MIC_CHANGE_MODE", "0"}};
     for (int n = 0; n < 3; ++n) {
       for (int k = 1; k <= 31; ++k) {
@@ -140,8 +152,7 @@ class PresetTest : public ::testing::Test {
 // "(a,v)" for failure messages.
 inline std::string describe(const std::vector<Bytes>& frames) {
   std::string s;
-  for (const auto& f : frames)
-    s += "(" + std::to_string(f[1]) + "," + std::to_string(f[3]) + ") ";
+  for (const auto& f : frames) s += "(" + std::to_string(f[1]) + "," + std::to_string(f[3]) + ") ";
   return s;
 }
 

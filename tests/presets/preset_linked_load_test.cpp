@@ -8,7 +8,9 @@ namespace {
 
 using test::PresetData;
 
-Bytes F(int a, int v) { return commandFrame(static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(v)); }
+Bytes F(int a, int v) {
+  return commandFrame(static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(v));
+}
 
 // The unit addresses of the effect keys "32".."37", in key order.
 constexpr int kEffectAddress[6] = {78, 77, 79, 81, 80, 76};
@@ -47,8 +49,8 @@ class LinkedLoad : public test::PresetTest {
       if (rig.port.writes[i].size() != kFrameSize) continue;
       const std::int64_t t = rig.port.writeTimes[i];
       if (last >= 0 && t - last < kAnswerLatencyMs) {
-        ADD_FAILURE() << "frame " << n << " " << test::describe({rig.port.writes[i]})
-                      << "went out " << t - last << " ms after the one before";
+        ADD_FAILURE() << "frame " << n << " " << test::describe({rig.port.writes[i]}) << "went out "
+                      << t - last << " ms after the one before";
         return;
       }
       last = t;
@@ -61,10 +63,14 @@ class LinkedLoad : public test::PresetTest {
   // created dialog, so each differs from its initial state and is sent.
   std::vector<Bytes> head(const PresetData& d) {
     return {F(0, 15),
-            F(9, d.num("MIC_MAX_VOLUME")),  F(7, d.num("MIC_MIN_VOLUME")),
-            F(12, d.num("MIC_MODE")),       F(10, d.num("MUSIC_MAX_VOLUME")),
-            F(8, d.num("MUSIC_MIN_VOLUME")), F(11, d.num("MUSIC_MODE")),
-            F(6, d.num("Music_Master")),    F(5, d.num("Mic_Master"))};
+            F(9, d.num("MIC_MAX_VOLUME")),
+            F(7, d.num("MIC_MIN_VOLUME")),
+            F(12, d.num("MIC_MODE")),
+            F(10, d.num("MUSIC_MAX_VOLUME")),
+            F(8, d.num("MUSIC_MIN_VOLUME")),
+            F(11, d.num("MUSIC_MODE")),
+            F(6, d.num("Music_Master")),
+            F(5, d.num("Mic_Master"))};
   }
 
   void expectFrames(const std::vector<Bytes>& want) {
@@ -74,10 +80,12 @@ class LinkedLoad : public test::PresetTest {
       if (got[i] != want[i]) {
         ADD_FAILURE() << "first difference at frame " << i << "\n got: "
                       << test::describe({got.begin() + static_cast<std::ptrdiff_t>(i),
-                                         got.begin() + static_cast<std::ptrdiff_t>(std::min(got.size(), i + 6))})
+                                         got.begin() + static_cast<std::ptrdiff_t>(
+                                                           std::min(got.size(), i + 6))})
                       << "\nwant: "
                       << test::describe({want.begin() + static_cast<std::ptrdiff_t>(i),
-                                         want.begin() + static_cast<std::ptrdiff_t>(std::min(want.size(), i + 6))});
+                                         want.begin() + static_cast<std::ptrdiff_t>(
+                                                            std::min(want.size(), i + 6))});
         break;
       }
   }
@@ -85,8 +93,10 @@ class LinkedLoad : public test::PresetTest {
   void expectUnitMicSlots(const PresetData& d) {
     const auto& st = unit->state();
     for (int n = 0; n < 3; ++n) {
-      for (int k = 1; k <= 31; ++k) EXPECT_EQ(st.micSlots[n].bands[k - 1], d.mic[n][k]) << n << "/" << k;
-      for (int e = 0; e < 6; ++e) EXPECT_EQ(st.micSlots[n].effects[e], d.mic[n][32 + e]) << n << "/" << e;
+      for (int k = 1; k <= 31; ++k)
+        EXPECT_EQ(st.micSlots[n].bands[k - 1], d.mic[n][k]) << n << "/" << k;
+      for (int e = 0; e < 6; ++e)
+        EXPECT_EQ(st.micSlots[n].effects[e], d.mic[n][32 + e]) << n << "/" << e;
     }
   }
 
@@ -124,7 +134,8 @@ TEST_F(LinkedLoad, AFullModelGetsEveryValueInOrderAndStoresTheSlots) {
 
   const auto& st = unit->state();
   for (int n = 0; n < 3; ++n)
-    for (int k = 1; k <= 31; ++k) EXPECT_EQ(st.musicSlots[n].bands[k - 1], d.music[n][k]) << n << "/" << k;
+    for (int k = 1; k <= 31; ++k)
+      EXPECT_EQ(st.musicSlots[n].bands[k - 1], d.music[n][k]) << n << "/" << k;
   expectUnitMicSlots(d);
   EXPECT_EQ(st.setup.micMaxVolume, 80);
   EXPECT_EQ(st.setup.micMinVolume, 35);
@@ -248,7 +259,8 @@ TEST_F(LinkedLoad, AFileThatIsNotAPresetSendsOnlyTheFrameworkAndDoesNotHang) {
   openCommand(file("junk.dat"));
   // Nothing can be read: the batch frame around the settings, and the
   // ultra-low volume of the fresh dialog counted as unchanged.
-  EXPECT_EQ(frames(), (std::vector<Bytes>{F(0, 15), F(94, 1), F(0, 12)})) << test::describe(frames());
+  EXPECT_EQ(frames(), (std::vector<Bytes>{F(0, 15), F(94, 1), F(0, 12)}))
+      << test::describe(frames());
   EXPECT_LT(rig.loop.nowMs() - t0, 1000);
   EXPECT_TRUE(rig.dialogs.messages.empty());
   EXPECT_TRUE(state().Is_Linked);

@@ -33,9 +33,17 @@ struct Snapshot {
       for (int k = 0; k < 38; ++k) s.mic.push_back(p.state.image.mic(n, k).value_or(-1));
     }
     const auto& d = p.state.Device_Settings;
-    s.settings = {d.MIC_MAX_VOLUME, d.MIC_MIN_VOLUME, d.MUSIC_MAX_VOLUME, d.MUSIC_MIN_VOLUME,
-                  d.MIC_MODE,       d.MUSIC_MODE,     d.KTV_MIN_VOLUME,   d.KTV_RESET_TIME,
-                  d.KTV_MIN_DU,     p.form3.SpinButton5.value(), p.form3.Combo3.index(),
+    s.settings = {d.MIC_MAX_VOLUME,
+                  d.MIC_MIN_VOLUME,
+                  d.MUSIC_MAX_VOLUME,
+                  d.MUSIC_MIN_VOLUME,
+                  d.MIC_MODE,
+                  d.MUSIC_MODE,
+                  d.KTV_MIN_VOLUME,
+                  d.KTV_RESET_TIME,
+                  d.KTV_MIN_DU,
+                  p.form3.SpinButton5.value(),
+                  p.form3.Combo3.index(),
                   p.form3.Combo4.index()};
     return s;
   }
@@ -46,8 +54,10 @@ class LoadUnlinked : public test::PresetTest {
  protected:
   void expectSlotsOf(const PresetData& d) {
     for (int n = 0; n < 3; ++n) {
-      for (int k = 1; k <= 31; ++k) EXPECT_EQ(state().image.music(n, k), d.music[n][k]) << n << "/" << k;
-      for (int k = 1; k <= 37; ++k) EXPECT_EQ(state().image.mic(n, k), d.mic[n][k]) << n << "/" << k;
+      for (int k = 1; k <= 31; ++k)
+        EXPECT_EQ(state().image.music(n, k), d.music[n][k]) << n << "/" << k;
+      for (int k = 1; k <= 37; ++k)
+        EXPECT_EQ(state().image.mic(n, k), d.mic[n][k]) << n << "/" << k;
     }
   }
   void expectUserSlotLists(int index) {
@@ -90,9 +100,11 @@ TEST_F(LoadUnlinked, AFileWrittenOnWindowsWithGbkTextLoads) {
 
 TEST_F(LoadUnlinked, AMasterAboveItsMaximumIsClampedAndLimited) {
   writePreset("clamp.dat", PresetData::sample()
-                               .set("MIC_MAX_VOLUME", 20).set("MIC_MIN_VOLUME", 10)
+                               .set("MIC_MAX_VOLUME", 20)
+                               .set("MIC_MIN_VOLUME", 10)
                                .set("Mic_Master", 30)
-                               .set("MUSIC_MAX_VOLUME", 40).set("MUSIC_MIN_VOLUME", 10)
+                               .set("MUSIC_MAX_VOLUME", 40)
+                               .set("MUSIC_MIN_VOLUME", 10)
                                .set("Music_Master", 70));
   openCommand(file("clamp.dat"));
   EXPECT_EQ(slider(kMicMaster), 20);
@@ -104,7 +116,9 @@ TEST_F(LoadUnlinked, AMasterAboveItsMaximumIsClampedAndLimited) {
   f4().cpvSlider(kMicMaster).operatorSet(90);
   EXPECT_EQ(slider(kMicMaster), 20);
 
-  writePreset("below.dat", PresetData::sample().set("MIC_MAX_VOLUME", 20).set("MIC_MIN_VOLUME", 10)
+  writePreset("below.dat", PresetData::sample()
+                               .set("MIC_MAX_VOLUME", 20)
+                               .set("MIC_MIN_VOLUME", 10)
                                .set("Mic_Master", 15));
   openCommand(file("below.dat"));
   EXPECT_EQ(slider(kMicMaster), 15);
@@ -237,7 +251,8 @@ TEST_P(LoadJunk, LoadsAsKeysMissing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, LoadJunk,
-                         ::testing::Values(Junk{"Binary", binaryBytes}, Junk{"LongLine", oneLongLine},
+                         ::testing::Values(Junk{"Binary", binaryBytes},
+                                           Junk{"LongLine", oneLongLine},
                                            Junk{"HugeValues", hugeValue}, Junk{"Empty", empty},
                                            Junk{"TooLarge", tooLargeToBeOne}),
                          [](const auto& info) { return std::string(info.param.name); });

@@ -13,10 +13,10 @@
 namespace kp {
 namespace {
 
+using test::listing;
 using test::PresetData;
 using test::SaveFailure;
 using test::SavePreset;
-using test::listing;
 namespace fs = std::filesystem;
 
 // The key names of one section, in file order.
@@ -149,11 +149,11 @@ TEST_F(SaveLinked, WithoutFiveOneOutputsTheOutputAndUltraLowKeysAreLeftOut) {
   ASSERT_FALSE(state().Full_Model);
   saveCommand(file("short.dat"));
   const std::string text = rig.folder.read("short.dat");
-  EXPECT_EQ(keysOf(text, "config"),
-            (std::vector<std::string>{"MIC_MAX_VOLUME", "MIC_MIN_VOLUME", "MIC_MODE",
-                                      "MUSIC_MAX_VOLUME", "MUSIC_MIN_VOLUME", "MUSIC_MODE",
-                                      "Music_Master", "Mic_Master", "MUSIC_CHANGE_MODE",
-                                      "MIC_CHANGE_MODE"}));
+  EXPECT_EQ(
+      keysOf(text, "config"),
+      (std::vector<std::string>{"MIC_MAX_VOLUME", "MIC_MIN_VOLUME", "MIC_MODE", "MUSIC_MAX_VOLUME",
+                                "MUSIC_MIN_VOLUME", "MUSIC_MODE", "Music_Master", "Mic_Master",
+                                "MUSIC_CHANGE_MODE", "MIC_CHANGE_MODE"}));
   EXPECT_EQ(keysOf(text, "Music_2").size(), 31u);
   EXPECT_EQ(keysOf(text, "Mic_2").size(), 37u);
   EXPECT_EQ(Read_Ini("config", "MUSIC_CHANGE_MODE", file("short.dat")), "0")

@@ -14,7 +14,8 @@ namespace fs = std::filesystem;
 // The entries of a folder, by name.
 inline std::set<std::string> listing(const fs::path& folder) {
   std::set<std::string> names;
-  for (const auto& e : fs::directory_iterator(folder)) names.insert(utf8FromPath(e.path().filename()));
+  for (const auto& e : fs::directory_iterator(folder))
+    names.insert(utf8FromPath(e.path().filename()));
   return names;
 }
 

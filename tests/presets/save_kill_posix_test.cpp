@@ -28,10 +28,25 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kKills = 60;
-const char* kConfigKeys[] = {"MIC_MAX_VOLUME", "MIC_MIN_VOLUME", "MIC_MODE", "MUSIC_MAX_VOLUME",
-                             "MUSIC_MIN_VOLUME", "MUSIC_MODE", "Music_Master", "Mic_Master",
-                             "L", "R", "SL", "SR", "C", "SUB", "KTV_MIN_VOLUME", "KTV_MIN_DU",
-                             "KTV_RESET_TIME", "MUSIC_CHANGE_MODE", "MIC_CHANGE_MODE"};
+const char* kConfigKeys[] = {"MIC_MAX_VOLUME",
+                             "MIC_MIN_VOLUME",
+                             "MIC_MODE",
+                             "MUSIC_MAX_VOLUME",
+                             "MUSIC_MIN_VOLUME",
+                             "MUSIC_MODE",
+                             "Music_Master",
+                             "Mic_Master",
+                             "L",
+                             "R",
+                             "SL",
+                             "SR",
+                             "C",
+                             "SUB",
+                             "KTV_MIN_VOLUME",
+                             "KTV_MIN_DU",
+                             "KTV_RESET_TIME",
+                             "MUSIC_CHANGE_MODE",
+                             "MIC_CHANGE_MODE"};
 const char* kOutputs[] = {"L", "R", "SL", "SR", "C", "SUB"};
 
 // Every value of version v (0..30), so that keys from two versions show.
@@ -119,18 +134,20 @@ Check checkWhole(const std::string& text) {
     const auto k = s->second.find(key);
     if (k == s->second.end()) return "no " + section + "/" + key;
     if (k->second != std::to_string(want))
-      return section + "/" + key + " = " + k->second + ", version " + std::to_string(v) +
-             " has " + std::to_string(want);
+      return section + "/" + key + " = " + k->second + ", version " + std::to_string(v) + " has " +
+             std::to_string(want);
     return {};
   };
   for (const char* key : kConfigKeys)
     if (auto e = expect("config", key, configValue(key, v)); !e.empty()) return {v, e};
   for (int n = 0; n < 3; ++n) {
     for (int k = 1; k <= 31; ++k)
-      if (auto e = expect("Music_" + std::to_string(n), std::to_string(k), musicValue(v, n, k)); !e.empty())
+      if (auto e = expect("Music_" + std::to_string(n), std::to_string(k), musicValue(v, n, k));
+          !e.empty())
         return {v, e};
     for (int k = 1; k <= 37; ++k)
-      if (auto e = expect("Mic_" + std::to_string(n), std::to_string(k), micValue(v, n, k)); !e.empty())
+      if (auto e = expect("Mic_" + std::to_string(n), std::to_string(k), micValue(v, n, k));
+          !e.empty())
         return {v, e};
   }
   if (f.size() != 7) return {v, std::to_string(f.size()) + " sections"};
@@ -145,7 +162,8 @@ double oneSaveMs(const std::string& file) {
   rig.make().startUp();
   const auto t0 = std::chrono::steady_clock::now();
   for (int i = 0; i < 5; ++i) EXPECT_TRUE(rig.program->presetFile.Save_Pro_Ini(file));
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count() / 5;
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count() /
+         5;
 }
 
 // Waits up to 60 s for the child's byte; false if it never came.
@@ -211,9 +229,10 @@ TEST(SaveKilled, AfterEveryKillTheFileIsOneWholeVersionAndAtMostOneWorkingCopyIs
   }
   EXPECT_GT(versions.size(), 5u) << "saves went on completing between the kills";
   EXPECT_GT(killsWithACopyLeft, 0) << "some kills came in the middle of a save";
-  std::printf("%d kills, %.1f ms a save: %zu versions seen, %d kills left a working copy, "
-              "at most %zu at once\n",
-              kKills, saveMs, versions.size(), killsWithACopyLeft, mostCopies);
+  std::printf(
+      "%d kills, %.1f ms a save: %zu versions seen, %d kills left a working copy, "
+      "at most %zu at once\n",
+      kKills, saveMs, versions.size(), killsWithACopyLeft, mostCopies);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The save-to-slot dialog while linked: the store command the unit gets, the
 // table slot the panel updates, and the preset file the next save writes.
-#include "tests/presets/preset_fixture.h"
 #include "ini/ini.h"
+#include "tests/presets/preset_fixture.h"
 
 namespace kp {
 namespace {
@@ -58,7 +58,8 @@ TEST_F(SaveToSlotDialog, MusicRam2StoresInTheUnitAndSlot1AndTheNextSaveWritesIt)
 
   saveCommand(file("slot.dat"));
   for (int k = 1; k <= 31; ++k)
-    EXPECT_EQ(Read_Ini("Music_1", std::to_string(k), file("slot.dat")), std::to_string(want[k] + 15));
+    EXPECT_EQ(Read_Ini("Music_1", std::to_string(k), file("slot.dat")),
+              std::to_string(want[k] + 15));
   EXPECT_EQ(frames().size(), 1u) << "saving sends nothing";
 }
 
@@ -88,7 +89,8 @@ TEST_F(SaveToSlotDialog, MicRam3StoresBandsAndEffectsInSlot2) {
   for (int k = 1; k <= 31; ++k)
     EXPECT_EQ(Read_Ini("Mic_2", std::to_string(k), file("slot.dat")), std::to_string(band[k] + 15));
   for (int e = 0; e < 6; ++e)
-    EXPECT_EQ(Read_Ini("Mic_2", std::to_string(32 + e), file("slot.dat")), std::to_string(effects[e]));
+    EXPECT_EQ(Read_Ini("Mic_2", std::to_string(32 + e), file("slot.dat")),
+              std::to_string(effects[e]));
 }
 
 }  // namespace

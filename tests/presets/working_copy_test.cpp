@@ -22,7 +22,8 @@ class WorkingCopyLeft : public ::testing::Test {
   WorkingCopyLeft() { rig.make().startUp(); }
   std::set<std::string> names() const {
     std::set<std::string> out;
-    for (const auto& e : fs::directory_iterator(rig.folder.path())) out.insert(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(rig.folder.path()))
+      out.insert(e.path().filename().string());
     return out;
   }
   test::Rig rig;

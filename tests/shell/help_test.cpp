@@ -73,7 +73,8 @@ TEST(ShippedHelp, LiesBesideTheBuiltProgramAndExplainsEveryMessage) {
         "Pro.dat", "RAM3", "config.ini"})
     EXPECT_NE(html.find(text), std::string::npos) << text;
   // Each in-page link names an anchor the page has.
-  for (auto at = html.find("href=\"#"); at != std::string::npos; at = html.find("href=\"#", at + 1)) {
+  for (auto at = html.find("href=\"#"); at != std::string::npos;
+       at = html.find("href=\"#", at + 1)) {
     const std::string id = html.substr(at + 7, html.find('"', at + 7) - at - 7);
     EXPECT_NE(html.find("id=\"" + id + "\""), std::string::npos) << id;
   }

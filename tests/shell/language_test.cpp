@@ -46,8 +46,8 @@ class LanguageTest : public ::testing::Test {
   explicit LanguageTest(const std::string& config = textsConfig()) {
     rig.config(config);
     p = &rig.make();
-    lang = std::make_unique<Language>(p->state, p->form4, p->form1, p->form2, p->form3,
-                                      p->form5, p->form6, p->panel, p->progress, p->edits);
+    lang = std::make_unique<Language>(p->state, p->form4, p->form1, p->form2, p->form3, p->form5,
+                                      p->form6, p->panel, p->progress, p->edits);
     // The load steps of the settings and save-to-slot dialogs, as wired.
     p->settings.Set_Language = [this] { lang->Set_Language(); };
     p->saveToSlot.Set_Language = [this] { lang->Set_Language(); };
@@ -70,17 +70,27 @@ class LanguageTest : public ::testing::Test {
     auto tb = [&](int i) -> Control& { return f4.Toolbar1(i); };
     return {
         control("file1", f4.file1, 1),
-        control("open1", f4.open1, 2),           control("Toolbar1(1)", tb(1), 2),
-        control("save1", f4.save1, 3),           control("Toolbar1(2)", tb(2), 3),
-        control("exit1", f4.exit1, 4),           control("Toolbar1(10)", tb(10), 4),
+        control("open1", f4.open1, 2),
+        control("Toolbar1(1)", tb(1), 2),
+        control("save1", f4.save1, 3),
+        control("Toolbar1(2)", tb(2), 3),
+        control("exit1", f4.exit1, 4),
+        control("Toolbar1(10)", tb(10), 4),
         control("Pro1", f4.Pro1, 5),
-        control("link1", f4.link1, 6),           control("Toolbar1(3)", tb(3), 6),
-        control("unlink", f4.unlink, 7),         control("Toolbar1(4)", tb(4), 7),
-        control("com_set1", f4.com_set1, 8),     control("Toolbar1(5)", tb(5), 8),
-        control("Pro_set1", f4.Pro_set1, 9),     control("Toolbar1(7)", tb(7), 9),
-        control("All_Reset1", f4.All_Reset1, 10), control("Toolbar1(8)", tb(8), 10),
-        control("Pass_set1", f4.Pass_set1, 11),  control("Toolbar1(6)", tb(6), 11),
-        control("China_E1", f4.China_E1, 12),    control("Toolbar1(9)", tb(9), 12),
+        control("link1", f4.link1, 6),
+        control("Toolbar1(3)", tb(3), 6),
+        control("unlink", f4.unlink, 7),
+        control("Toolbar1(4)", tb(4), 7),
+        control("com_set1", f4.com_set1, 8),
+        control("Toolbar1(5)", tb(5), 8),
+        control("Pro_set1", f4.Pro_set1, 9),
+        control("Toolbar1(7)", tb(7), 9),
+        control("All_Reset1", f4.All_Reset1, 10),
+        control("Toolbar1(8)", tb(8), 10),
+        control("Pass_set1", f4.Pass_set1, 11),
+        control("Toolbar1(6)", tb(6), 11),
+        control("China_E1", f4.China_E1, 12),
+        control("Toolbar1(9)", tb(9), 12),
         control("help1", f4.help1, 13),
         control("look_help", f4.look_help, 14),
         control("Form4.Label1", f4.Label(1), 15),
@@ -145,8 +155,7 @@ TEST_F(LanguageTest, EnglishReachesEveryTargetOnceInTableOrder) {
   auto all = targets();
   ASSERT_EQ(all.size(), 63u);
   std::vector<std::string> seen;
-  for (auto& t : all)
-    t.watch([&seen, &t] { seen.push_back(t.name + "=" + t.caption()); });
+  for (auto& t : all) t.watch([&seen, &t] { seen.push_back(t.name + "=" + t.caption()); });
 
   lang->toggle();
 
@@ -208,8 +217,8 @@ class FreshProgramLanguage : public ::testing::Test {
   FreshProgramLanguage() {
     rig.config(textsConfig());
     p = &rig.make();
-    lang = std::make_unique<Language>(p->state, p->form4, p->form1, p->form2, p->form3,
-                                      p->form5, p->form6, p->panel, p->progress, p->edits);
+    lang = std::make_unique<Language>(p->state, p->form4, p->form1, p->form2, p->form3, p->form5,
+                                      p->form6, p->panel, p->progress, p->edits);
     p->settings.Set_Language = [this] {
       ++settingsCalls;
       lang->Set_Language();
@@ -219,9 +228,7 @@ class FreshProgramLanguage : public ::testing::Test {
       lang->Set_Language();
     };
   }
-  std::vector<Window*> dialogs() {
-    return {&p->form1, &p->form2, &p->form3, &p->form5, &p->form6};
-  }
+  std::vector<Window*> dialogs() { return {&p->form1, &p->form2, &p->form3, &p->form5, &p->form6}; }
   Rig rig;
   Program* p = nullptr;
   std::unique_ptr<Language> lang;

@@ -25,8 +25,8 @@ class PasswordTest : public ::testing::Test {
     rig.config("[config]\r\nCOM=1\r\n39_c=pw-title\r\n40_c=old\r\n");
     p = &rig.make();
     p->startUp();
-    lang = std::make_unique<Language>(p->state, p->form4, p->form1, p->form2, p->form3,
-                                      p->form5, p->form6, p->panel, p->progress, p->edits);
+    lang = std::make_unique<Language>(p->state, p->form4, p->form1, p->form2, p->form3, p->form5,
+                                      p->form6, p->panel, p->progress, p->edits);
     pw = std::make_unique<PasswordDialog>(p->state, p->form5, p->link, rig.dialogs);
     pw->Set_Language = [this] {
       ++languageCalls;
@@ -36,8 +36,9 @@ class PasswordTest : public ::testing::Test {
     // answered answerLimit of them.
     rig.port.onTransmit = [this](const Bytes& b) {
       if (b.size() != kFrameSize || answered++ >= answerLimit) return;
-      rig.loop.at(rig.loop.nowMs() + kReplyDelayMs,
-                  [this] { rig.port.receive({kFrameHeader, kReplyAddress}); });
+      rig.loop.at(rig.loop.nowMs() + kReplyDelayMs, [this] {
+        rig.port.receive({kFrameHeader, kReplyAddress});
+      });
     };
     p->form5.unload();
     rig.port.clearLog();
@@ -83,8 +84,7 @@ TEST_F(PasswordTest, OpensOnlyWhileLinkedWithTheLanguageAppliedAndEmptyBoxes) {
   EXPECT_EQ(languageCalls, 1);
   EXPECT_EQ(p->form5.caption(), "pw-title");
   EXPECT_EQ(p->form5.Label1.caption(), "old");
-  for (TextBox* t : {&p->form5.Text1, &p->form5.Text2, &p->form5.Text3})
-    EXPECT_EQ(t->text(), "");
+  for (TextBox* t : {&p->form5.Text1, &p->form5.Text2, &p->form5.Text3}) EXPECT_EQ(t->text(), "");
   EXPECT_TRUE(rig.port.writes.empty());
 }
 
@@ -126,8 +126,8 @@ TEST_F(PasswordTest, TheFirstFailedCheckIsShownAndNothingIsSent) {
       {"9999", "5678", "5679", "新密码和确认密码不相同"},  // first, though the old is wrong too
       {"9999", "9999", "9999", "新密码和旧密码相同"},      // second, though the old is wrong
       {"4321", "5678", "5678", "旧密码不正确"},
-      {"1234", "56", "56", kPasswordNotFourDigits},        // short
-      {"1234", "5a78", "5a78", kPasswordNotFourDigits},    // pasted past the filter
+      {"1234", "56", "56", kPasswordNotFourDigits},      // short
+      {"1234", "5a78", "5a78", kPasswordNotFourDigits},  // pasted past the filter
       {"1234", "56789", "56789", kPasswordNotFourDigits},
       {"1234", "５６７８", "５６７８", kPasswordNotFourDigits},
   };

@@ -20,7 +20,11 @@ std::string text(int n, const std::string& a = {}, const std::string& b = {}, ch
 // A program and its unit; each change of a shown bar is recorded as a view
 // sees it, with the link state and the writes made so far.
 struct Session {
-  struct Seen { int value, maximum; bool linked; std::size_t writes; };
+  struct Seen {
+    int value, maximum;
+    bool linked;
+    std::size_t writes;
+  };
   explicit Session(sim::UnitOptions options = {}, bool shown = true)
       : unit(rig.loop, rig.port, options) {
     std::string config = "[config]\r\nCOM=1\r\n";
@@ -39,8 +43,8 @@ struct Session {
     for (ProgressBar* bar : {&p->form1.workBar, &p->form4.workBar})
       bar->onViewChanged = [this, bar] {
         auto& list = bar == &p->form1.workBar ? dialog : main;
-        if (!bar->visible() ||
-            (!list.empty() && list.back().value == bar->value() && list.back().maximum == bar->maximum()))
+        if (!bar->visible() || (!list.empty() && list.back().value == bar->value() &&
+                                list.back().maximum == bar->maximum()))
           return;
         list.push_back({bar->value(), bar->maximum(), p->state.Is_Linked, rig.port.writes.size()});
       };
@@ -151,8 +155,8 @@ TEST(ActivityLoad, ANoisyLoadCountsEveryStepAndResendAndIsFullWithItsLastStep) {
   for (const auto& r : s.main) EXPECT_EQ(r.maximum, s.steps);
   // A six-byte frame written twice in a row went out again.
   std::vector<Bytes> frames;
-  std::copy_if(s.rig.port.writes.begin() + before, s.rig.port.writes.end(), std::back_inserter(frames),
-               [](const Bytes& w) { return w.size() == kFrameSize; });
+  std::copy_if(s.rig.port.writes.begin() + before, s.rig.port.writes.end(),
+               std::back_inserter(frames), [](const Bytes& w) { return w.size() == kFrameSize; });
   int resent = 0;
   for (std::size_t i = 1; i < frames.size(); ++i) resent += frames[i] == frames[i - 1];
   ASSERT_GT(resent, 0);
@@ -167,7 +171,8 @@ TEST(ActivityLoad, ANoisyLoadCountsEveryStepAndResendAndIsFullWithItsLastStep) {
 TEST(ActivityLoad, TheTotalFollowsWhatTheFileHoldsAndTheLinkModel) {
   Session s;
   ASSERT_TRUE(s.connect(0));
-  s.rig.folder.write("Odd.dat", PresetData::sample().set("Mic_Master", 95).text("\r\n", "Music_1/5"));
+  s.rig.folder.write("Odd.dat",
+                     PresetData::sample().set("Mic_Master", 95).text("\r\n", "Music_1/5"));
   s.open("Odd.dat");
   expectFullOnlyAtTheEnd(s.main);
   EXPECT_EQ(s.main.back().maximum, s.steps);

@@ -36,7 +36,8 @@ kp::Bytes readFor(int fd, int ms) {
   kp::Bytes got;
   std::uint8_t buf[64];
   ssize_t n;
-  while (readable(fd, ms) && (n = read(fd, buf, sizeof buf)) > 0) got.insert(got.end(), buf, buf + n);
+  while (readable(fd, ms) && (n = read(fd, buf, sizeof buf)) > 0)
+    got.insert(got.end(), buf, buf + n);
   return got;
 }
 
@@ -57,9 +58,15 @@ void put(int fd, const kp::Bytes& b) {
 TEST(UnitSimProgram, ServesThePortAcrossReopensWithoutSpinningAndCleansUp) {
   const fs::path folder = fs::temp_directory_path() / ("kp_unit_sim_" + std::to_string(getpid()));
   fs::create_directories(folder);
-  std::vector<std::string> args = {KP_BIN_DIR "/karaoke-unit-sim", "--folder", folder.string(),
-                                   "--port", "4", "--latency", "100",
-                                   "--log", (folder / "unit.log").string()};
+  std::vector<std::string> args = {KP_BIN_DIR "/karaoke-unit-sim",
+                                   "--folder",
+                                   folder.string(),
+                                   "--port",
+                                   "4",
+                                   "--latency",
+                                   "100",
+                                   "--log",
+                                   (folder / "unit.log").string()};
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
@@ -113,9 +120,11 @@ TEST(UnitSimProgram, ServesThePortAcrossReopensWithoutSpinningAndCleansUp) {
 
   std::stringstream log;
   log << std::ifstream(folder / "unit.log").rdbuf();
-  EXPECT_NE(log.str().find("panel→unit AA 00 FF 02 FD 55 (system 2: connect, long dump)"), std::string::npos)
+  EXPECT_NE(log.str().find("panel→unit AA 00 FF 02 FD 55 (system 2: connect, long dump)"),
+            std::string::npos)
       << log.str();
-  EXPECT_NE(log.str().find("unit→panel AA 00 FF 0D F2 55 (dump marker 13: music RAM1)"), std::string::npos);
+  EXPECT_NE(log.str().find("unit→panel AA 00 FF 0D F2 55 (dump marker 13: music RAM1)"),
+            std::string::npos);
   close(out[0]);
   fs::remove_all(folder);
 }

@@ -46,7 +46,8 @@ struct Line {
       if (stream.size() < len) return;
       Msg m{Bytes(stream.begin(), stream.begin() + len), clock.nowUs()};
       stream.erase(stream.begin(), stream.begin() + len);
-      if (autoAck && m.isFrame()) clock.at(clock.nowUs(), [this] { unit.onBytesFromPanel({0xAA}); });
+      if (autoAck && m.isFrame())
+        clock.at(clock.nowUs(), [this] { unit.onBytesFromPanel({0xAA}); });
       got.push_back(std::move(m));
     }
   }
@@ -54,7 +55,9 @@ struct Line {
     unit.onBytesFromPanel(b);
     clock.runAll();
   }
-  void send(int a, int v) { write(commandFrame(static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(v))); }
+  void send(int a, int v) {
+    write(commandFrame(static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(v)));
+  }
   void ack() { write({0xAA}); }
   void linkUp(int code) {  // connect, acknowledge the answer, ask for the dump
     send(0, code);
@@ -68,7 +71,9 @@ struct Line {
     return out;
   }
   int answers() const {
-    return static_cast<int>(std::count_if(got.begin(), got.end(), [](const Msg& m) { return m.bytes.size() > 1 && m.bytes[1] == 0x60; }));
+    return static_cast<int>(std::count_if(got.begin(), got.end(), [](const Msg& m) {
+      return m.bytes.size() > 1 && m.bytes[1] == 0x60;
+    }));
   }
 
   UnitOptions opts;
@@ -150,7 +155,7 @@ TEST(Dump, EachMessageWaitsForTheAckOfThePrevious) {
   Line line;
   line.autoAck = false;
   line.linkUp(1);
-  line.send(0, 10);  // the panel repeats its request until the dump begins
+  line.send(0, 10);                // the panel repeats its request until the dump begins
   ASSERT_EQ(line.got.size(), 2u);  // connect answer, marker 13
   line.clock.advanceUs(10'000'000);
   EXPECT_EQ(line.got.size(), 2u);
@@ -187,16 +192,18 @@ TEST(Dump, UserSlotsTravelInTheirSections) {
 }
 
 TEST(Dump, ParametersGoOutUnderTheirDumpAddresses) {
-  struct Row { int unitAddress, value, dumpAddress; };
+  struct Row {
+    int unitAddress, value, dumpAddress;
+  };
   const std::vector<Row> rows = {
-      {84, 6, 18}, {82, 7, 17},                           // modes first: they load curves
-      {1, 7, 1},   {2, 3, 2},   {3, 0, 3},   {4, 9, 4},    // password digits
-      {5, 55, 5},  {6, 66, 6},  {7, 21, 7},  {8, 22, 8},  {9, 91, 9},  {10, 92, 10},
-      {11, 5, 82}, {12, 6, 83},                           // effect modes
-      {76, 41, 11}, {77, 42, 12}, {78, 43, 13}, {79, 44, 14}, {80, 45, 15}, {81, 46, 16},
-      {87, 12, 19}, {14, 1, 20}, {44, 29, 50}, {45, 2, 51}, {75, 28, 81},
-      {88, 11, 87}, {90, 13, 89}, {93, 16, 92},           // 5.1 L, SL, SUB
-      {94, 33, 93}, {95, 4, 84}, {95, 32, 86},            // ultra-low
+      {84, 6, 18},  {82, 7, 17},                            // modes first: they load curves
+      {1, 7, 1},    {2, 3, 2},    {3, 0, 3},    {4, 9, 4},  // password digits
+      {5, 55, 5},   {6, 66, 6},   {7, 21, 7},   {8, 22, 8},   {9, 91, 9},
+      {10, 92, 10}, {11, 5, 82},  {12, 6, 83},  // effect modes
+      {76, 41, 11}, {77, 42, 12}, {78, 43, 13}, {79, 44, 14}, {80, 45, 15},
+      {81, 46, 16}, {87, 12, 19}, {14, 1, 20},  {44, 29, 50}, {45, 2, 51},
+      {75, 28, 81}, {88, 11, 87}, {90, 13, 89}, {93, 16, 92},  // 5.1 L, SL, SUB
+      {94, 33, 93}, {95, 4, 84},  {95, 32, 86},                // ultra-low
   };
   Line line({}, 2);
   for (const auto& r : rows) line.send(r.unitAddress, r.value);
@@ -204,7 +211,8 @@ TEST(Dump, ParametersGoOutUnderTheirDumpAddresses) {
   line.got.clear();
   line.linkUp(2);
   const auto p = parameters(line);
-  for (const auto& r : rows) EXPECT_EQ(p.at(r.dumpAddress), r.value) << "unit address " << r.unitAddress;
+  for (const auto& r : rows)
+    EXPECT_EQ(p.at(r.dumpAddress), r.value) << "unit address " << r.unitAddress;
 }
 
 // ---------------------------------------------------------------- reassembly
@@ -223,7 +231,8 @@ TEST(Reassembly, FrameInSinglesGetsTheSameAnswer) {
 TEST(Reassembly, GluedFramesAcksAndNoiseAreSortedOut) {
   Line line({}, 1);
   Bytes b = {0x00, 0x13};  // noise before the first header
-  for (const auto& f : {commandFrame(5, 10), commandFrame(6, 20)}) b.insert(b.end(), f.begin(), f.end());
+  for (const auto& f : {commandFrame(5, 10), commandFrame(6, 20)})
+    b.insert(b.end(), f.begin(), f.end());
   line.write(b);
   EXPECT_EQ(line.answers(), 2);
   EXPECT_EQ(line.unit.state().musicMaster, 20);
@@ -278,8 +287,16 @@ TEST(Linked, ChangesAreAnsweredShortOrLong) {
 TEST(Linked, OutOfRangeIsAnsweredButNotTaken) {
   Line line({}, 1);
   const UnitState before = line.unit.state();
-  for (AV f : std::vector<AV>{{45, 31}, {87, 0}, {87, 16}, {1, 10}, {7, 0}, {76, 101},
-                              {88, 20} /* no 5.1 on the short model */, {95, 3}, {86, 3}, {99, 1}})
+  for (AV f : std::vector<AV>{{45, 31},
+                              {87, 0},
+                              {87, 16},
+                              {1, 10},
+                              {7, 0},
+                              {76, 101},
+                              {88, 20} /* no 5.1 on the short model */,
+                              {95, 3},
+                              {86, 3},
+                              {99, 1}})
     line.send(f.first, f.second);
   EXPECT_EQ(line.answers(), 10);
   EXPECT_EQ(line.unit.counters().valuesRejected, 10u);
@@ -350,7 +367,8 @@ TEST(ModeChange, AnsweredByTheBlockAloneMicEndingAtSixteen) {
   appendRange(want, 51, 81);
   EXPECT_EQ(addresses(line.frames()), want);
   EXPECT_EQ(line.answers(), 0);  // the panel expects the block, not AA 60
-  for (int k = 0; k < 31; ++k) EXPECT_EQ(line.frames()[k].second, line.unit.state().musicSlots[4].bands[k]);
+  for (int k = 0; k < 31; ++k)
+    EXPECT_EQ(line.frames()[k].second, line.unit.state().musicSlots[4].bands[k]);
 
   line.got.clear();
   line.send(82, 5);
@@ -532,7 +550,8 @@ TEST(Faults, LatencyDelaysEveryMessage) {
   EXPECT_EQ(line.got[0].us - t0, 30'000);
   line.ack();
   line.send(0, 10);
-  EXPECT_GE(line.got.back().us - t0, static_cast<std::int64_t>(1 + expectedDump(false).size()) * 30'000);
+  EXPECT_GE(line.got.back().us - t0,
+            static_cast<std::int64_t>(1 + expectedDump(false).size()) * 30'000);
 }
 
 // ---------------------------------------------------------------- in process

@@ -10,7 +10,8 @@ namespace {
 PROCESS_MEMORY_COUNTERS_EX counters() {
   PROCESS_MEMORY_COUNTERS_EX c{};
   c.cb = sizeof c;
-  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&c), sizeof c);
+  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&c),
+                       sizeof c);
   return c;
 }
 }  // namespace

@@ -6,8 +6,8 @@
 #include "app/program.h"
 #include "link/transport/comm_port.h"
 #include "sim/in_process.h"
-#include "tests/transport/fake_comm_driver.h"
 #include "tests/support/rig.h"
+#include "tests/transport/fake_comm_driver.h"
 
 namespace kp {
 namespace {
@@ -75,11 +75,11 @@ TEST_F(CommPortTest, UntrustworthyWaitsFallBackToPollingThatHearsEveryAnswer) {
     Mode mode;
     std::uint32_t refusal;
   };
-  for (const Case c : {Case{Mode::NeverSignals, 0}, Case{Mode::AbortsAtOnce, 0},
-                       Case{Mode::AbortsLater, 0}, Case{Mode::EmptyAtOnce, 0},
-                       Case{Mode::TxEmptyAtOnce, 0}, Case{Mode::Refused, comm::kInvalidFunction},
-                       Case{Mode::Refused, comm::kNotSupported},
-                       Case{Mode::Refused, comm::kInvalidParameter}}) {
+  for (const Case c :
+       {Case{Mode::NeverSignals, 0}, Case{Mode::AbortsAtOnce, 0}, Case{Mode::AbortsLater, 0},
+        Case{Mode::EmptyAtOnce, 0}, Case{Mode::TxEmptyAtOnce, 0},
+        Case{Mode::Refused, comm::kInvalidFunction}, Case{Mode::Refused, comm::kNotSupported},
+        Case{Mode::Refused, comm::kInvalidParameter}}) {
     SCOPED_TRACE(static_cast<int>(c.mode) * 1000 + static_cast<int>(c.refusal));
     driver.waitMode = c.mode;
     driver.refusal = c.refusal;

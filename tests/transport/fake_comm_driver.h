@@ -24,13 +24,13 @@ class FakeCommDriver : public comm::Driver {
   using Op = comm::Op;
 
   enum class WaitMode {
-    Signals,       // ends with EV_RXCHAR when bytes arrive
-    NeverSignals,  // accepted, never ends by itself
-    AbortsAtOnce,  // refused as aborted at every start
-    AbortsLater,   // accepted, then ends aborted a millisecond later
-    EmptyAtOnce,   // ends at once with an empty mask
-    TxEmptyAtOnce, // ends at once with EV_TXEMPTY, which nobody asked for
-    Refused,       // refused at once with `refusal`
+    Signals,        // ends with EV_RXCHAR when bytes arrive
+    NeverSignals,   // accepted, never ends by itself
+    AbortsAtOnce,   // refused as aborted at every start
+    AbortsLater,    // accepted, then ends aborted a millisecond later
+    EmptyAtOnce,    // ends at once with an empty mask
+    TxEmptyAtOnce,  // ends at once with EV_TXEMPTY, which nobody asked for
+    Refused,        // refused at once with `refusal`
   };
 
   explicit FakeCommDriver(VirtualLoop& loop) : loop_(loop) {}
@@ -42,12 +42,12 @@ class FakeCommDriver : public comm::Driver {
   comm::LineControl reported{};  // what GetCommState gives: zeros, as some drivers do
   int writeMs = 1;               // a write ends this long after it starts; 0 at once
   std::size_t writeLimit = std::numeric_limits<std::size_t>::max();  // bytes one write takes
-  int abortWrites = 0;           // the next writes end aborted
+  int abortWrites = 0;                                               // the next writes end aborted
   std::uint32_t failWrites = 0;  // writes end failed with this code
   bool writesNeverEnd = false;
-  bool cancelIgnored = false;    // a cancel ends nothing
-  bool failNextRead = false;     // the device goes in the middle of a read
-  std::uint32_t errors = 0;      // CE_* bits the next status reports
+  bool cancelIgnored = false;                // a cancel ends nothing
+  bool failNextRead = false;                 // the device goes in the middle of a read
+  std::uint32_t errors = 0;                  // CE_* bits the next status reports
   std::function<void(const Bytes&)> onWire;  // what left the machine
 
   // The line: bytes from the far end.
@@ -109,12 +109,19 @@ class FakeCommDriver : public comm::Driver {
       case WaitMode::Signals:
         if (!inQueue.empty()) return endedAtOnce(Op::Wait, done(comm::kEvRxChar));
         return run(Op::Wait);
-      case WaitMode::NeverSignals: return run(Op::Wait);
-      case WaitMode::AbortsAtOnce: return failed(comm::kOperationAborted);
-      case WaitMode::AbortsLater: run(Op::Wait); return endLater(Op::Wait, 1, failed(comm::kOperationAborted));
-      case WaitMode::EmptyAtOnce: return endedAtOnce(Op::Wait, done(0));
-      case WaitMode::TxEmptyAtOnce: return endedAtOnce(Op::Wait, done(comm::kEvTxEmpty));
-      case WaitMode::Refused: return failed(refusal);
+      case WaitMode::NeverSignals:
+        return run(Op::Wait);
+      case WaitMode::AbortsAtOnce:
+        return failed(comm::kOperationAborted);
+      case WaitMode::AbortsLater:
+        run(Op::Wait);
+        return endLater(Op::Wait, 1, failed(comm::kOperationAborted));
+      case WaitMode::EmptyAtOnce:
+        return endedAtOnce(Op::Wait, done(0));
+      case WaitMode::TxEmptyAtOnce:
+        return endedAtOnce(Op::Wait, done(comm::kEvTxEmpty));
+      case WaitMode::Refused:
+        return failed(refusal);
     }
     return failed(comm::kGenFailure);
   }

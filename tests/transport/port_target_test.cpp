@@ -69,8 +69,10 @@ TEST(ParsePortTarget, BadValuesSayWhatIsWrong) {
 
 TEST(LookupPortTarget, PortsSectionFirstAndAMistakeIsNeverAnotherPort) {
   test::TempDir folder;
-  folder.write("config.ini", "[ports]\r\nCOM2=rfc2217://192.168.10.21:4001\r\ncom3 = tcp://:4001\r\n"
-                             "COM5=COM17\r\nCOM6=" + std::string(3000, '9') + "\r\n");
+  folder.write("config.ini",
+               "[ports]\r\nCOM2=rfc2217://192.168.10.21:4001\r\ncom3 = tcp://:4001\r\n"
+               "COM5=COM17\r\nCOM6=" +
+                   std::string(3000, '9') + "\r\n");
   std::string error;
   EXPECT_EQ(lookupPortTarget(2, folder.str(), &error)->text(), "rfc2217://192.168.10.21:4001");
   EXPECT_EQ(lookupPortTarget(5, folder.str(), &error)->text(), "COM17");

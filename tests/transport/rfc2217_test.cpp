@@ -14,7 +14,8 @@ namespace {
 using namespace telnet;
 using State = Rfc2217Client::State;
 
-Bytes answer(std::uint8_t command, const Bytes& value, std::uint8_t offset = rfc2217::kServerOffset) {
+Bytes answer(std::uint8_t command, const Bytes& value,
+             std::uint8_t offset = rfc2217::kServerOffset) {
   Bytes b{IAC, SB, COM_PORT, static_cast<std::uint8_t>(command + offset)};
   for (std::uint8_t v : value) b.push_back(v);
   b.push_back(IAC);
@@ -25,8 +26,8 @@ Bytes request(std::uint8_t command, const Bytes& value) { return answer(command,
 
 // What Debian 12's ser2net says first: suppress-go-ahead both ways, an offer
 // of echo, and yes to binary both ways and to COM-PORT.
-const Bytes kGreeting{IAC, WILL, SGA, IAC, DO, SGA, IAC, WILL, ECHO, IAC, DONT, ECHO,
-                      IAC, DO, BINARY, IAC, WILL, BINARY, IAC, DO, COM_PORT};
+const Bytes kGreeting{IAC,  WILL, SGA, IAC,    DO,  SGA,  IAC,    WILL, ECHO, IAC,     DONT,
+                      ECHO, IAC,  DO,  BINARY, IAC, WILL, BINARY, IAC,  DO,   COM_PORT};
 const Bytes kModemState{IAC, SB, COM_PORT, 107, 0x00, IAC, SE};
 // 28800 baud, 8 data bits, even parity, 1 stop bit, no flow control.
 const std::vector<Bytes> kValues = {{0x00, 0x00, 0x70, 0x80}, {8}, {3}, {1}, {1}};
@@ -50,7 +51,8 @@ struct Server {
   void open(std::size_t answered = 5) {
     client.start(LineSettings{}, 1000);
     say(kGreeting);
-    for (std::size_t i = 0; i < answered; ++i) say(answer(static_cast<std::uint8_t>(i + 1), kValues[i]));
+    for (std::size_t i = 0; i < answered; ++i)
+      say(answer(static_cast<std::uint8_t>(i + 1), kValues[i]));
     take();
   }
 };
@@ -96,7 +98,8 @@ TEST(Rfc2217Opening, ARefusalOrSilenceFailsItAndSaysWhat) {
       {2, {}, "did not answer the setting of even parity within 3 s"},
       {0, {IAC, DONT, COM_PORT}, "refused the COM-PORT option"},
       {0, {IAC, WONT, BINARY}, "refused binary transmission"},
-      {0, Bytes(text.begin(), text.end()), "closed the connection: Device open failure: Permission denied"},
+      {0, Bytes(text.begin(), text.end()),
+       "closed the connection: Device open failure: Permission denied"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.says);
@@ -117,7 +120,8 @@ TEST(Rfc2217Opening, ARefusalOrSilenceFailsItAndSaysWhat) {
   plain.start(LineSettings{}, 0);
   plain.receive({IAC, DO, BINARY, IAC, WILL, BINARY}, 10);
   plain.tick(3000);
-  EXPECT_EQ(plain.failure(), "the server did not agree to RFC 2217 within 3 s (no answer to COM-PORT)");
+  EXPECT_EQ(plain.failure(),
+            "the server did not agree to RFC 2217 within 3 s (no answer to COM-PORT)");
 }
 
 TEST(Rfc2217Linked, DataGoesThroughTheTelnetLayerUntouchedBothWays) {
@@ -125,7 +129,8 @@ TEST(Rfc2217Linked, DataGoesThroughTheTelnetLayerUntouchedBothWays) {
     Server s;
     s.piece = piece;
     s.open();
-    s.say({0xAA, IAC, IAC, 0x60, IAC, NOP, 0x13, IAC, SB, COM_PORT, 106, 0x60, IAC, SE, 0x55, IAC, WILL, 5});
+    s.say({0xAA, IAC, IAC, 0x60, IAC, NOP, 0x13, IAC, SB, COM_PORT, 106, 0x60, IAC, SE, 0x55, IAC,
+           WILL, 5});
     EXPECT_EQ(s.data, (Bytes{0xAA, 0xFF, 0x60, 0x13, 0x55}));
     EXPECT_EQ(s.take(), (Bytes{IAC, DONT, 5}));
     // The purge's answer is acknowledged at once, so that a server that holds

@@ -18,7 +18,8 @@ const EqModel kModel;
 // plus the equaliser's at the values it was measured with.
 LogCurve measured(const std::function<double(double)>& room, const BandValues& with = {}) {
   std::vector<CurvePoint> points;
-  for (double hz : logSpaced(20, 20000, 48)) points.push_back({hz, 75 + room(hz) + kModel.responseDb(with, hz)});
+  for (double hz : logSpaced(20, 20000, 48))
+    points.push_back({hz, 75 + room(hz) + kModel.responseDb(with, hz)});
   return LogCurve(points);
 }
 
@@ -32,7 +33,8 @@ double roomMode(double hz, double centreHz, double db, double q) {
   return m.bandDb(18, 1, hz * 1000 / centreHz);
 }
 
-Proposal propose(const LogCurve& m, const BandValues& current = {}, Limits limits = {}, Target target = {}) {
+Proposal propose(const LogCurve& m, const BandValues& current = {}, Limits limits = {},
+                 Target target = {}) {
   std::string problem;
   const auto p = proposeBands({m, target, limits, current, kModel}, &problem);
   EXPECT_TRUE(p) << problem;
@@ -51,12 +53,14 @@ double centredRms(const std::vector<double>& r) {
 
 TEST(EqProposal, KnownBandValuesAreUndoneWithinOneStepOverlapIncluded) {
   BandValues known{};
-  const int shape[] = {3, 5, 12, 12, -4, 0, 6, 6, 6, -6, 2, 9, -2, 4, 15, 0, -5, 7, 1, 3, 8, 8, -3, 0, 5, 10, 4};
+  const int shape[] = {3,  5, 12, 12, -4, 0, 6, 6, 6,  -6, 2, 9,  -2, 4,
+                       15, 0, -5, 7,  1,  3, 8, 8, -3, 0,  5, 10, 4};
   for (int k = 4; k <= 30; ++k) band(known, k) = shape[k - 4];
   const Proposal p = propose(measured([](double) { return 0.0; }, known));
   for (int k = 1; k <= kBands; ++k) {
     SCOPED_TRACE(k);
-    EXPECT_NEAR(band(p.proposed, k), k < 4 || k > 30 ? 0 : -band(known, k), k < 4 || k > 30 ? 0 : 1);
+    EXPECT_NEAR(band(p.proposed, k), k < 4 || k > 30 ? 0 : -band(known, k),
+                k < 4 || k > 30 ? 0 : 1);
   }
   EXPECT_GT(p.errorBeforeDb, 3);
   EXPECT_LT(p.errorAfterDb, 0.4);
@@ -65,9 +69,11 @@ TEST(EqProposal, KnownBandValuesAreUndoneWithinOneStepOverlapIncluded) {
   // where neighbours add up.
   BandValues alone{};
   for (int k = 4; k <= 30; ++k)
-    band(alone, k) = std::clamp(static_cast<int>(std::lround(-kModel.responseDb(known, bandCentreHz(k)))), -15, 6);
+    band(alone, k) = std::clamp(
+        static_cast<int>(std::lround(-kModel.responseDb(known, bandCentreHz(k)))), -15, 6);
   std::vector<double> r;
-  for (double hz : logSpaced(40, 16000, 24)) r.push_back(kModel.responseDb(known, hz) + kModel.responseDb(alone, hz));
+  for (double hz : logSpaced(40, 16000, 24))
+    r.push_back(kModel.responseDb(known, hz) + kModel.responseDb(alone, hz));
   EXPECT_GT(centredRms(r), 2 * p.errorAfterDb + 0.5);
 }
 
@@ -94,7 +100,10 @@ TEST(EqProposal, ADeepNullIsNotFilledBeyondTheBoostLimit) {
 }
 
 TEST(EqProposal, AMeasurementTakenWithValuesIsCorrectedFromThemAndTheLoopConverges) {
-  auto room = [](double hz) { return roomMode(hz, 63, 9, 4) + roomMode(hz, 2500, -6, 1.5) - 4 * std::log2(hz / 20000) * (hz > 8000); };
+  auto room = [](double hz) {
+    return roomMode(hz, 63, 9, 4) + roomMode(hz, 2500, -6, 1.5) -
+           4 * std::log2(hz / 20000) * (hz > 8000);
+  };
   BandValues with{};
   band(with, 1) = 5;  // outside the range: kept
   band(with, 10) = -7;
@@ -106,7 +115,8 @@ TEST(EqProposal, AMeasurementTakenWithValuesIsCorrectedFromThemAndTheLoopConverg
   const Proposal second = propose(measured(room, first.proposed), first.proposed);
   EXPECT_NEAR(second.errorBeforeDb, first.errorAfterDb, 0.1);
   int moved = 0;
-  for (std::size_t i = 0; i < kBands; ++i) moved += std::abs(second.proposed[i] - first.proposed[i]);
+  for (std::size_t i = 0; i < kBands; ++i)
+    moved += std::abs(second.proposed[i] - first.proposed[i]);
   EXPECT_LE(moved, 2);
   // The same room measured flat gets the same values.
   const Proposal flat = propose(measured(room), {});
@@ -126,11 +136,13 @@ TEST(EqProposal, ATiltOrAHouseCurveIsFollowed) {
   band(house, 7) = 4;
   band(house, 26) = -3;
   std::vector<CurvePoint> curve;
-  for (double hz : logSpaced(20, 20000, 12)) curve.push_back({hz, kModel.responseDb(house, hz) - 90});
+  for (double hz : logSpaced(20, 20000, 12))
+    curve.push_back({hz, kModel.responseDb(house, hz) - 90});
   Target file;
   file.curve = LogCurve(curve);
   const Proposal h = propose(flatRoom, {}, {}, file);
-  for (int k = 4; k <= 30; ++k) EXPECT_NEAR(h.proposed[static_cast<std::size_t>(k - 1)], band(house, k), 1) << k;
+  for (int k = 4; k <= 30; ++k)
+    EXPECT_NEAR(h.proposed[static_cast<std::size_t>(k - 1)], band(house, k), 1) << k;
 }
 
 TEST(EqProposal, LimitsAndCoverageAreCheckedFirst) {
@@ -138,7 +150,8 @@ TEST(EqProposal, LimitsAndCoverageAreCheckedFirst) {
   for (double hz : logSpaced(50, 20000, 48)) narrow.push_back({hz, 0});
   std::string problem;
   EXPECT_FALSE(proposeBands({LogCurve(narrow), {}, {}, {}, kModel}, &problem));
-  EXPECT_EQ(problem, "the measurement covers 50 Hz to 20 kHz, not the correction range 40 Hz to 16 kHz");
+  EXPECT_EQ(problem,
+            "the measurement covers 50 Hz to 20 kHz, not the correction range 40 Hz to 16 kHz");
   Limits backwards;
   backwards.lowHz = 2000;
   backwards.highHz = 1000;

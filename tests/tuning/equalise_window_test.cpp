@@ -29,7 +29,8 @@ class EqualiseWindowTest : public PresetTest {
     std::string text = "* synthetic\n";
     for (double hz : tuning::logSpaced(20, 20000, 48)) {
       char row[64];
-      std::snprintf(row, sizeof row, "%.3f\t%.3f\n", hz, 80 + model.responseDb(room, hz) + model.responseDb(with, hz));
+      std::snprintf(row, sizeof row, "%.3f\t%.3f\n", hz,
+                    80 + model.responseDb(room, hz) + model.responseDb(with, hz));
       text += row;
     }
     rig.folder.write("room.txt", text);
@@ -56,18 +57,22 @@ TEST_F(EqualiseWindowTest, ApplyReachesTheUnitAsOneUndoStepFromTheValuesMeasured
 
   window().apply.click();
   rig.loop.runUntil([&] { return !state().Awaiting_Reply; }, 5000);
-  EXPECT_EQ(window().status.caption(), "into " + f4().Combo1.items()[static_cast<std::size_t>(f4().Combo1.index())]);
+  EXPECT_EQ(window().status.caption(),
+            "into " + f4().Combo1.items()[static_cast<std::size_t>(f4().Combo1.index())]);
   std::vector<Bytes> expected;
   for (int k = 1; k <= tuning::kBands; ++k) {
     const int v = slider(musicBandSlider(k));
     EXPECT_NEAR(v, k == 12 ? 0 : -room[static_cast<std::size_t>(k - 1)], 1) << k;
     EXPECT_EQ(unit->state().music.bands[static_cast<std::size_t>(k - 1)], v + kBandOffset) << k;
-    if (v != (k == 12 ? 3 : 0)) expected.push_back(commandFrame(static_cast<std::uint8_t>(44 + k), static_cast<std::uint8_t>(v + 15)));
+    if (v != (k == 12 ? 3 : 0))
+      expected.push_back(
+          commandFrame(static_cast<std::uint8_t>(44 + k), static_cast<std::uint8_t>(v + 15)));
   }
   EXPECT_EQ(frames(), expected) << describe(frames());
 
   ASSERT_TRUE(p().edits.history.undo());
-  for (int k = 1; k <= tuning::kBands; ++k) EXPECT_EQ(slider(musicBandSlider(k)), k == 12 ? 3 : 0) << k;
+  for (int k = 1; k <= tuning::kBands; ++k)
+    EXPECT_EQ(slider(musicBandSlider(k)), k == 12 ? 3 : 0) << k;
   rig.loop.runUntil([&] { return !state().Awaiting_Reply; }, 5000);
   EXPECT_EQ(unit->state().music.bands[11], 18);
   EXPECT_EQ(unit->state().music.bands[9], 15);
@@ -97,7 +102,8 @@ TEST_F(EqualiseWindowTest, TheMicrophoneTakesItsOwnProposalAndARefusedFileChange
   ASSERT_EQ(rig.dialogs.messages.size(), 2u);
   EXPECT_EQ(rig.dialogs.messages[0], "refused: photo.jpg, line 1: binary data, not text");
   EXPECT_EQ(rig.dialogs.messages[1],
-            "refused: upper.txt, the measurement covers 100 Hz to 20 kHz, not the correction range 40 Hz to 16 kHz");
+            "refused: upper.txt, the measurement covers 100 Hz to 20 kHz, not the correction range "
+            "40 Hz to 16 kHz");
   EXPECT_EQ(window().measurementFile.caption(), "room.txt");
   ASSERT_TRUE(window().proposal().has_value());
   EXPECT_EQ(window().proposal()->proposed, proposed);

@@ -31,7 +31,8 @@ TEST(ResponseText, EveryExportFormReadsTheSame) {
     };
   };
   const std::string forms[] = {
-      "* Measurement data\n* Source: test\nFreq(Hz) SPL(dB) Phase(degrees)\n" + rows(fmt("%.4f %.3f 12.5\n", false)),
+      "* Measurement data\n* Source: test\nFreq(Hz) SPL(dB) Phase(degrees)\n" +
+          rows(fmt("%.4f %.3f 12.5\n", false)),
       rows(fmt("%.4f\t%.3f\n", false)),
       "Frequency,Level\r\n" + rows(fmt("%.4f, %.3f, -170\r\n", false)),
       "\xEF\xBB\xBF" + rows(fmt("%.4f;%.3f;0.0\r\n", true)),
@@ -48,14 +49,19 @@ TEST(ResponseText, EveryExportFormReadsTheSame) {
 }
 
 TEST(ResponseText, WhatIsNotAMeasurementIsRefusedWithItsLineAndReason) {
-  const std::string good = rows([](double hz, double db) { return std::to_string(hz) + " " + std::to_string(db) + "\n"; });
+  const std::string good = rows(
+      [](double hz, double db) { return std::to_string(hz) + " " + std::to_string(db) + "\n"; });
   const struct {
     std::string text;
     int line;
     const char* reason;
   } cases[] = {
       {"* header\n20 1\n\x01\x02\x00\xff binary", 3, "binary data"},
-      {std::string("\xFF\xFE" "2\0" "0\0", 6), 1, "UTF-16"},
+      {std::string("\xFF\xFE"
+                   "2\0"
+                   "0\0",
+                   6),
+       1, "UTF-16"},
       {"just some words\nand more words\n", 0, "no rows of frequency and level"},
       {good + "500 1\n", 21, "frequency 500 Hz does not increase (line 20 has"},
       {"20 1\n20 2\n" + good, 2, "does not increase"},
@@ -75,14 +81,18 @@ TEST(ResponseText, WhatIsNotAMeasurementIsRefusedWithItsLineAndReason) {
     EXPECT_EQ(r.line, c.line) << r.describe();
     EXPECT_NE(r.problem.find(c.reason), std::string::npos) << r.describe();
   }
-  EXPECT_TRUE(parseResponseText("20 0\n20000 -3\n", kMinTargetPoints).ok()) << "a target may be two points";
+  EXPECT_TRUE(parseResponseText("20 0\n20000 -3\n", kMinTargetPoints).ok())
+      << "a target may be two points";
 }
 
 TEST(ResponseText, AFileThatCannotBeReadSaysWhy) {
   test::TempDir dir;
-  EXPECT_NE(readResponseFile(dir.file("missing.txt"), 20).problem.find("cannot be read"), std::string::npos);
+  EXPECT_NE(readResponseFile(dir.file("missing.txt"), 20).problem.find("cannot be read"),
+            std::string::npos);
   EXPECT_NE(readResponseFile(dir.str(), 20).problem.find("cannot be read"), std::string::npos);
-  dir.write("room.txt", rows([](double hz, double db) { return std::to_string(hz) + "," + std::to_string(db) + "\n"; }));
+  dir.write("room.txt", rows([](double hz, double db) {
+              return std::to_string(hz) + "," + std::to_string(db) + "\n";
+            }));
   EXPECT_EQ(readResponseFile(dir.file("room.txt"), 20).points.size(), 20u);
 }
 

@@ -53,8 +53,8 @@ class DialogsTest : public ::testing::Test {
     ensureApplication();
     rig.config(textsConfig());
     p = &rig.make();
-    lang = std::make_unique<Language>(p->state, p->form4, p->form1, p->form2, p->form3,
-                                      p->form5, p->form6, p->panel, p->progress, p->edits);
+    lang = std::make_unique<Language>(p->state, p->form4, p->form1, p->form2, p->form3, p->form5,
+                                      p->form6, p->panel, p->progress, p->edits);
     p->settings.Set_Language = [this] { lang->Set_Language(); };
     p->saveToSlot.Set_Language = [this] { lang->Set_Language(); };
     password = std::make_unique<PasswordDialog>(p->state, p->form5, p->link, rig.dialogs);
@@ -299,12 +299,15 @@ class SaveSlotView : public DialogsTest {
     saveView.reset();
     window.reset();
   }
-  QPushButton* saveButton(int n) { return child<QPushButton>(window.get(), ("Command" + std::to_string(n)).c_str()); }
+  QPushButton* saveButton(int n) {
+    return child<QPushButton>(window.get(), ("Command" + std::to_string(n)).c_str());
+  }
   // Left: the button's left; top: its top plus its width plus 200 twips.
   QPoint under(QWidget* button) {
     const QPoint at = button->mapTo(window.get(), QPoint(0, 0));
     const int left = ui::pixelsToTwips(at.x(), button);
-    const int top = ui::pixelsToTwips(at.y(), button) + ui::pixelsToTwips(button->width(), button) + 200;
+    const int top =
+        ui::pixelsToTwips(at.y(), button) + ui::pixelsToTwips(button->width(), button) + 200;
     return {ui::twipsToPixels(left, button), ui::twipsToPixels(top, button)};
   }
   std::unique_ptr<ui::MainWindow> window;

@@ -1,11 +1,11 @@
 // Undo, redo and compare from the keyboard, on the main window as an
 // operator presses them: a held arrow key is one step, Ctrl+Z takes it back,
 // Ctrl+Y and Ctrl+Shift+Z bring it again, Ctrl+1 compares the music bands.
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include "link/frames.h"
 #include "tests/support/rig.h"

@@ -1,13 +1,13 @@
 // Equalise from measurement on the offscreen platform, as an operator uses
 // it: the Edit menu's item opens the window, Open reads a measurement,
 // Apply moves the music bands and sends them, Ctrl+Z takes them back.
+#include <gtest/gtest.h>
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -41,7 +41,8 @@ TEST(EqualiseDialog, AProposalAppliedFromTheWindowIsSentAndUndoneInOneStep) {
   ensureApplication();
   test::Rig rig;
   std::filesystem::copy_file(std::filesystem::path(KP_SOURCE_DIR) / "resources" / "config.ini",
-                             rig.folder.path() / "config.ini", std::filesystem::copy_options::overwrite_existing);
+                             rig.folder.path() / "config.ini",
+                             std::filesystem::copy_options::overwrite_existing);
   // A room 6 dB up at 100 and 125 Hz, as the equaliser's own bands make it.
   tuning::BandValues room{};
   room[7] = room[8] = 6;

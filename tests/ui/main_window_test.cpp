@@ -161,8 +161,7 @@ TEST_F(MainWindowLayout, EachReadoutSitsRightAboveItsOwnSliderAndShowsItsValue) 
     int best = 1 << 30;
     for (QLabel* r : readouts) {
       const QRect g = place(r);
-      if (g.bottom() > s.top() || g.left() > s.center().x() || g.right() < s.center().x())
-        continue;
+      if (g.bottom() > s.top() || g.left() > s.center().x() || g.right() < s.center().x()) continue;
       if (s.top() - g.bottom() < best) {
         best = s.top() - g.bottom();
         nearest = r;
@@ -172,7 +171,7 @@ TEST_F(MainWindowLayout, EachReadoutSitsRightAboveItsOwnSliderAndShowsItsValue) 
     EXPECT_EQ(nearest->objectName().toStdString(), "Label" + std::to_string(param.label));
     EXPECT_LT(best, 12);
     const int v = p->form4.cpvSlider(param.slider).value();
-    const std::string expected = param.readout == Readout::Signed  ? std::to_string(v)
+    const std::string expected = param.readout == Readout::Signed    ? std::to_string(v)
                                  : param.readout == Readout::Percent ? std::to_string(v) + "%"
                                                                      : std::to_string(2 * v) + "%";
     EXPECT_EQ(nearest->text().toStdString(), expected);
@@ -336,8 +335,8 @@ TEST_F(SliderInput, ADragOfTheLevelSlidersSendsTheirValues) {
   EXPECT_EQ(label(71)->text(), "100%");
   EXPECT_EQ(label(81)->text(), "40%");
   EXPECT_EQ(label(24)->text(), "100%");
-  EXPECT_EQ(frames(), (std::vector<Bytes>{commandFrame(88, 50), commandFrame(76, 40),
-                                          commandFrame(6, 100)}));
+  EXPECT_EQ(frames(),
+            (std::vector<Bytes>{commandFrame(88, 50), commandFrame(76, 40), commandFrame(6, 100)}));
 }
 
 TEST_F(SliderInput, ADisabledSurroundSliderIgnoresTheOperator) {
@@ -447,8 +446,8 @@ TEST_F(StepButtonView, AClickMarksTheStepInForceInColourAndOnScreen) {
   EXPECT_EQ(step(15)->faceColour(), QColor(255, 0, 0));
   EXPECT_EQ(step(8)->picturePath().toStdString(), rig.folder.file("1.JPG"));
   EXPECT_TRUE(step(8)->hasPicture());
-  EXPECT_EQ(frames(), (std::vector<Bytes>{commandFrame(87, 1), commandFrame(87, 8),
-                                          commandFrame(87, 15)}));
+  EXPECT_EQ(frames(),
+            (std::vector<Bytes>{commandFrame(87, 1), commandFrame(87, 8), commandFrame(87, 15)}));
 }
 
 TEST_F(StepButtonView, UnlinkedTheStepButtonsTakeNoClick) {
@@ -533,15 +532,19 @@ TEST_F(StatusView, EverySliderReadoutAndButtonHasAnAccessibleNameOfItsOwn) {
              "Name_c_8=mode\r\nName_c_10=compare\r\n");
   p->language.Set_Extra_Language();
   settle();
-  auto heard = [](QObject* o) { return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name); };
+  auto heard = [](QObject* o) {
+    return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name);
+  };
   QStringList all;
   for (QSlider* s : window->findChildren<QSlider*>()) all << heard(s);
   for (const auto& sp : sliderCatalogue()) all << heard(label(sp.label));
   for (QAbstractButton* b : window->findChildren<QAbstractButton*>()) {
     // The caption under a level slider repeats the slider's name.
     const int n = b->objectName().mid(7).toInt();
-    if (n >= 84 && n <= 95) EXPECT_EQ(heard(b), heard(slider(n - 84 + kFirstSurround)));
-    else if (b->isVisible()) all << heard(b);
+    if (n >= 84 && n <= 95)
+      EXPECT_EQ(heard(b), heard(slider(n - 84 + kFirstSurround)));
+    else if (b->isVisible())
+      all << heard(b);
   }
   EXPECT_EQ(all.size(), 76 * 2 + 15 + 6 + 10);
   EXPECT_FALSE(all.contains(QString()));

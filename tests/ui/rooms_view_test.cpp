@@ -1,13 +1,13 @@
 // The Rooms window as an operator and a screen reader meet it: named
 // buttons, a row per room, the state and progress of each room's process
 // as it reports them, edits checked as the rooms file is.
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include "core/virtual_loop.h"
 #include "tests/support/rig.h"
@@ -20,7 +20,9 @@ namespace {
 // Processes that run nothing: the test speaks for them.
 class ScriptedChildren : public ChildProcesses {
  public:
-  void start(int id, const std::string&, const std::vector<std::string>& args) override { started[id] = args; }
+  void start(int id, const std::string&, const std::vector<std::string>& args) override {
+    started[id] = args;
+  }
   void stop(int id) override { stopped.push_back(id); }
   std::map<int, std::vector<std::string>> started;
   std::vector<int> stopped;
@@ -54,8 +56,15 @@ class RoomsViewTest : public ::testing::Test, private WithApplication {
   RecordingDialogs dialogs;
   RecordingDesktop desktop;
   RoomsWindow window;
-  Venue venue{window, VenueEnv{folder.str(), {}, nullptr, &dialogs, &desktop, {}, {},
-                               [] { return std::string("09:30"); }, [] { return std::string("2026-12-09"); },
+  Venue venue{window, VenueEnv{folder.str(),
+                               {},
+                               nullptr,
+                               &dialogs,
+                               &desktop,
+                               {},
+                               {},
+                               [] { return std::string("09:30"); },
+                               [] { return std::string("2026-12-09"); },
                                [] { return true; }}};
   ui::RoomsView view{window, nullptr};
 };
@@ -64,12 +73,14 @@ TEST_F(RoomsViewTest, EveryActionIsANamedButtonAndEachRoomARow) {
   EXPECT_EQ(view.windowTitle(), "Rooms");
   QStringList names;
   for (QPushButton* b : view.findChildren<QPushButton*>()) names << b->accessibleName();
-  for (const char* n : {"Check", "Verify", "Back up", "Restore", "Report", "Link to room", "Stop", "Open", "Save"})
+  for (const char* n :
+       {"Check", "Verify", "Back up", "Restore", "Report", "Link to room", "Stop", "Open", "Save"})
     EXPECT_TRUE(names.contains(n)) << n;
   ASSERT_EQ(table()->rowCount(), 2);
   EXPECT_EQ(table()->horizontalHeaderItem(0)->text(), "Room");
   EXPECT_EQ(cell(1, 1), "tcp://127.0.0.1:4001");
-  EXPECT_TRUE(cell(1, 2).startsWith("tcp://127.0.0.1:4001 (device server")) << cell(1, 2).toStdString();
+  EXPECT_TRUE(cell(1, 2).startsWith("tcp://127.0.0.1:4001 (device server"))
+      << cell(1, 2).toStdString();
   EXPECT_FALSE(view.findChild<QPushButton*>("Stop1")->isEnabled());
 }
 
@@ -90,7 +101,8 @@ TEST_F(RoomsViewTest, EachRoomShowsItsProgressThenItsOutcomeInWords) {
   children.onFinished(0, 0, "");
   ASSERT_EQ(children.started.size(), 2u) << "the next room starts as one ends";
   EXPECT_EQ(children.started[1].back(), "tcp://127.0.0.1:4001");
-  children.onErrorLine(1, "@error tcp://127.0.0.1:4001: cannot reach 127.0.0.1:4001 (Connection refused)");
+  children.onErrorLine(
+      1, "@error tcp://127.0.0.1:4001: cannot reach 127.0.0.1:4001 (Connection refused)");
   children.onFinished(1, 4, "");
 
   EXPECT_EQ(cell(0, 4), "answers: long dump");

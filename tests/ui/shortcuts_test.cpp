@@ -1,7 +1,7 @@
 // The menu shortcuts, pressed on the main window as an operator would.
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include "tests/support/rig.h"
 #include "ui/main_window.h"

@@ -16,25 +16,21 @@
 #include <sys/sysmacros.h>
 #include <termios.h>
 
-static int pty_slave(int fd)
-{
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode))
-        return 0;
-    const unsigned m = major(st.st_rdev);
-    return m >= 136 && m <= 143;
+static int pty_slave(int fd) {
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) return 0;
+  const unsigned m = major(st.st_rdev);
+  return m >= 136 && m <= 143;
 }
 
-int tcsetattr(int fd, int action, const struct termios *t)
-{
-    static int (*real)(int, int, const struct termios *);
-    if (!real)
-        real = (int (*)(int, int, const struct termios *))dlsym(RTLD_NEXT, "tcsetattr");
-    const int saved = errno;
-    const int r = real(fd, action, t);
-    if (r != 0 && errno == EINVAL && pty_slave(fd)) {
-        errno = saved;
-        return 0;
-    }
-    return r;
+int tcsetattr(int fd, int action, const struct termios* t) {
+  static int (*real)(int, int, const struct termios*);
+  if (!real) real = (int (*)(int, int, const struct termios*))dlsym(RTLD_NEXT, "tcsetattr");
+  const int saved = errno;
+  const int r = real(fd, action, t);
+  if (r != 0 && errno == EINVAL && pty_slave(fd)) {
+    errno = saved;
+    return 0;
+  }
+  return r;
 }

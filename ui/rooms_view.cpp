@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -133,6 +134,15 @@ RoomsView::RoomsView(RoomsWindow& model, QWidget* parent) : QWidget(parent, Qt::
       return showDetails(row);
     if (!editable(column) && m_.onActivated) m_.onActivated(row);
   });
+
+  // The morning check and a verify from the keyboard, as a browser
+  // refreshes; the rest by Tab and Space.
+  for (auto [key, b] : {std::pair<Qt::Key, Button*>{Qt::Key_F5, &m_.Check1}, {Qt::Key_F6, &m_.Verify1}}) {
+    auto* shortcut = new QShortcut(QKeySequence(key), this);
+    connect(shortcut, &QShortcut::activated, this, [b = b] {
+      if (b->enabled()) b->click();
+    });
+  }
 
   m_.onRowsChanged = [this](int row) {
     if (row < 0 || table_->rowCount() != static_cast<int>(m_.rows.size())) return rebuild();

@@ -9,9 +9,11 @@ SETUP=$(realpath "$1")
 cd "$(dirname "$0")/../.."
 ROOT=$PWD
 WORK=$(mktemp -d /tmp/kp-smoke.XXXXXX)
-SIM_PID= XVFB_PID= PANEL_PID= S2N_PID=
+SIM_PID= XVFB_PID= PANEL_PID= S2N_PID= ROOM_SIM_PID= ROOM_S2N_PID=
 cleanup() {
   [ -z "$PANEL_PID" ] || kill "$PANEL_PID" 2>/dev/null || true
+  [ -z "$ROOM_S2N_PID" ] || kill "$ROOM_S2N_PID" 2>/dev/null || true
+  [ -z "$ROOM_SIM_PID" ] || kill "$ROOM_SIM_PID" 2>/dev/null || true
   WINEPREFIX=$WORK/prefix wineserver -k 2>/dev/null || true
   [ -z "$S2N_PID" ] || kill "$S2N_PID" 2>/dev/null || true
   [ -z "$SIM_PID" ] || kill "$SIM_PID" 2>/dev/null || true
@@ -149,9 +151,58 @@ PANEL_PID=
 kill "$S2N_PID" 2>/dev/null || true
 S2N_PID=
 
+echo "== the Rooms window checks a room behind a device server"
+# A second unit, reached by the room's own port: the panel keeps COM1.
+mkdir -p "$WORK/room"
+build-sim/bin/karaoke-unit-sim --folder "$WORK/room" --port 2 --log "$WORK/room.log" >/dev/null 2>&1 &
+ROOM_SIM_PID=$!
+for _ in $(seq 50); do [ -L "$WORK/room/ports/com2" ] && break; sleep 0.1; done
+ROOM_PTY=$(readlink "$WORK/room/ports/com2") || fail "the room's virtual unit did not start"
+ROOM_PORT=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+cat > "$WORK/room/ser2net.yaml" <<YAML
+connection: &room
+  accepter: telnet(rfc2217),tcp,127.0.0.1,$ROOM_PORT
+  connector: serialdev,$ROOM_PTY,28800e81,local
+  options:
+    kickolduser: true
+    chardelay: false
+YAML
+ser2net -n -u -P "$WORK/room/ser2net.pid" -c "$WORK/room/ser2net.yaml" > "$WORK/room/ser2net.log" 2>&1 &
+ROOM_S2N_PID=$!
+for _ in $(seq 50); do (exec 3<>"/dev/tcp/127.0.0.1/$ROOM_PORT") 2>/dev/null && break; sleep 0.1; done
+printf 'room,port\r\nBar,rfc2217://127.0.0.1:%s\r\n' "$ROOM_PORT" > "$APPDATA_DIR/rooms.csv"
+build-sim/bin/karaoke-ini set "$APPDATA_DIR/config.ini" config Rooms_File \
+  "C:\\users\\$(id -un)\\AppData\\Roaming\\karaoke-panel\\rooms.csv" ||
+  fail "cannot write Rooms_File into the per-user config.ini"
+wine "C:\\Program Files\\Karaoke Panel\\bin\\karaoke-panel.exe" > "$WORK/panel3.out" 2>&1 &
+PANEL_PID=$!
+main=$(timeout 60 xdotool search --sync --onlyvisible --name "控制面板" | head -n 1) ||
+  fail "the main window did not appear the third time"
+sleep 3
+xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
+xdotool key --window "$main" ctrl+r
+rooms=$(timeout 20 xdotool search --sync --onlyvisible --name "房间" | head -n 1) ||
+  fail "the Rooms window did not open"
+xdotool windowactivate --sync "$rooms" 2>/dev/null || xdotool windowfocus --sync "$rooms"
+xdotool key --window "$rooms" F5
+# karaoke-ctl.exe links to the room's unit, then unlinks it.
+for _ in $(seq 150); do grep -q "disconnect)" "$WORK/room.log" && break; sleep 0.2; done
+grep -q "dump 93 = \|dump 83 = " "$WORK/room.log" || fail "the Rooms window's check did not reach the room's unit"
+grep -q "disconnect)" "$WORK/room.log" || fail "the room's unit was not unlinked after the check"
+sleep 2
+import -window root docs/windows-rooms.png
+echo "   the room answered its check; screenshot in docs/windows-rooms.png"
+xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
+xdotool key --window "$main" ctrl+e
+for _ in $(seq 50); do kill -0 "$PANEL_PID" 2>/dev/null || break; sleep 0.2; done
+kill -0 "$PANEL_PID" 2>/dev/null && fail "the panel did not end the third time"
+PANEL_PID=
+kill "$ROOM_S2N_PID" "$ROOM_SIM_PID" 2>/dev/null || true
+ROOM_S2N_PID= ROOM_SIM_PID=
+
 echo "== uninstalling silently"
 wine "C:\\Program Files\\Karaoke Panel\\uninstall.exe" /S
 for _ in $(seq 100); do [ -e "$INST" ] || break; sleep 0.2; done
 [ -e "$INST" ] && fail "the uninstaller left $(find "$INST" | head -5)"
 [ -f "$APPDATA_DIR/Pro.dat" ] || fail "the uninstaller removed the user's presets"
-echo "smoke test passed: installed, started, linked on COM1, disconnected, linked through ser2net, uninstalled (presets kept)"
+echo "smoke test passed: installed, started, linked on COM1, disconnected, linked through ser2net, checked a room from the Rooms window, uninstalled (presets kept)"

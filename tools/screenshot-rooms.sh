@@ -11,6 +11,7 @@ WORK=$(mktemp -d /tmp/kp-rooms-shot.XXXXXX)
 cp -r build/bin "$WORK/panel"
 P=$WORK/panel
 rm -rf "$P/ports"
+cp resources/config.ini "$P/config.ini"  # this version's texts
 changed=$WORK/changed.txt
 sims=()
 for port in 41 42 43 44; do
@@ -45,8 +46,8 @@ xdotool key --window "$W" ctrl+r
 sleep 2
 R=$(xdotool search --onlyvisible --name "^Rooms$" | head -1)
 xdotool windowmove "$R" 40 40
-xdotool windowfocus --sync "$R"
-xdotool key --window "$R" F6
+xdotool windowactivate --sync "$R" 2>/dev/null || xdotool windowfocus --sync "$R"
+xdotool key F6
 sleep 8
 import -window "$R" "$ROOT/docs/rooms-window.png"
 kill $PANEL "${sims[@]}" 2>/dev/null

@@ -137,7 +137,8 @@ RoomsView::RoomsView(RoomsWindow& model, QWidget* parent) : QWidget(parent, Qt::
 
   // The morning check and a verify from the keyboard, as a browser
   // refreshes; the rest by Tab and Space.
-  for (auto [key, b] : {std::pair<Qt::Key, Button*>{Qt::Key_F5, &m_.Check1}, {Qt::Key_F6, &m_.Verify1}}) {
+  for (auto [key, b] :
+       {std::pair<Qt::Key, Button*>{Qt::Key_F5, &m_.Check1}, {Qt::Key_F6, &m_.Verify1}}) {
     auto* shortcut = new QShortcut(QKeySequence(key), this);
     connect(shortcut, &QShortcut::activated, this, [b = b] {
       if (b->enabled()) b->click();
@@ -170,7 +171,7 @@ void RoomsView::showRow(int i) {
   const RoomRow& r = m_.rows[static_cast<std::size_t>(i)];
   filling_ = true;
   const std::string cells[] = {r.room.name, r.room.port.text, r.standsFor,
-                               r.room.file, r.state,          r.checkedAt};
+                               r.reference, r.state,          r.checkedAt};
   for (int c = 0; c < kColumns - 1; ++c) {
     auto* item = table_->item(i, c);
     if (!item) {
@@ -180,6 +181,7 @@ void RoomsView::showRow(int i) {
     item->setText(qs(cells[c]));
     item->setFlags(editable(c) ? item->flags() | Qt::ItemIsEditable
                                : item->flags() & ~Qt::ItemIsEditable);
+    if (c == 3) item->setToolTip(qs(r.room.file));
     if (c == kStateColumn) {
       item->setForeground(toneColour(r.tone));
       QString tip;

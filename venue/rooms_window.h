@@ -17,6 +17,7 @@ enum class RowTone { Plain, Busy, Good, Differs, Failed };
 struct RoomRow {
   Room room;
   std::string standsFor;  // what its port stands for on this machine
+  std::string reference;  // its reference file as the rooms file names it
   std::string state;      // in words: "same", "no answer", ...
   RowTone tone = RowTone::Plain;
   std::string checkedAt;    // when work on it last ended: "14:05"

@@ -204,12 +204,22 @@ void Venue::applyTexts() {
   w_.rowChanged(-1);
 }
 
+// The reference as the rooms file writes it: relative to its folder.
+std::string Venue::shownReference(const Room& room) const {
+  if (room.file.empty()) return {};
+  const std::string base = file_.empty() ? env_.programFolder : folderOfFile(file_);
+  std::error_code ec;
+  const auto rel = fs::relative(pathFromUtf8(room.file), pathFromUtf8(base), ec);
+  return !ec && !rel.empty() && *rel.begin() != ".." ? utf8FromPath(rel) : room.file;
+}
+
 void Venue::setRows(std::vector<Room> rooms) {
   w_.rows.clear();
   for (Room& r : rooms) {
     RoomRow row;
     row.standsFor = describePortChoice(r.port, env_.programFolder);
     row.room = std::move(r);
+    row.reference = shownReference(row.room);
     w_.rows.push_back(std::move(row));
   }
   verdicts_.assign(w_.rows.size(), Verdict::None);
@@ -240,6 +250,7 @@ bool Venue::saveFile(const std::string& path) {
     return false;
   }
   file_ = absolute(path);
+  for (RoomRow& r : w_.rows) r.reference = shownReference(r.room);
   applyTexts();
   if (onFileChanged) onFileChanged(file_);
   return true;
@@ -294,6 +305,7 @@ void Venue::editCell(int row, int column, const std::string& t) {
   RoomRow& r = w_.rows[static_cast<std::size_t>(row)];
   r.room = room;
   r.standsFor = describePortChoice(room.port, env_.programFolder);
+  r.reference = shownReference(room);
   w_.rowChanged(row);
 }
 

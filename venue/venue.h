@@ -144,6 +144,7 @@ class Venue {
   void wire();
   void applyTexts();
   void setRows(std::vector<Room> rooms);
+  std::string shownReference(const Room& room) const;
   void editCell(int row, int column, const std::string& text);
   void addRoom();
   void removeSelected();

@@ -4,11 +4,13 @@
 // pseudo-terminal), and how late the panel's event loop runs meanwhile: a
 // 10 ms timer on the loop that also draws the main window and reads sixteen
 // processes' progress.
+#include <sys/resource.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -59,6 +61,9 @@ int main(int argc, char** argv) {
       std::printf("could not start karaoke-unit-sim\n");
       return 1;
     }
+    // The simulators stand for hardware: the machine's cores are the panel's
+    // and its processes' first.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(units.back()->pid()), 19);
     rooms += "room" + std::to_string(i + 1) + ",COM" + std::to_string(port) + ",Pro.dat\n";
   }
   folder.write("rooms.csv", rooms);
@@ -76,7 +81,9 @@ int main(int argc, char** argv) {
   kp::Platform platform{*serial, clock, pump, dialogs, desktop, &children};
   kp::Program program(platform, folder.str());
   kp::ui::MainWindow window(program.form4);
-  kp::ui::RoomsView roomsView(program.roomsWindow, &window);
+  std::unique_ptr<kp::ui::RoomsView> roomsView;
+  if (!std::getenv("KP_BENCH_NO_VIEW"))
+    roomsView = std::make_unique<kp::ui::RoomsView>(program.roomsWindow, &window);
   program.venue.setEngine(kp::test::binDir() + "/karaoke-ctl", &children);
   program.startUp();
   window.show();
@@ -109,8 +116,11 @@ int main(int argc, char** argv) {
     sixteen.push_back(verify(true, &late));
   }
   int answered = 0;
+  if (std::getenv("KP_BENCH_VERBOSE"))
+    for (const auto& r : program.roomsWindow.rows)
+      std::printf("  %s: %s\n", r.room.name.c_str(), r.state.c_str());
   for (const auto& r : program.roomsWindow.rows)
-    answered += r.state.rfind("values differ", 0) == 0 || r.state == "same";
+    answered += r.tone == kp::RowTone::Good || r.tone == kp::RowTone::Differs;
   std::printf(
       "Rooms window, verify paced at 28800 baud 8E1 (median of %d; aim: sixteen within 1.3x of "
       "one)\n",

@@ -11,6 +11,7 @@
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <set>
 
 #include "ui/bindings.h"
 #include "venue/rooms_window.h"
@@ -25,6 +26,7 @@ QString qs(const std::string& s) { return QString::fromStdString(s); }
 constexpr int kColumns = 7;
 constexpr int kStateColumn = 4;
 constexpr int kProgressColumn = 6;
+constexpr int kRedrawMs = 100;
 bool editable(int column) { return column == 0 || column == 1 || column == 3; }
 
 QColor toneColour(RowTone tone) {
@@ -145,9 +147,27 @@ RoomsView::RoomsView(RoomsWindow& model, QWidget* parent) : QWidget(parent, Qt::
     });
   }
 
+  // Sixteen rooms report hundreds of steps a second: a row is drawn again
+  // at most every kRedrawMs, so the panel's loop stays free.
+  redraw_.setSingleShot(true);
+  redraw_.setInterval(kRedrawMs);
+  connect(&redraw_, &QTimer::timeout, this, [this] {
+    const std::set<int> rows = std::move(dirty_);
+    dirty_.clear();
+    for (int row : rows) showRow(row);
+  });
   m_.onRowsChanged = [this](int row) {
-    if (row < 0 || table_->rowCount() != static_cast<int>(m_.rows.size())) return rebuild();
-    showRow(row);
+    if (row < 0 || table_->rowCount() != static_cast<int>(m_.rows.size())) {
+      dirty_.clear();
+      return rebuild();
+    }
+    // A row that has ended its work is shown at once.
+    if (!m_.rows[static_cast<std::size_t>(row)].busy) {
+      dirty_.erase(row);
+      return showRow(row);
+    }
+    dirty_.insert(row);
+    if (!redraw_.isActive()) redraw_.start();
   };
   rebuild();
   bind(static_cast<Window&>(m_), this);
@@ -178,15 +198,17 @@ void RoomsView::showRow(int i) {
       item = new QTableWidgetItem;
       table_->setItem(i, c, item);
     }
-    item->setText(qs(cells[c]));
-    item->setFlags(editable(c) ? item->flags() | Qt::ItemIsEditable
-                               : item->flags() & ~Qt::ItemIsEditable);
-    if (c == 3) item->setToolTip(qs(r.room.file));
+    // Unchanged cells are left alone: every change redraws the table.
+    if (item->text() != qs(cells[c])) item->setText(qs(cells[c]));
+    const auto flags =
+        editable(c) ? item->flags() | Qt::ItemIsEditable : item->flags() & ~Qt::ItemIsEditable;
+    if (item->flags() != flags) item->setFlags(flags);
+    if (c == 3 && item->toolTip() != qs(r.room.file)) item->setToolTip(qs(r.room.file));
     if (c == kStateColumn) {
-      item->setForeground(toneColour(r.tone));
+      if (item->foreground().color() != toneColour(r.tone)) item->setForeground(toneColour(r.tone));
       QString tip;
       for (const std::string& d : r.details) tip += (tip.isEmpty() ? "" : "\n") + qs(d);
-      item->setToolTip(tip);
+      if (item->toolTip() != tip) item->setToolTip(tip);
     }
   }
   auto* bar = qobject_cast<QProgressBar*>(table_->cellWidget(i, kProgressColumn));
@@ -195,11 +217,13 @@ void RoomsView::showRow(int i) {
     bar->setTextVisible(true);
     table_->setCellWidget(i, kProgressColumn, bar);
   }
-  bar->setVisible(r.busy);
-  bar->setRange(0, std::max(r.total, 1));
-  bar->setValue(r.total > 0 ? r.done : 0);
-  bar->setFormat(r.total > 0 ? QString("%v / %m") : QString());
-  bar->setAccessibleName(qs(r.room.name + " " + (m_.headings.size() > 6 ? m_.headings[6] : "")));
+  if (bar->isVisibleTo(table_) != r.busy) bar->setVisible(r.busy);
+  if (bar->maximum() != std::max(r.total, 1)) bar->setRange(0, std::max(r.total, 1));
+  if (bar->value() != (r.total > 0 ? r.done : 0)) bar->setValue(r.total > 0 ? r.done : 0);
+  const QString format = r.total > 0 ? QString("%v / %m") : QString();
+  if (bar->format() != format) bar->setFormat(format);
+  const QString name = qs(r.room.name + " " + (m_.headings.size() > 6 ? m_.headings[6] : ""));
+  if (bar->accessibleName() != name) bar->setAccessibleName(name);
   filling_ = false;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
+#include <QTimer>
 #include <QWidget>
+#include <set>
 
 class QTableWidget;
 
@@ -26,6 +28,8 @@ class RoomsView : public QWidget {
   RoomsWindow& m_;
   QTableWidget* table_ = nullptr;
   bool filling_ = false;
+  QTimer redraw_;
+  std::set<int> dirty_;
 };
 
 }  // namespace ui

@@ -93,6 +93,7 @@ TEST_F(RoomsViewTest, EachRoomShowsItsProgressThenItsOutcomeInWords) {
   EXPECT_FALSE(view.findChild<QPushButton*>("Check1")->isEnabled()) << "one run at a time";
 
   children.onErrorLine(0, "@progress dump 150 302");
+  QTest::qWait(150);  // rows under way are drawn a few times a second
   auto* bar = qobject_cast<QProgressBar*>(table()->cellWidget(0, 6));
   ASSERT_NE(bar, nullptr);
   EXPECT_EQ(bar->value(), 150);

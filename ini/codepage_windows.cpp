@@ -1,6 +1,8 @@
 // GBK through the system's code page 936, one character at a time.
 #include "ini/codepage.h"
 
+#include "core/utf8.h"
+
 #include <windows.h>
 
 namespace kp::codepage {
@@ -12,24 +14,6 @@ constexpr UINT kGbk = 936;
 // Code page 936 maps GBK's user-defined areas into the private use area;
 // iconv refuses them. Refused here too, so a file reads the same everywhere.
 bool privateUse(wchar_t c) { return c >= 0xE000 && c <= 0xF8FF; }
-
-void appendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
 
 // The code point of the well-formed UTF-8 sequence at in[pos], and its length.
 char32_t decodeUtf8(std::string_view in, std::size_t pos, std::size_t& len) {

@@ -1,6 +1,8 @@
 #include "qt/qt_child_processes.h"
 
+#include <QElapsedTimer>
 #include <QStringList>
+#include <algorithm>
 
 #include "qt/child_window.h"
 
@@ -16,13 +18,16 @@ QtChildProcesses::~QtChildProcesses() {
     child.process->disconnect();
     if (child.process->state() != QProcess::NotRunning) child.process->closeWriteChannel();
   }
+  // They stop side by side: one deadline for all of them.
+  QElapsedTimer clock;
+  clock.start();
   for (auto& [id, child] : children_) {
     if (child.process->state() == QProcess::NotRunning) continue;
-    if (!child.process->waitForFinished(kStopMs)) {
-      child.process->kill();
-      child.process->waitForFinished(1000);
-    }
+    const int left = static_cast<int>(std::max<qint64>(0, kStopMs - clock.elapsed()));
+    if (!child.process->waitForFinished(left)) child.process->kill();
   }
+  for (auto& [id, child] : children_)
+    if (child.process->state() != QProcess::NotRunning) child.process->waitForFinished(1000);
 }
 
 void QtChildProcesses::start(int id, const std::string& program,

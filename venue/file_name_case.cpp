@@ -1,5 +1,7 @@
 #include "venue/file_name_case.h"
 
+#include "core/utf8.h"
+
 #include <cstdint>
 
 namespace kp {
@@ -34,24 +36,6 @@ char32_t lowerOf(char32_t c) {
   return c;
 }
 
-void append(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 }  // namespace
 
 std::string caseFolded(std::string_view s) {
@@ -76,7 +60,7 @@ std::string caseFolded(std::string_view s) {
     if (folded == c)
       out.append(s.substr(i, len));
     else
-      append(out, folded);
+      appendUtf8(out, folded);
     i += len;
   }
   return out;

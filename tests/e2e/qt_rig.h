@@ -23,6 +23,15 @@ void ensureQtApp();
 // Runs Qt's events until pred() holds or timeoutMs pass; returns pred().
 bool pumpUntil(const std::function<bool()>& pred, int timeoutMs);
 
+// How many disconnect frames a unit's log (karaoke-unit-sim --log) shows.
+inline int disconnectsHeard(const std::string& log) {
+  int n = 0;
+  for (auto at = log.find(": disconnect)"); at != std::string::npos;
+       at = log.find(": disconnect)", at + 1))
+    ++n;
+  return n;
+}
+
 struct QtRig {
   explicit QtRig(int port = 5) {
     ensureQtApp();

@@ -20,14 +20,6 @@ using test::pumpUntil;
 using test::Ser2netProcess;
 using test::SimProcess;
 
-int disconnects(const std::string& log) {
-  int n = 0;
-  for (auto at = log.find(": disconnect)"); at != std::string::npos;
-       at = log.find(": disconnect)", at + 1))
-    ++n;
-  return n;
-}
-
 class RoomsOverPty : public ::testing::Test {
  protected:
   RoomsOverPty() {
@@ -152,7 +144,7 @@ TEST_F(RoomsOverPty, StopDuringARestoreUnlinksEveryUnitAndSaysHowFarEachCame) {
     EXPECT_EQ(row(i).state.rfind("restore stopped: ", 0), 0u) << row(i).state;
     EXPECT_NE(row(i).state.find(" settings sent; restore again"), std::string::npos)
         << row(i).state;
-    EXPECT_EQ(disconnects(folder.read("unit" + std::to_string(5 + i) + ".log")), 1);
+    EXPECT_EQ(test::disconnectsHeard(folder.read("unit" + std::to_string(5 + i) + ".log")), 1);
   }
   EXPECT_EQ(window.Summary.caption(), "2 stopped");
 }
@@ -178,14 +170,16 @@ TEST(RoomsLink, LinkToRoomSwitchesThePanelsPortAndTheRoomLeftHearsTheDisconnect)
 
   p.roomsWindow.onActivated(1);
   ASSERT_TRUE(pumpUntil([&] { return p.state.Is_Linked && p.state.roomName == "Hall"; }, 15000));
-  EXPECT_TRUE(pumpUntil([&] { return disconnects(rig.folder.read("a.log")) == 1; }, 3000));
-  EXPECT_EQ(disconnects(rig.folder.read("b.log")), 0);
+  EXPECT_TRUE(
+      pumpUntil([&] { return test::disconnectsHeard(rig.folder.read("a.log")) == 1; }, 3000));
+  EXPECT_EQ(test::disconnectsHeard(rig.folder.read("b.log")), 0);
   EXPECT_EQ(Read_Ini("config", "COM", rig.folder.str() + "/config.ini"), "5")
       << "the port dialog's choice stays";
   EXPECT_EQ(Read_Ini("config", "Rooms_File", rig.folder.str() + "/config.ini"),
             rig.folder.str() + "/rooms.csv");
   p.shutDown();
-  EXPECT_TRUE(pumpUntil([&] { return disconnects(rig.folder.read("b.log")) == 1; }, 3000));
+  EXPECT_TRUE(
+      pumpUntil([&] { return test::disconnectsHeard(rig.folder.read("b.log")) == 1; }, 3000));
 }
 
 }  // namespace

@@ -130,15 +130,9 @@ TEST_P(Ser2netLink, LinksWithTheLongDumpAndLoadsARandomPresetWithEveryFrameConfi
   // Closing the panel sends the disconnect frame, and the unit hears it
   // whole before the connection ends: the unlink's and this one.
   p.shutDown();
-  auto disconnects = [&] {
-    const std::string log = rig.folder.read("unit.log");
-    int n = 0;
-    for (auto at = log.find(": disconnect)"); at != std::string::npos;
-         at = log.find(": disconnect)", at + 1))
-      ++n;
-    return n;
-  };
-  EXPECT_TRUE(pumpUntil([&] { return disconnects() == 2; }, 3000)) << rig.folder.read("unit.log");
+  EXPECT_TRUE(
+      pumpUntil([&] { return test::disconnectsHeard(rig.folder.read("unit.log")) == 2; }, 3000))
+      << rig.folder.read("unit.log");
 }
 
 TEST_P(Ser2netLink, AServerKilledWhileLinkedIsAPulledPlugAndLinksAgainOnceBack) {

@@ -28,14 +28,6 @@ bool restoring(const std::string& log) {
   return false;
 }
 
-int disconnects(const std::string& log) {
-  int n = 0;
-  for (auto at = log.find(": disconnect)"); at != std::string::npos;
-       at = log.find(": disconnect)", at + 1))
-    ++n;
-  return n;
-}
-
 TEST(SystemEnd, ALinkedPanelEndedBySigtermUnlinksTheUnitAndClosesThePort) {
   QtRig rig;
   SimProcess sim(rig.folder.str(), 5, {"--log", rig.folder.str() + "/unit.log"});
@@ -53,7 +45,8 @@ TEST(SystemEnd, ALinkedPanelEndedBySigtermUnlinksTheUnitAndClosesThePort) {
   ::kill(::getpid(), SIGTERM);
   ASSERT_TRUE(pumpUntil([&] { return ended; }, 3000)) << "the signal reaches the event loop";
   EXPECT_FALSE(rig.serial.isOpen());
-  EXPECT_TRUE(pumpUntil([&] { return disconnects(rig.folder.read("unit.log")) == 1; }, 3000))
+  EXPECT_TRUE(
+      pumpUntil([&] { return test::disconnectsHeard(rig.folder.read("unit.log")) == 1; }, 3000))
       << rig.folder.read("unit.log");
   EXPECT_TRUE(rig.dialogs.messages.empty());
 }
@@ -98,7 +91,7 @@ TEST_F(CtlStopped, ARestoreEndedBySigtermSaysHowFarItCameAndTheUnitHearsTheDisco
   const std::string err = ctl.readAllStandardError().toStdString();
   EXPECT_NE(err.find("restore stopped: "), std::string::npos) << err;
   EXPECT_NE(err.find(" settings sent; restore again"), std::string::npos) << err;
-  EXPECT_EQ(disconnects(folder.read("unit5.log")), 1) << folder.read("unit5.log");
+  EXPECT_EQ(test::disconnectsHeard(folder.read("unit5.log")), 1) << folder.read("unit5.log");
 }
 
 TEST_F(CtlStopped, ARoomsRunEndedBySigtermStopsEveryRoomAndReportsThemStopped) {
@@ -114,7 +107,8 @@ TEST_F(CtlStopped, ARoomsRunEndedBySigtermStopsEveryRoomAndReportsThemStopped) {
   EXPECT_NE(out.find("B: stopped"), std::string::npos) << out;
   EXPECT_NE(out.find("2 rooms: 2 stopped"), std::string::npos) << out;
   for (int port : {5, 6})
-    EXPECT_EQ(disconnects(folder.read("unit" + std::to_string(port) + ".log")), 1) << port;
+    EXPECT_EQ(test::disconnectsHeard(folder.read("unit" + std::to_string(port) + ".log")), 1)
+        << port;
 }
 
 }  // namespace

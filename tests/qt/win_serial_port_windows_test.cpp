@@ -16,7 +16,7 @@ TEST(WinSerialPortWindows, AMissingPortIsReportedAsMissing) {
   static char* argv[] = {name, nullptr};
   std::unique_ptr<QCoreApplication> app;
   if (!QCoreApplication::instance()) app = std::make_unique<QCoreApplication>(argc, argv);
-  WinSerialPort port("");
+  WinSerialPort port;
   // A number no system has a port for. (Wine keeps a device for every port
   // its Ports key names, even one mapped to nothing, so a low number would
   // open there and fail later, at the line settings.)

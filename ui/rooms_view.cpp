@@ -137,6 +137,9 @@ RoomsView::RoomsView(RoomsWindow& model, QWidget* parent) : QWidget(parent, Qt::
     if (!editable(column) && m_.onActivated) m_.onActivated(row);
   });
 
+  // Escape closes the window, as a dialog's does; the work goes on.
+  auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(close, &QShortcut::activated, this, [this] { m_.hide(); });
   // The morning check and a verify from the keyboard, as a browser
   // refreshes; the rest by Tab and Space.
   for (auto [key, b] :
@@ -211,13 +214,19 @@ void RoomsView::showRow(int i) {
       if (item->toolTip() != tip) item->setToolTip(tip);
     }
   }
+  // A bar only while work runs on the room: the table shows the widgets of
+  // its cells by itself, so one cannot merely be hidden.
   auto* bar = qobject_cast<QProgressBar*>(table_->cellWidget(i, kProgressColumn));
+  if (!r.busy) {
+    if (bar) table_->removeCellWidget(i, kProgressColumn);
+    filling_ = false;
+    return;
+  }
   if (!bar) {
     bar = new QProgressBar;
     bar->setTextVisible(true);
     table_->setCellWidget(i, kProgressColumn, bar);
   }
-  if (bar->isVisibleTo(table_) != r.busy) bar->setVisible(r.busy);
   if (bar->maximum() != std::max(r.total, 1)) bar->setRange(0, std::max(r.total, 1));
   if (bar->value() != (r.total > 0 ? r.done : 0)) bar->setValue(r.total > 0 ? r.done : 0);
   const QString format = r.total > 0 ? QString("%v / %m") : QString();

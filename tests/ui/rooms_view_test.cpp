@@ -107,6 +107,7 @@ TEST_F(RoomsViewTest, EachRoomShowsItsProgressThenItsOutcomeInWords) {
   children.onFinished(1, 4, "");
 
   EXPECT_EQ(cell(0, 4), "answers: long dump");
+  EXPECT_EQ(table()->cellWidget(0, 6), nullptr) << "a bar only while the work runs";
   EXPECT_EQ(cell(0, 5), "09:30");
   EXPECT_EQ(cell(1, 4), "cannot reach 127.0.0.1:4001 (Connection refused)");
   EXPECT_EQ(view.findChild<QLabel*>("Summary")->text(), "1 answer, 1 failed");

@@ -171,10 +171,14 @@ ser2net -n -u -P "$WORK/room/ser2net.pid" -c "$WORK/room/ser2net.yaml" > "$WORK/
 ROOM_S2N_PID=$!
 for _ in $(seq 50); do (exec 3<>"/dev/tcp/127.0.0.1/$ROOM_PORT") 2>/dev/null && break; sleep 0.1; done
 printf 'room,port\r\nBar,rfc2217://127.0.0.1:%s\r\n' "$ROOM_PORT" > "$APPDATA_DIR/rooms.csv"
+# COM1 is the first unit's terminal again: its device server has gone.
+build-sim/bin/karaoke-ini set "$APPDATA_DIR/config.ini" ports COM1 "" ||
+  fail "cannot clear [ports] COM1 in the per-user config.ini"
 build-sim/bin/karaoke-ini set "$APPDATA_DIR/config.ini" config Rooms_File \
   "C:\\users\\$(id -un)\\AppData\\Roaming\\karaoke-panel\\rooms.csv" ||
   fail "cannot write Rooms_File into the per-user config.ini"
-wine "C:\\Program Files\\Karaoke Panel\\bin\\karaoke-panel.exe" > "$WORK/panel3.out" 2>&1 &
+LD_PRELOAD=$WORK/wine-pty-shim.so wine "C:\\Program Files\\Karaoke Panel\\bin\\karaoke-panel.exe" \
+  > "$WORK/panel3.out" 2>&1 &
 PANEL_PID=$!
 main=$(timeout 60 xdotool search --sync --onlyvisible --name "控制面板" | head -n 1) ||
   fail "the main window did not appear the third time"
@@ -192,6 +196,8 @@ grep -q "disconnect)" "$WORK/room.log" || fail "the room's unit was not unlinked
 sleep 2
 import -window root docs/windows-rooms.png
 echo "   the room answered its check; screenshot in docs/windows-rooms.png"
+xdotool key --window "$rooms" Escape
+sleep 1
 xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
 xdotool key --window "$main" ctrl+e
 for _ in $(seq 50); do kill -0 "$PANEL_PID" 2>/dev/null || break; sleep 0.2; done

@@ -223,7 +223,11 @@ void Program::wireMenus() {
   f.open1.onClick = [this] { presetFile.open1(); };
   f.save1.onClick = [this] { presetFile.save1(); };
   f.Pro_set1.onClick = [this] { settings.open(); };
-  f.exit1.onClick = [this] { exit(); };
+  // Rooms edited and not saved are not lost with the panel.
+  f.mayClose = [this] { return shutDown_ || venue.keepEdits(); };
+  f.exit1.onClick = [this] {
+    if (form4.mayClose()) exit();
+  };
   f.onClose = [this] { shutDown(); };
   // The toolbar's buttons are the menu items they stand for.
   Button* same[Form4::kToolbarButtons + 1] = {nullptr,       &f.open1,    &f.save1,     &f.link1,

@@ -58,6 +58,8 @@ class Form4 : public Window {
   // The operator (or the system, ending the session) closes the main
   // window: the program shuts down.
   std::function<void()> onClose;
+  // Asked first when the operator closes it: false keeps the panel open.
+  std::function<bool()> mayClose;
 
  private:
   std::array<Slider, kMaxSlider + 1> sliders_;

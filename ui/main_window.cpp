@@ -157,6 +157,7 @@ void MainWindow::fitToScreen() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* e) {
+  if (!closing_ && f4_.mayClose && !f4_.mayClose()) return e->ignore();
   if (!closing_) {
     closing_ = true;
     if (f4_.onClose) f4_.onClose();

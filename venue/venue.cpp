@@ -81,7 +81,8 @@ const std::array<std::string, Venue::kTexts>& Venue::englishTexts() {
       "The work on the rooms needs karaoke-ctl beside the panel (%1).",
       "Stop the work on the rooms first.",
       "room %1",
-      "Choose one room to link to."};
+      "Choose one room to link to.",
+      "The rooms have changes that are not saved. Save them?\n(No: the changes are lost.)"};
   return texts;
 }
 
@@ -101,9 +102,12 @@ void Venue::setTexts(const std::array<std::string, kTexts>& texts) {
 void Venue::wire() {
   w_.Open1.onClick = [this] {
     if (busy()) return env_.dialogs->message(text(kBusy));
+    if (!keepEdits()) return;
     if (const auto path = env_.dialogs->openFile(file_, "*.csv")) openFile(*path);
   };
-  w_.New1.onClick = [this] { newFile(); };
+  w_.New1.onClick = [this] {
+    if (keepEdits()) newFile();
+  };
   w_.SaveAs1.onClick = [this] {
     if (const auto path = env_.dialogs->saveFile(file_, "*.csv")) saveFile(*path);
   };
@@ -189,6 +193,7 @@ bool Venue::openFile(const std::string& path) {
     return false;
   }
   file_ = absoluteVenuePath(path);
+  edited_ = false;
   setRows(std::move(*rooms));
   applyTexts();
   if (onFileChanged) onFileChanged(file_);
@@ -204,6 +209,7 @@ bool Venue::saveFile(const std::string& path) {
     return false;
   }
   file_ = absoluteVenuePath(path);
+  edited_ = false;
   for (RoomRow& r : w_.rows) r.reference = shownReference(r.room);
   applyTexts();
   if (onFileChanged) onFileChanged(file_);
@@ -213,8 +219,17 @@ bool Venue::saveFile(const std::string& path) {
 void Venue::newFile() {
   if (busy()) return env_.dialogs->message(text(kBusy));
   file_.clear();
+  edited_ = false;
   setRows({});
   applyTexts();
+}
+
+bool Venue::keepEdits() {
+  if (!edited_ || (file_.empty() && w_.rows.empty())) return true;
+  if (!env_.dialogs->ask(text(kAskSaveRooms))) return true;
+  if (!file_.empty()) return saveFile(file_);
+  const auto path = env_.dialogs->saveFile(file_, "*.csv");
+  return path && saveFile(*path);
 }
 
 // The rooms as a whole, checked as a rooms file is when it is read: a room
@@ -260,6 +275,7 @@ void Venue::editCell(int row, int column, const std::string& t) {
   r.room = room;
   r.standsFor = describePortChoice(room.port, env_.programFolder);
   r.reference = shownReference(room);
+  edited_ = true;
   w_.rowChanged(row);
 }
 
@@ -289,6 +305,7 @@ void Venue::addRoom() {
   row.standsFor = describePortChoice(room.port, env_.programFolder);
   w_.rows.push_back(row);
   verdicts_.push_back(Verdict::None);
+  edited_ = true;
   refreshSummary();
   w_.rowChanged(-1);
 }
@@ -302,6 +319,7 @@ void Venue::removeSelected() {
     kept.push_back(w_.rows[i]);
     verdicts.push_back(i < verdicts_.size() ? verdicts_[i] : Verdict::None);
   }
+  edited_ = edited_ || kept.size() != w_.rows.size();
   w_.rows = std::move(kept);
   verdicts_ = std::move(verdicts);
   refreshSummary();

@@ -91,7 +91,8 @@ class Venue {
     kBusy,
     kNewRoom,
     kNoSelection,
-    kTextCount = kNoSelection
+    kAskSaveRooms,
+    kTextCount = kAskSaveRooms
   };
   static constexpr int kTexts = kTextCount;
 
@@ -113,6 +114,12 @@ class Venue {
   bool saveFile(const std::string& path);
   void newFile();
   const std::string& fileName() const { return file_; }
+  // Rooms added, removed or edited since the file was opened or saved.
+  bool edited() const { return edited_; }
+  // Before the rooms are left (another file, a new one, the panel's end):
+  // asks whether to save edits not saved yet, and saves them. False when
+  // they are still unsaved and should be kept (a save cancelled or failed).
+  bool keepEdits();
   // Called when a file has been opened or saved, with its path (the
   // program remembers the last one).
   std::function<void(const std::string& path)> onFileChanged;
@@ -169,6 +176,7 @@ class Venue {
   std::vector<std::string> reports_;  // written by the run under way, opened at its end
   int nextId_ = 0;
   bool stopping_ = false;
+  bool edited_ = false;
 };
 
 }  // namespace kp

@@ -511,6 +511,17 @@ TEST_F(ToolbarView, AButtonRunsTheItemItStandsFor) {
   EXPECT_TRUE(p->form2.visible());
 }
 
+// Rooms added in the Rooms window and never saved: closing asks, and a Save
+// As cancelled keeps the panel open.
+TEST_F(ToolbarView, ClosingWithRoomsNotSavedAsksFirst) {
+  p->roomsWindow.Add1.onClick();
+  rig.dialogs.askAnswers = {true};
+  EXPECT_FALSE(window->close());
+  EXPECT_EQ(rig.dialogs.questions.size(), 1u);
+  rig.dialogs.askAnswers = {false};
+  EXPECT_TRUE(window->close());
+}
+
 using StatusView = MainWindowTest;
 
 TEST_F(StatusView, TheStatusLabelShowsTheLinkStateOnFourLines) {

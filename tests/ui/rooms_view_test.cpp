@@ -130,5 +130,31 @@ TEST_F(RoomsViewTest, EditsAreCheckedAsTheRoomsFileIsAndStopEndsEveryRoom) {
   EXPECT_EQ(children.stopped, std::vector<int>{0});
 }
 
+TEST_F(RoomsViewTest, EditedRoomsAreSavedOrLeftOnlyAsTheOperatorAnswers) {
+  table()->item(0, 0)->setText("Bar");
+  dialogs.askAnswers = {true};
+  QTest::mouseClick(view.findChild<QPushButton*>("New1"), Qt::LeftButton);
+  EXPECT_TRUE(window.rows.empty());
+  EXPECT_NE(folder.read("rooms.csv").find("Bar,COM3"), std::string::npos) << "saved first";
+
+  // A new venue never saved: cancelling its Save As keeps the rooms.
+  QTest::mouseClick(view.findChild<QPushButton*>("Add1"), Qt::LeftButton);
+  dialogs.askAnswers = {true};
+  QTest::mouseClick(view.findChild<QPushButton*>("Open1"), Qt::LeftButton);
+  EXPECT_EQ(window.rows.size(), 1u);
+  EXPECT_EQ(dialogs.questions.size(), 2u);
+  EXPECT_TRUE(venue.edited());
+
+  // No: the new room is given up and the file opened.
+  dialogs.askAnswers = {false};
+  dialogs.fileAnswers = {folder.file("rooms.csv")};
+  QTest::mouseClick(view.findChild<QPushButton*>("Open1"), Qt::LeftButton);
+  ASSERT_EQ(window.rows.size(), 2u);
+  EXPECT_EQ(window.rows[0].room.name, "Bar");
+  EXPECT_FALSE(venue.edited());
+  EXPECT_TRUE(venue.keepEdits()) << "nothing to ask";
+  EXPECT_EQ(dialogs.questions.size(), 3u);
+}
+
 }  // namespace
 }  // namespace kp

@@ -52,7 +52,8 @@ double bandHz(int k) {
 }
 
 std::string equaliserSvg(const std::array<std::optional<int>, kChartBands>& bands,
-                         const std::string& title, const std::string& colour) {
+                         const std::string& title, const std::string& colour,
+                         const tuning::EqModel& model) {
   std::string s = "<svg class=\"eq\" viewBox=\"0 0 " + num(kWidth) + " " + num(kHeight) +
                   "\" xmlns=\"http://www.w3.org/2000/svg\" role=\"img\" aria-label=\"" +
                   htmlEscape(title) + "\">";
@@ -71,10 +72,34 @@ std::string equaliserSvg(const std::array<std::optional<int>, kChartBands>& band
     s += text(x(t.hz), kHeight - kBottom + 12, t.label, "middle");
   }
   s += text(kWidth - kRight, kHeight - 2, "Hz", "end");
-  // The curve, broken where a band is missing, and a dot on each band.
+  // The modelled response, 24 points an octave, inside a viewport of the
+  // plot area so that what goes past +-15 is cut at its edge.
+  tuning::BandValues values{};
+  bool whole = true;
+  for (int k = 1; k <= kChartBands; ++k) {
+    const auto& v = bands[static_cast<std::size_t>(k - 1)];
+    whole = whole && v.has_value();
+    if (v) values[static_cast<std::size_t>(k - 1)] = *v;
+  }
+  if (whole) {
+    const std::string area = num(kLeft) + " " + num(kTop) + " " + num(kWidth - kLeft - kRight) +
+                             " " + num(kHeight - kTop - kBottom);
+    std::string curve;
+    const int steps = static_cast<int>(std::lround(std::log2(kHighHz / kLowHz) * 24));
+    for (int i = 0; i <= steps; ++i) {
+      const double hz = kLowHz * std::pow(kHighHz / kLowHz, static_cast<double>(i) / steps);
+      curve += (i ? " " : "") + num(x(hz)) + "," + num(y(model.responseDb(values, hz)));
+    }
+    s += "<svg x=\"" + num(kLeft) + "\" y=\"" + num(kTop) + "\" width=\"" +
+         num(kWidth - kLeft - kRight) + "\" height=\"" + num(kHeight - kTop - kBottom) +
+         "\" viewBox=\"" + area + "\"><polyline class=\"model\" fill=\"none\" stroke=\"" + colour +
+         "\" stroke-width=\"1.6\" points=\"" + curve + "\"/></svg>";
+  }
+  // Otherwise the line through the values, broken where a band is missing;
+  // a dot on each band.
   std::string points, dots;
   auto flush = [&] {
-    if (!points.empty())
+    if (!points.empty() && !whole)
       s += "<polyline fill=\"none\" stroke=\"" + colour + "\" stroke-width=\"1.6\" points=\"" +
            points + "\"/>";
     points.clear();

@@ -2,9 +2,15 @@
 // An equaliser curve as inline SVG: the 31 bands at their centre
 // frequencies on a logarithmic axis from 20 Hz to 20 kHz, the values
 // -15..+15 up the side. Drawn in vectors, so it prints sharp.
+//
+// With every band known, the curve is the equaliser's response under the
+// model tuning by measurement predicts with (the bands overlap, so it is
+// not the line through the values), and a dot marks each band's value.
 #include <array>
 #include <optional>
 #include <string>
+
+#include "tuning/eq_model.h"
 
 namespace kp::ctl {
 
@@ -16,6 +22,7 @@ double bandHz(int k);
 
 // bands[k - 1] is band k's value (-15..+15); a missing one leaves a gap.
 std::string equaliserSvg(const std::array<std::optional<int>, kChartBands>& bands,
-                         const std::string& title, const std::string& colour);
+                         const std::string& title, const std::string& colour,
+                         const tuning::EqModel& model = {});
 
 }  // namespace kp::ctl

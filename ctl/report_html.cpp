@@ -3,9 +3,9 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <system_error>
 
+#include "core/fresh_file.h"
 #include "core/os_files.h"
 #include "core/state.h"
 #include "core/utf8_path.h"
@@ -88,6 +88,7 @@ class Sheet {
     facts();
     settings();
     levels();
+    out_ += "<p class=\"muted\">" + htmlEscape(t_[ReportTexts::kCurves]) + "</p>\n";
     for (int n = 0; n < kSlots; ++n) slot(n);
     out_ += "<div class=\"sign\"><div>" + htmlEscape(t_[ReportTexts::kCheckedBy]) + "</div><div>" +
             htmlEscape(t_[ReportTexts::kDate]) + "</div></div>\n</body>\n</html>\n";
@@ -95,11 +96,16 @@ class Sheet {
   }
 
  private:
+  // Contents not read from a file hold no values at all: every one missing.
+  std::optional<int> at(std::size_t i) const {
+    return i < c_.values.size() ? c_.values[i] : std::nullopt;
+  }
   // The value of a key as the sheet shows it.
   std::string shown(std::size_t i) const {
     const PresetKey& k = presetKeys()[i];
     if (k.fullModelOnly && !info_.fullModel) return t_[ReportTexts::kNotReported];
-    return c_.values[i] ? displayValue(k, *c_.values[i]) : t_[ReportTexts::kMissing];
+    const auto v = at(i);
+    return v ? displayValue(k, *v) : t_[ReportTexts::kMissing];
   }
 
   void facts() {
@@ -147,7 +153,7 @@ class Sheet {
     const auto& keys = presetKeys();
     for (std::size_t i = 0; i < keys.size(); ++i)
       if (keys[i].music == music && keys[i].slot == slot && keys[i].row == row)
-        return c_.values[i] ? std::optional<int>(*c_.values[i] - kBandOffset) : std::nullopt;
+        return at(i) ? std::optional<int>(*at(i) - kBandOffset) : std::nullopt;
     return std::nullopt;
   }
 
@@ -160,8 +166,9 @@ class Sheet {
       music[static_cast<std::size_t>(k - 1)] = bandValue(true, n, k);
       mic[static_cast<std::size_t>(k - 1)] = bandValue(false, n, k);
     }
-    out_ += equaliserSvg(music, t_.musicEq + " " + slotName(n), kMusicColour) + "\n";
-    out_ += equaliserSvg(mic, t_.micEq + " " + slotName(n), kMicColour) + "\n</div>\n";
+    out_ += equaliserSvg(music, t_.musicEq + " " + slotName(n), kMusicColour, info_.eqModel) + "\n";
+    out_ +=
+        equaliserSvg(mic, t_.micEq + " " + slotName(n), kMicColour, info_.eqModel) + "\n</div>\n";
     bandsTable(music, mic);
     effects(n);
     out_ += "</section>\n";
@@ -210,25 +217,26 @@ std::string reportHtml(const PresetContents& contents, const ReportInfo& info,
 Status writeReport(const std::string& path, const PresetContents& contents, ReportInfo info,
                    const std::string& programFolder, std::string* error) {
   if (info.date.empty()) info.date = today();
-  const ReportTexts texts = reportTexts(joinPath(programFolder, "config.ini"), info.english);
+  const std::string config = joinPath(programFolder, "config.ini");
+  const ReportTexts texts = reportTexts(config, info.english);
+  info.eqModel = tuning::EqModel::fromConfig(config);
   const std::string html = reportHtml(contents, info, texts);
   namespace fs = std::filesystem;
   const fs::path target = pathFromUtf8(path);
-  std::random_device rd;
-  const fs::path fresh =
-      target.parent_path() / pathFromUtf8("." + utf8FromPath(target.filename()) + ".ctl-" +
-                                          std::to_string(rd() % 1000000));
+  // A file of its own (another room's process may be writing beside it),
+  // which then takes the sheet's place.
   std::string why;
-  bool ok = false;
-  {
-    std::ofstream out(fresh, std::ios::binary | std::ios::trunc);
+  const auto fresh = claimFreshFile(target, &why);
+  bool ok = fresh.has_value();
+  if (ok) {
+    std::ofstream out(*fresh, std::ios::binary | std::ios::trunc);
     ok = out && out.write(html.data(), static_cast<std::streamsize>(html.size())) && out.flush();
     if (!ok) why = std::generic_category().message(errno);
   }
-  if (ok) ok = os::replaceFile(fresh, target, true, why);
+  if (ok) ok = os::replaceFile(*fresh, target, true, why);
   if (!ok) {
     std::error_code ec;
-    fs::remove(fresh, ec);
+    if (fresh) fs::remove(*fresh, ec);
     *error = "cannot write " + path + ": " + why;
     return Status::FileFailed;
   }

@@ -6,6 +6,7 @@
 #include "ctl/ctl_status.h"
 #include "ctl/report_texts.h"
 #include "presets/preset_contents.h"
+#include "tuning/eq_model.h"
 
 namespace kp::ctl {
 
@@ -17,6 +18,9 @@ struct ReportInfo {
   bool fullModel = true;
   bool english = true;
   std::string date;  // "2024-05-01 14:03"; writeReport fills it when empty
+  // What the equalisers' curves are drawn with; writeReport takes
+  // config.ini's.
+  tuning::EqModel eqModel;
 };
 
 std::string reportHtml(const PresetContents& contents, const ReportInfo& info,

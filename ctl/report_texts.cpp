@@ -25,6 +25,8 @@ constexpr std::array<const char*, ReportTexts::kCount> kEnglish = {
     "Value",
     "Checked by",
     "missing",
+    "The curves: each equaliser's response as tuning by measurement models it (neighbouring "
+    "bands overlap); the dots: the bands' values.",
 };
 
 constexpr std::array<const char*, ReportTexts::kCount> kChinese = {
@@ -46,6 +48,7 @@ constexpr std::array<const char*, ReportTexts::kCount> kChinese = {
     "数值",
     "检查人",
     "缺少",
+    "曲线: 按测量调音模型计算的均衡器响应 (相邻频段互相重叠); 圆点: 各频段的数值。",
 };
 
 }  // namespace

@@ -1,6 +1,6 @@
 #pragma once
 // The words of a commissioning sheet in one language: the keys
-// Report_c_1..Report_c_18 (Chinese) and Report_e_1.. (English) of
+// Report_c_1..Report_c_19 (Chinese) and Report_e_1.. (English) of
 // config.ini, with the captions the panel already has for the equalisers
 // and outputs. A text config.ini lacks (an older file) is the built-in one.
 #include <array>
@@ -30,8 +30,9 @@ struct ReportTexts {
     kValue,        // "Value"
     kCheckedBy,    // "Checked by"
     kMissing,      // "missing"
+    kCurves,       // "The curves: each equaliser's modelled response; ..."
   };
-  static constexpr int kCount = kMissing;
+  static constexpr int kCount = kCurves;
 
   const std::string& operator[](Text t) const { return texts[static_cast<std::size_t>(t - 1)]; }
 

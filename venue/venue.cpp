@@ -82,7 +82,9 @@ const std::array<std::string, Venue::kTexts>& Venue::englishTexts() {
       "Stop the work on the rooms first.",
       "room %1",
       "Choose one room to link to.",
-      "The rooms have changes that are not saved. Save them?\n(No: the changes are lost.)"};
+      "The rooms have changes that are not saved. Save them?\n(No: the changes are lost.)",
+      "long",
+      "short"};
   return texts;
 }
 

@@ -92,7 +92,9 @@ class Venue {
     kNewRoom,
     kNoSelection,
     kAskSaveRooms,
-    kTextCount = kAskSaveRooms
+    kLongDump,
+    kShortDump,
+    kTextCount = kShortDump
   };
   static constexpr int kTexts = kTextCount;
 
@@ -163,6 +165,7 @@ class Venue {
   void startNext();
   void errorLine(int id, const std::string& line);
   void finished(int id, int code, const std::string& why);
+  std::string dumpName(const std::string& json) const;
   void settle(RoomRow& row, Verdict verdict, const std::string& state, RowTone tone);
   void refreshSummary();
   void availability();

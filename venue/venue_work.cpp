@@ -221,6 +221,12 @@ void Venue::errorLine(int id, const std::string& line) {
   }
 }
 
+// "long" or "short" as the engine says it, in the window's language.
+std::string Venue::dumpName(const std::string& json) const {
+  const std::string dump = jsonField(json, "dump");
+  return dump == "long" ? text(kLongDump) : dump == "short" ? text(kShortDump) : dump;
+}
+
 void Venue::finished(int id, int code, const std::string& why) {
   auto it = jobs_.find(id);
   if (it == jobs_.end()) return;
@@ -239,7 +245,7 @@ void Venue::finished(int id, int code, const std::string& why) {
   if (code == kDone) {
     switch (j.action) {
       case Action::Check:
-        settle(row, Verdict::Answer, fillVenueText(text(kAnswers), jsonField(j.json, "dump")),
+        settle(row, Verdict::Answer, fillVenueText(text(kAnswers), dumpName(j.json)),
                RowTone::Good);
         break;
       case Action::Verify:

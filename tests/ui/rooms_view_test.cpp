@@ -85,6 +85,10 @@ TEST_F(RoomsViewTest, EveryActionIsANamedButtonAndEachRoomARow) {
 }
 
 TEST_F(RoomsViewTest, EachRoomShowsItsProgressThenItsOutcomeInWords) {
+  auto texts = Venue::englishTexts();
+  texts[Venue::kAnswers - 1] = "有应答: %1 数据";
+  texts[Venue::kLongDump - 1] = "长";
+  venue.setTexts(texts);
   window.Jobs1.setValue(1);
   QTest::mouseClick(view.findChild<QPushButton*>("Check1"), Qt::LeftButton);
   ASSERT_EQ(children.started.size(), 1u) << "one room at a time, as set";
@@ -106,7 +110,7 @@ TEST_F(RoomsViewTest, EachRoomShowsItsProgressThenItsOutcomeInWords) {
       1, "@error tcp://127.0.0.1:4001: cannot reach 127.0.0.1:4001 (Connection refused)");
   children.onFinished(1, 4, "");
 
-  EXPECT_EQ(cell(0, 4), "answers: long dump");
+  EXPECT_EQ(cell(0, 4), "有应答: 长 数据") << "the engine's word in the window's language";
   EXPECT_EQ(table()->cellWidget(0, 6), nullptr) << "a bar only while the work runs";
   EXPECT_EQ(cell(0, 5), "09:30");
   EXPECT_EQ(cell(1, 4), "cannot reach 127.0.0.1:4001 (Connection refused)");

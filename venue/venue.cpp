@@ -84,7 +84,9 @@ const std::array<std::string, Venue::kTexts>& Venue::englishTexts() {
       "Choose one room to link to.",
       "The rooms have changes that are not saved. Save them?\n(No: the changes are lost.)",
       "long",
-      "short"};
+      "short",
+      "reading the unit",
+      "sending settings"};
   return texts;
 }
 

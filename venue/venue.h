@@ -94,7 +94,9 @@ class Venue {
     kAskSaveRooms,
     kLongDump,
     kShortDump,
-    kTextCount = kShortDump
+    kReading,
+    kSending,
+    kTextCount = kSending
   };
   static constexpr int kTexts = kTextCount;
 

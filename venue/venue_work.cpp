@@ -206,7 +206,8 @@ void Venue::errorLine(int id, const std::string& line) {
   std::string what, rest;
   int done = 0, total = 0;
   if (parseProgressLine(line, &what, &done, &total)) {
-    row.state = what;
+    // The engine's word for what it does, in the window's language.
+    row.state = what == "dump" ? text(kReading) : what == "load" ? text(kSending) : what;
     row.done = done;
     row.total = total;
     w_.rowChanged(j.row);

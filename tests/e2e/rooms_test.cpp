@@ -136,7 +136,9 @@ TEST_F(RoomsOverPty, StopDuringARestoreUnlinksEveryUnitAndSaysHowFarEachCame) {
   rooms("A,COM5,Pro.dat\nB,COM6,Pro.dat\n");
   dialogs.askAnswers = {true, true};
   venue.run(Venue::Action::Restore);
-  ASSERT_TRUE(pumpUntil([&] { return row(0).state == "load" && row(1).state == "load"; }, 30000))
+  ASSERT_TRUE(pumpUntil(
+      [&] { return row(0).state == "sending settings" && row(1).state == "sending settings"; },
+      30000))
       << row(0).state << " / " << row(1).state;
   venue.stop();
   ASSERT_TRUE(pumpUntil([&] { return !venue.busy(); }, 15000));

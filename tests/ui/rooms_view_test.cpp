@@ -102,6 +102,7 @@ TEST_F(RoomsViewTest, EachRoomShowsItsProgressThenItsOutcomeInWords) {
   ASSERT_NE(bar, nullptr);
   EXPECT_EQ(bar->value(), 150);
   EXPECT_EQ(bar->maximum(), 302);
+  EXPECT_EQ(cell(0, 4), "reading the unit");
   children.onOutputLine(0, R"({"room":"101","status":"done","code":0,"dump":"long"})");
   children.onFinished(0, 0, "");
   ASSERT_EQ(children.started.size(), 2u) << "the next room starts as one ends";

@@ -187,6 +187,10 @@ void RoomsView::rebuild() {
   table_->resizeColumnToContents(0);
   table_->resizeColumnToContents(1);
   table_->resizeColumnToContents(5);
+  // Wide enough for the time a check ends, which comes later than the
+  // heading that sized it ("时间" is narrower than "14:05").
+  const int time = table_->fontMetrics().horizontalAdvance(QStringLiteral("00:00")) + 12;
+  if (table_->columnWidth(5) < time) table_->setColumnWidth(5, time);
 }
 
 void RoomsView::showRow(int i) {

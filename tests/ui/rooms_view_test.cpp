@@ -88,6 +88,7 @@ TEST_F(RoomsViewTest, EachRoomShowsItsProgressThenItsOutcomeInWords) {
   auto texts = Venue::englishTexts();
   texts[Venue::kAnswers - 1] = "有应答: %1 数据";
   texts[Venue::kLongDump - 1] = "长";
+  texts[Venue::kColChecked - 1] = "时间";
   venue.setTexts(texts);
   window.Jobs1.setValue(1);
   QTest::mouseClick(view.findChild<QPushButton*>("Check1"), Qt::LeftButton);
@@ -114,6 +115,8 @@ TEST_F(RoomsViewTest, EachRoomShowsItsProgressThenItsOutcomeInWords) {
   EXPECT_EQ(cell(0, 4), "有应答: 长 数据") << "the engine's word in the window's language";
   EXPECT_EQ(table()->cellWidget(0, 6), nullptr) << "a bar only while the work runs";
   EXPECT_EQ(cell(0, 5), "09:30");
+  EXPECT_GT(table()->columnWidth(5), table()->fontMetrics().horizontalAdvance("09:30"))
+      << "the time is not cut";
   EXPECT_EQ(cell(1, 4), "cannot reach 127.0.0.1:4001 (Connection refused)");
   EXPECT_EQ(view.findChild<QLabel*>("Summary")->text(), "1 answer, 1 failed");
   EXPECT_TRUE(view.findChild<QPushButton*>("Check1")->isEnabled());

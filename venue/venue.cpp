@@ -110,6 +110,7 @@ void Venue::wire() {
     if (const auto path = env_.dialogs->openFile(file_, "*.csv")) openFile(*path);
   };
   w_.New1.onClick = [this] {
+    if (busy()) return env_.dialogs->message(text(kBusy));
     if (keepEdits()) newFile();
   };
   w_.SaveAs1.onClick = [this] {

@@ -119,11 +119,13 @@ Program::Program(Platform& platform, const std::string& programFolder, bool edit
 // The Rooms window: Device → Rooms…, its texts in the panel's language, and
 // the last rooms file, remembered in config.ini.
 void Program::wireRooms() {
+  // Its texts follow the language from start-up on (roomsTexts()).
   form4.rooms1.onClick = [this] {
-    roomsTexts();
+    // The last rooms file, unless rooms are in the window already (a venue
+    // being put together, or one at work).
     const std::string last = Read_Ini("config", kRoomsFileKey, state.configPath());
     std::error_code ec;
-    if (venue.fileName().empty() && !last.empty() &&
+    if (venue.fileName().empty() && roomsWindow.rows.empty() && !last.empty() &&
         std::filesystem::exists(pathFromUtf8(last), ec))
       venue.openFile(last);
     roomsWindow.show();

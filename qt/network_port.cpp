@@ -264,12 +264,12 @@ void NetworkSerialPort::notifyReadyRead() {
 void NetworkSerialPort::lost(const std::string& reason) {
   // Failures of an opening are open()'s to report.
   if (!open_ || events_.failing()) return;
+  // What the server sent before the end is read, and its notice queued,
+  // before the report, which closes the port: nothing is lost.
+  pullInput();
   const std::string text = name() + " was disconnected: " + reason;
   events_.failed([this, text] {
     close();
     if (onError) onError(text);
   });
-  // What the server sent before the end is read before the report: nothing
-  // is lost.
-  pullInput();
 }

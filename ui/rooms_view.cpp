@@ -182,6 +182,12 @@ void RoomsView::rebuild() {
   for (const std::string& h : m_.headings) headings << qs(h);
   table_->setHorizontalHeaderLabels(headings);
   table_->setRowCount(static_cast<int>(m_.rows.size()));
+  // The rows may be other rooms now: the selection is the model's.
+  table_->clearSelection();
+  for (int i = 0; i < static_cast<int>(m_.rows.size()); ++i)
+    if (m_.rows[static_cast<std::size_t>(i)].selected)
+      table_->selectionModel()->select(table_->model()->index(i, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
   filling_ = false;
   for (int i = 0; i < static_cast<int>(m_.rows.size()); ++i) showRow(i);
   table_->resizeColumnToContents(0);

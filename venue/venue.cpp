@@ -191,6 +191,11 @@ void Venue::setRows(std::vector<Room> rooms) {
 }
 
 bool Venue::openFile(const std::string& path) {
+  // The rows of rooms at work stay as they are until the work ends.
+  if (busy()) {
+    env_.dialogs->message(text(kBusy));
+    return false;
+  }
   std::string error;
   auto rooms = readRoomsFile(path, env_.programFolder, &error);
   if (!rooms) {

@@ -42,8 +42,10 @@ std::string CommPort::deviceName() const {
 }
 
 std::string CommPort::name() const {
-  const std::string com = "COM" + std::to_string(number_);
+  // A port chosen by its device has no COM number to name.
   const std::string own = deviceName();
+  if (number_ <= 0) return own;
+  const std::string com = "COM" + std::to_string(number_);
   return own == com ? com : own + " (" + com + ")";
 }
 

@@ -201,6 +201,11 @@ TEST_F(CommPortTest, LineSettingsAreWholeWhateverTheDriverReported) {
   std::string error;
   EXPECT_FALSE(port.open(&error));
   EXPECT_EQ(error.rfind("COM3 does not exist on this computer.", 0), 0u) << error;
+  // A port chosen by its device path (a room's) has no COM number.
+  port.setPortNumber(0);
+  port.setDevice("\\\\.\\COM17");
+  EXPECT_FALSE(port.open(&error));
+  EXPECT_EQ(error.find("COM0"), std::string::npos) << error;
 }
 
 TEST_F(CommPortTest, LineErrorsAreLoggedAndTheBytesStillArrive) {

@@ -27,6 +27,7 @@
 
 #include "link/frames.h"
 #include "panel/catalogue.h"
+#include "ini/ini.h"
 #include "tests/support/rig.h"
 #include "ui/graphic_button.h"
 #include "ui/main_window.h"
@@ -511,10 +512,15 @@ TEST_F(ToolbarView, AButtonRunsTheItemItStandsFor) {
   EXPECT_TRUE(p->form2.visible());
 }
 
-// Rooms added in the Rooms window and never saved: closing asks, and a Save
-// As cancelled keeps the panel open.
-TEST_F(ToolbarView, ClosingWithRoomsNotSavedAsksFirst) {
+// Rooms added in the Rooms window and never saved: opening the window again
+// leaves them (the last rooms file is not opened over them); closing asks,
+// and a Save As cancelled keeps the panel open.
+TEST_F(ToolbarView, RoomsNotSavedAreKeptAndClosingAsksFirst) {
+  rig.folder.write("rooms.csv", "room,port\nA,COM3\nB,COM4\n");
+  Write_Ini("config", "Rooms_File", rig.folder.file("rooms.csv"), p->state.configPath());
   p->roomsWindow.Add1.onClick();
+  p->form4.rooms1.onClick();
+  EXPECT_EQ(p->roomsWindow.rows.size(), 1u);
   rig.dialogs.askAnswers = {true};
   EXPECT_FALSE(window->close());
   EXPECT_EQ(rig.dialogs.questions.size(), 1u);

@@ -132,6 +132,13 @@ TEST_F(RoomsViewTest, EditsAreCheckedAsTheRoomsFileIsAndStopEndsEveryRoom) {
   table()->selectRow(1);
   EXPECT_TRUE(window.rows[1].selected);
   EXPECT_FALSE(window.rows[0].selected);
+  table()->selectRow(0);
+  QTest::mouseClick(view.findChild<QPushButton*>("Remove1"), Qt::LeftButton);
+  ASSERT_EQ(window.rows.size(), 1u);
+  EXPECT_TRUE(table()->selectionModel()->selectedRows().isEmpty())
+      << "the room left in the first row was never selected";
+  EXPECT_TRUE(venue.openFile(folder.file("rooms.csv")));
+  table()->selectRow(1);
   QTest::mouseClick(view.findChild<QPushButton*>("Check1"), Qt::LeftButton);
   EXPECT_EQ(children.started.size(), 1u) << "only the selected room";
   QTest::mouseClick(view.findChild<QPushButton*>("Stop1"), Qt::LeftButton);

@@ -88,7 +88,7 @@ Program::Program(Platform& platform, const std::string& programFolder, bool edit
       portSettings(state, form2, platform.dialogs),
       venue(roomsWindow, VenueEnv{programFolder,
                                   {},
-                                  nullptr,
+                                  platform.children,
                                   &platform.dialogs,
                                   &platform.desktop,
                                   [this] { return panelPortIdentity(); },

@@ -28,8 +28,7 @@ std::string upper(std::string s) {
 
 }  // namespace
 
-std::unique_ptr<SerialPort> makePort(const PortChoice& spec, const std::string& programFolder,
-                                     std::string*) {
+std::unique_ptr<SerialPort> makePort(const PortChoice& spec, const std::string& programFolder) {
   // The port is held: Comm_set selects config.ini's COM, which must not move
   // this command off the port it was given. A COMn is still looked up at
   // every opening, as the panel does.

@@ -13,10 +13,9 @@ namespace kp::ctl {
 
 // A closed port for spec, set up for the unit's line. It keeps its port
 // whatever number the program's settings select (config.ini's COM is the
-// panel's choice, not this command's). nullptr with *error when the system
-// cannot make such a port.
-std::unique_ptr<SerialPort> makePort(const PortChoice& spec, const std::string& programFolder,
-                                     std::string* error);
+// panel's choice, not this command's); what it stands for is looked up at
+// its opening, which says what fails.
+std::unique_ptr<SerialPort> makePort(const PortChoice& spec, const std::string& programFolder);
 
 // One line per COMn the panel offers, and per further ports/comN: what it
 // stands for and whether it is there.

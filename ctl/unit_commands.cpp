@@ -158,9 +158,7 @@ Outcome runUnitCommand(const UnitJob& job) {
 
   if (job.stop && job.stop->requested())
     return failed(std::move(out), Status::Stopped, "stopped before it began");
-  auto port = makePort(job.port, job.folder, &why);
-  if (!port) return failed(std::move(out), Status::PortFailed, job.port.text + ": " + why);
-  Unit unit(job.clock, job.pump, std::move(port), job.folder, job.texts);
+  Unit unit(job.clock, job.pump, makePort(job.port, job.folder), job.folder, job.texts);
   Session& s = unit.session();
   s.onProgress = job.onProgress;
   // A stop from here on ends the session's work as the panel's closing does.

@@ -15,18 +15,12 @@ ChosenPort::~ChosenPort() {
 }
 
 void ChosenPort::setPortNumber(int n) {
-  panelCom_ = n;
   if (!held_) choice_ = comChoice(n);
 }
 
 void ChosenPort::hold(const PortChoice& choice) {
   held_ = true;
   choice_ = choice;
-}
-
-void ChosenPort::release() {
-  held_ = false;
-  choice_ = comChoice(panelCom_);
 }
 
 void ChosenPort::setSettings(const LineSettings& s) {

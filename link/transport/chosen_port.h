@@ -33,9 +33,6 @@ class ChosenPort : public ForwardingPort {
   // Holds this choice from now on: config.ini's COM no longer moves it.
   // Takes effect at the next opening.
   void hold(const PortChoice& choice);
-  // Back to the panel's COMn of the last setPortNumber().
-  void release();
-  const PortChoice& choice() const { return choice_; }
   // What the choice stood for at the last opening that found it.
   const std::optional<PortTarget>& target() const { return target_; }
 
@@ -48,7 +45,6 @@ class ChosenPort : public ForwardingPort {
   std::string folder_;
   Factory factory_;
   PortChoice choice_ = comChoice(1);
-  int panelCom_ = 1;
   bool held_ = false;
   LineSettings settings_{};
   std::size_t readSize_ = 0;

@@ -15,18 +15,11 @@ using namespace comm_port;
 CommPort::CommPort(comm::Driver& driver, const Clock& clock, EventPump& pump)
     : driver_(driver),
       clock_(clock),
-      pump_(pump),
       events_([&pump](std::function<void()> fn) { pump.post(std::move(fn)); }) {
   driver_.onSignalled = [this](Op op) { signalled(op); };
   pollTimer_ = oneShot(pump, kFastPollMs, [this] { poll(); });
   answerTimer_ = oneShot(pump, kAnswerCheckMs, [this] { checkAnswer(); });
   rearmTimer_ = oneShot(pump, kFastPollMs, [this] { armWait(); });
-}
-
-void CommPort::later(std::function<void()> fn) {
-  events_.later([this, fn = std::move(fn)] {
-    if (open_) fn();
-  });
 }
 
 CommPort::~CommPort() {

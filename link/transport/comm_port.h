@@ -75,12 +75,8 @@ class CommPort : public SerialPort {
   void fail(std::uint32_t code);
   void release();
 
-  // Runs fn on a later turn, unless this port has gone or been closed since.
-  void later(std::function<void()> fn);
-
   comm::Driver& driver_;
   const Clock& clock_;
-  EventPump& pump_;
   // The system's name of the device opened: "COM17".
   std::string deviceName() const;
 

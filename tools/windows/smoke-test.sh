@@ -21,6 +21,25 @@ cleanup() {
   rm -rf "$WORK"
 }
 trap cleanup EXIT
+
+# Serves the terminal PTY over RFC 2217 on a free loopback port through
+# ser2net, its files in DIR; sets SERVED_PORT and SERVED_PID.
+serve_rfc2217() {
+  local dir=$1 pty=$2
+  SERVED_PORT=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  cat > "$dir/ser2net.yaml" <<YAML
+connection: &kp
+  accepter: telnet(rfc2217),tcp,127.0.0.1,$SERVED_PORT
+  connector: serialdev,$pty,28800e81,local
+  options:
+    kickolduser: true
+    chardelay: false
+YAML
+  ser2net -n -u -P "$dir/ser2net.pid" -c "$dir/ser2net.yaml" > "$dir/ser2net.log" 2>&1 &
+  SERVED_PID=$!
+  for _ in $(seq 50); do (exec 3<>"/dev/tcp/127.0.0.1/$SERVED_PORT") 2>/dev/null && break; sleep 0.1; done
+}
+
 fail() {
   echo "smoke test FAILED: $*"
   [ -f "$WORK/sim.log" ] && tail -20 "$WORK/sim.log"
@@ -114,18 +133,8 @@ APPDATA_DIR="$prefix/drive_c/users/$(id -un)/AppData/Roaming/karaoke-panel"
 echo "== linking again, through ser2net on loopback (RFC 2217)"
 # The same unit, now behind a serial device server; the panel's COM1 stands
 # for it through [ports] of the per-user config.ini.
-S2N_PORT=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-cat > "$WORK/ser2net.yaml" <<YAML
-connection: &kp
-  accepter: telnet(rfc2217),tcp,127.0.0.1,$S2N_PORT
-  connector: serialdev,$PTY,28800e81,local
-  options:
-    kickolduser: true
-    chardelay: false
-YAML
-ser2net -n -u -P "$WORK/ser2net.pid" -c "$WORK/ser2net.yaml" > "$WORK/ser2net.log" 2>&1 &
-S2N_PID=$!
-for _ in $(seq 50); do (exec 3<>"/dev/tcp/127.0.0.1/$S2N_PORT") 2>/dev/null && break; sleep 0.1; done
+serve_rfc2217 "$WORK" "$PTY"
+S2N_PORT=$SERVED_PORT S2N_PID=$SERVED_PID
 build-sim/bin/karaoke-ini set "$APPDATA_DIR/config.ini" ports COM1 "rfc2217://127.0.0.1:$S2N_PORT" ||
   fail "cannot write [ports] into the per-user config.ini"
 links_before=$(grep -c "dump 83 = " "$WORK/sim.log")
@@ -158,18 +167,8 @@ build-sim/bin/karaoke-unit-sim --folder "$WORK/room" --port 2 --log "$WORK/room.
 ROOM_SIM_PID=$!
 for _ in $(seq 50); do [ -L "$WORK/room/ports/com2" ] && break; sleep 0.1; done
 ROOM_PTY=$(readlink "$WORK/room/ports/com2") || fail "the room's virtual unit did not start"
-ROOM_PORT=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-cat > "$WORK/room/ser2net.yaml" <<YAML
-connection: &room
-  accepter: telnet(rfc2217),tcp,127.0.0.1,$ROOM_PORT
-  connector: serialdev,$ROOM_PTY,28800e81,local
-  options:
-    kickolduser: true
-    chardelay: false
-YAML
-ser2net -n -u -P "$WORK/room/ser2net.pid" -c "$WORK/room/ser2net.yaml" > "$WORK/room/ser2net.log" 2>&1 &
-ROOM_S2N_PID=$!
-for _ in $(seq 50); do (exec 3<>"/dev/tcp/127.0.0.1/$ROOM_PORT") 2>/dev/null && break; sleep 0.1; done
+serve_rfc2217 "$WORK/room" "$ROOM_PTY"
+ROOM_PORT=$SERVED_PORT ROOM_S2N_PID=$SERVED_PID
 printf 'room,port\r\nBar,rfc2217://127.0.0.1:%s\r\n' "$ROOM_PORT" > "$APPDATA_DIR/rooms.csv"
 # COM1 is the first unit's terminal again: its device server has gone.
 build-sim/bin/karaoke-ini set "$APPDATA_DIR/config.ini" ports COM1 "" ||

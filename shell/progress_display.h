@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/fill_text.h"
 #include "core/state.h"
 #include "forms/form1.h"
 #include "forms/form4.h"
@@ -107,9 +108,6 @@ class ProgressDisplay {
   Work ended_{Kind::Load, {}, {}};
 };
 
-// A text with %1 and %2 replaced.
-std::string fillText(const std::string& text, const std::string& first,
-                     const std::string& second = {});
 // The last part of a path: the file's own name.
 std::string fileNameOf(const std::string& path);
 

@@ -14,17 +14,6 @@ namespace kp {
 
 namespace fs = std::filesystem;
 
-std::string fillVenueText(const std::string& text, const std::string& first,
-                          const std::string& second) {
-  std::string out = text;
-  for (const auto& [mark, with] :
-       {std::pair<std::string, std::string>{"%1", first}, {"%2", second}}) {
-    for (auto at = out.find(mark); at != std::string::npos; at = out.find(mark, at + with.size()))
-      out.replace(at, mark.size(), with);
-  }
-  return out;
-}
-
 std::string absoluteVenuePath(const std::string& path) {
   std::error_code ec;
   const fs::path p = fs::absolute(pathFromUtf8(path), ec);
@@ -160,17 +149,23 @@ void Venue::applyTexts() {
   }
   w_.JobsLabel.setCaption(text(kJobs));
   w_.Jobs1.setAccessibleName(text(kJobs));
-  w_.FileLabel.setCaption(file_.empty() ? text(kNoFile) : fillVenueText(text(kFileName), file_));
+  w_.FileLabel.setCaption(file_.empty() ? text(kNoFile) : fillText(text(kFileName), file_));
   w_.headings.clear();
   for (int id = kColRoom; id <= kColProgress; ++id) w_.headings.push_back(text(id));
   refreshSummary();
   w_.rowChanged(-1);
 }
 
+// Where the rooms file's relative paths start: its folder, or the program's
+// while there is no file yet.
+std::string Venue::baseFolder() const {
+  return file_.empty() ? env_.programFolder : folderOfFile(file_);
+}
+
 // The reference as the rooms file writes it: relative to its folder.
 std::string Venue::shownReference(const Room& room) const {
   if (room.file.empty()) return {};
-  const std::string base = file_.empty() ? env_.programFolder : folderOfFile(file_);
+  const std::string base = baseFolder();
   std::error_code ec;
   const auto rel = fs::relative(pathFromUtf8(room.file), pathFromUtf8(base), ec);
   return !ec && !rel.empty() && *rel.begin() != ".." ? utf8FromPath(rel) : room.file;
@@ -246,7 +241,7 @@ bool Venue::keepEdits() {
 // named twice or two rooms on one port are refused.
 bool Venue::checkRooms(const std::vector<Room>& rooms, std::string* error) const {
   if (rooms.empty()) return true;
-  const std::string base = file_.empty() ? env_.programFolder : folderOfFile(file_);
+  const std::string base = baseFolder();
   return parseRooms(roomsText(rooms, base), file_.empty() ? "rooms" : file_, env_.programFolder,
                     base, error)
       .has_value();
@@ -272,7 +267,7 @@ void Venue::editCell(int row, int column, const std::string& t) {
     }
     room.port = *port;
   } else if (column == 3) {
-    const std::string base = file_.empty() ? env_.programFolder : folderOfFile(file_);
+    const std::string base = baseFolder();
     room.file = t.empty() || pathFromUtf8(t).is_absolute() ? t : joinPath(base, t);
   } else {
     return w_.rowChanged(row);
@@ -301,7 +296,7 @@ void Venue::addRoom() {
   Room room;
   for (int n = static_cast<int>(rooms.size()) + 1;
        room.name.empty() || names.count(caseFolded(room.name)); ++n)
-    room.name = fillVenueText(text(kNewRoom), std::to_string(n));
+    room.name = fillText(text(kNewRoom), std::to_string(n));
   // The first COMn no room is on yet; the operator changes it in the table.
   for (int n = 1; n <= kMaxComNumber; ++n) {
     room.port = comChoice(n);
@@ -345,7 +340,7 @@ std::string Venue::summary() const {
   std::string out;
   for (const auto& [v, id] : order) {
     const auto n = std::count(verdicts_.begin(), verdicts_.end(), v);
-    if (n > 0) out += (out.empty() ? "" : ", ") + fillVenueText(text(id), std::to_string(n));
+    if (n > 0) out += (out.empty() ? "" : ", ") + fillText(text(id), std::to_string(n));
   }
   return out;
 }

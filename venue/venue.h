@@ -156,6 +156,7 @@ class Venue {
   void applyTexts();
   void setRows(std::vector<Room> rooms);
   std::string shownReference(const Room& room) const;
+  std::string baseFolder() const;
   void editCell(int row, int column, const std::string& text);
   void addRoom();
   void removeSelected();

@@ -95,7 +95,7 @@ bool Venue::prepare(Action action, std::string* file, std::string* folder) {
   for (int i : chosenRows())
     names += (names.empty() ? "" : ", ") + w_.rows[static_cast<std::size_t>(i)].room.name;
   return env_.dialogs->ask(
-      fillVenueText(text(kConfirmRestore), file->empty() ? text(kColReference) : *file, names));
+      fillText(text(kConfirmRestore), file->empty() ? text(kColReference) : *file, names));
 }
 
 std::optional<Venue::Job> Venue::jobFor(int i, Action action, const std::string& file,
@@ -149,7 +149,7 @@ std::optional<Venue::Job> Venue::jobFor(int i, Action action, const std::string&
 void Venue::run(Action action, const std::string& chosenFile) {
   if (busy()) return env_.dialogs->message(text(kBusy));
   if (!env_.children || env_.engine.empty())
-    return env_.dialogs->message(fillVenueText(text(kNoEngine), env_.engine));
+    return env_.dialogs->message(fillText(text(kNoEngine), env_.engine));
   if (w_.rows.empty()) return;
   std::string file = chosenFile, folder;
   if (!prepare(action, &file, &folder)) return;
@@ -246,15 +246,14 @@ void Venue::finished(int id, int code, const std::string& why) {
   if (code == kDone) {
     switch (j.action) {
       case Action::Check:
-        settle(row, Verdict::Answer, fillVenueText(text(kAnswers), dumpName(j.json)),
-               RowTone::Good);
+        settle(row, Verdict::Answer, fillText(text(kAnswers), dumpName(j.json)), RowTone::Good);
         break;
       case Action::Verify:
         settle(row, Verdict::Same, text(kSame), RowTone::Good);
         break;
       case Action::Backup:
         settle(row, Verdict::Done,
-               fillVenueText(text(kBackedUp), utf8FromPath(pathFromUtf8(j.target).filename())),
+               fillText(text(kBackedUp), utf8FromPath(pathFromUtf8(j.target).filename())),
                RowTone::Good);
         break;
       case Action::Restore:
@@ -267,11 +266,11 @@ void Venue::finished(int id, int code, const std::string& why) {
     }
   } else if (code == kDifferences) {
     settle(row, Verdict::Differ,
-           fillVenueText(text(j.action == Action::Restore ? kRestoredDiffer : kDiffer),
-                         count.empty() ? std::to_string(j.details.size()) : count),
+           fillText(text(j.action == Action::Restore ? kRestoredDiffer : kDiffer),
+                    count.empty() ? std::to_string(j.details.size()) : count),
            RowTone::Differs);
   } else if (code == kStopped) {
-    settle(row, Verdict::Stopped, error.empty() ? fillVenueText(text(kSumStopped), "") : error,
+    settle(row, Verdict::Stopped, error.empty() ? fillText(text(kSumStopped), "") : error,
            RowTone::Failed);
   } else {
     if (error.empty()) error = why.empty() ? "ended with status " + std::to_string(code) : why;

@@ -82,6 +82,15 @@ TEST_F(RoomsViewTest, EveryActionIsANamedButtonAndEachRoomARow) {
   EXPECT_TRUE(cell(1, 2).startsWith("tcp://127.0.0.1:4001 (device server"))
       << cell(1, 2).toStdString();
   EXPECT_FALSE(view.findChild<QPushButton*>("Stop1")->isEnabled());
+
+  // The restore's confirmation names the file as it is, marks and all.
+  dialogs.askAnswers = {false};
+  venue.run(Venue::Action::Restore, "/presets/bar%2.dat");
+  ASSERT_FALSE(dialogs.questions.empty());
+  EXPECT_NE(dialogs.questions.back().find("/presets/bar%2.dat into these rooms: 101, 102"),
+            std::string::npos)
+      << dialogs.questions.back();
+  EXPECT_TRUE(children.started.empty()) << "not confirmed";
 }
 
 TEST_F(RoomsViewTest, EachRoomShowsItsProgressThenItsOutcomeInWords) {

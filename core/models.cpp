@@ -11,6 +11,7 @@ std::optional<int> Control::tagNumber() const {
     if (c < '0' || c > '9') return std::nullopt;
     v = v * 10 + (c - '0');
   }
+  if (v > 255) return std::nullopt;  // a frame's address is one byte
   return v;
 }
 

@@ -35,7 +35,7 @@ void DeviceSettingsDialog::open() {
 
 void DeviceSettingsDialog::send(const Control& control, int value) {
   const auto address = control.tagNumber();
-  if (!s_.Is_Linked || !address || *address > 255 || value < 0 || value > 255) return;
+  if (!s_.Is_Linked || !address || value < 0 || value > 255) return;
   tx_.Send_Command(static_cast<std::uint8_t>(*address), static_cast<std::uint8_t>(value));
 }
 

@@ -141,5 +141,16 @@ TEST(LineSettingsText, ParsesTheClassicFormAndRejectsNonsense) {
   EXPECT_FALSE(LineSettings::parse("28800,E,8"));
 }
 
+TEST(ControlTag, ReadsAsAUnitAddressOrNotAtAll) {
+  Control c;
+  const std::pair<const char*, std::optional<int>> cases[] = {
+      {"45", 45},           {"255", 255},         {"256", std::nullopt}, {"", std::nullopt},
+      {"4a", std::nullopt}, {"-1", std::nullopt}, {"1000", std::nullopt}};
+  for (const auto& [tag, number] : cases) {
+    c.Tag = tag;
+    EXPECT_EQ(c.tagNumber(), number) << tag;
+  }
+}
+
 }  // namespace
 }  // namespace kp
